@@ -1,0 +1,92 @@
+#include "core/timer_queue.h"
+
+#include "core/registry.h"
+#include "platform/clock.h"
+
+#include <algorithm>
+
+TimerId TimerQueue::add(const char* name, uint32_t delayMs, TimerCallback callback) {
+    uint32_t now = platform::monotonicMs();
+    TimerId id = lastId_ + 1;
+    if (id == 0)
+        id = 1;
+    lastId_ = id;
+
+    if (records_.empty()) {
+        referenceTime_ = now;
+        records_.push_back(Record{id, delayMs, name, std::move(callback)});
+        return id;
+    }
+    // Equal expiries go behind the queued ones, so they fire in the order they were armed.
+    uint32_t rel = delayMs + (now - referenceTime_);
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        if (it->delta > rel) {
+            it->delta -= rel;
+            records_.insert(it, Record{id, rel, name, std::move(callback)});
+            return id;
+        }
+        rel -= it->delta;
+    }
+    records_.push_back(Record{id, rel, name, std::move(callback)});
+    return id;
+}
+
+void TimerQueue::cancel(TimerId id) {
+    if (id == 0)
+        return;
+    auto it = std::find_if(records_.begin(), records_.end(), [id](const Record& r) { return r.id == id; });
+    if (it == records_.end())
+        return;
+    auto follower = std::next(it);
+    if (follower != records_.end())
+        follower->delta += it->delta;
+    records_.erase(it);
+}
+
+bool TimerQueue::isQueued(TimerId id) const {
+    return std::any_of(records_.begin(), records_.end(), [id](const Record& r) { return r.id == id; });
+}
+
+int TimerQueue::timeToNext(uint32_t now) const {
+    if (records_.empty())
+        return -1;
+    return static_cast<int>(referenceTime_ + records_.front().delta - now);
+}
+
+int TimerQueue::runDue() {
+    if (records_.empty())
+        return -1;
+    uint32_t now = platform::monotonicMs();
+    uint32_t elapsed = now - referenceTime_;
+    if (quit)
+        return timeToNext(now);
+    while (!records_.empty() && elapsed > records_.front().delta) {
+        Record due = std::move(records_.front());
+        records_.pop_front();
+        referenceTime_ += due.delta;
+        // The record is out of the list: the callback may add or cancel timers, itself included.
+        if (due.callback)
+            due.callback();
+        now = platform::monotonicMs();
+        elapsed = now - referenceTime_;
+        if (quit)
+            break;
+    }
+    return timeToNext(now);
+}
+
+void Timer::start(const char* name, uint32_t delayMs, TimerCallback callback) {
+    cancel();
+    if (!gTimers)
+        return;
+    id_ = gTimers->add(name, delayMs, [this, callback = std::move(callback)]() {
+        id_ = 0;
+        callback();
+    });
+}
+
+void Timer::cancel() {
+    if (id_ != 0 && gTimers)
+        gTimers->cancel(id_);
+    id_ = 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The board: real clocks, real device files, paths from "/".
+
+#include "platform/platform.h"
+#include "platform/unique_fd.h"
+
+namespace platform {
+
+class LinuxWatchdog : public Watchdog {
+public:
+    int open() override;
+    bool isOpen() const override { return fd_.valid(); }
+    void write(char byte) override;
+    void close() override { fd_.reset(); }
+
+private:
+    UniqueFd fd_;
+};
+
+class LinuxPlatform : public Platform {
+public:
+    LinuxPlatform();
+    Watchdog& watchdog() override { return watchdog_; }
+
+private:
+    LinuxWatchdog watchdog_;
+};
+
+} // namespace platform

@@ -1,0 +1,74 @@
+#pragma once
+// The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
+
+#include "platform/clock.h"
+#include "platform/watchdog.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+// Network ports the daemon listens on; the simulator moves them to unprivileged numbers.
+struct Ports {
+    int http = 80;
+    int https = 443;
+    int modbusTcp = 502;
+};
+
+using LogObserver = std::function<void(int priority, const std::string& line)>;
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+
+    // Directory every absolute path of the system is resolved under; empty on the board.
+    const std::string& root() const { return root_; }
+    Clock& clock() { return *clock_; }
+    virtual Watchdog& watchdog() = 0;
+
+    Ports ports;
+
+    // One diagnostic line, already formatted: to syslog and to the observer, if any. Any thread.
+    void log(int priority, const std::string& line);
+    void setLogObserver(LogObserver observer);
+
+    // Called by the daemon once every object exists, before the first loop pass, and right after the
+    // loop ends, before any object is destroyed. The simulator attaches its plant here.
+    std::function<void()> onStarted;
+    std::function<void()> onStopping;
+
+protected:
+    Platform(std::string root, std::unique_ptr<Clock> clock);
+
+private:
+    const std::string root_;
+    std::unique_ptr<Clock> clock_;
+    std::mutex observerMutex_;
+    LogObserver observer_;
+};
+
+// The platform the process runs on; set by the program before the daemon starts.
+extern Platform* gPlatform;
+
+// Makes a platform the current one for a scope and puts the previous one back after.
+class PlatformScope {
+public:
+    explicit PlatformScope(Platform& platform) : previous_(gPlatform) { gPlatform = &platform; }
+    ~PlatformScope() { gPlatform = previous_; }
+    PlatformScope(const PlatformScope&) = delete;
+    PlatformScope& operator=(const PlatformScope&) = delete;
+
+private:
+    Platform* previous_;
+};
+
+// An absolute path of the system ("/etc/velkord") as seen on this platform.
+std::string rootPath(const char* absolutePath);
+std::string rootPath(const std::string& absolutePath);
+
+} // namespace platform

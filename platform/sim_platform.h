@@ -1,0 +1,38 @@
+#pragma once
+// The simulated board: a sandbox directory as the root and stand-ins for the devices.
+
+#include "platform/platform.h"
+#include "platform/unique_fd.h"
+
+#include <cstdint>
+
+namespace platform {
+
+// The watchdog stand-in is the file "/dev/watchdog" of the sandbox. Like the real device it can be
+// held by one opener only (an exclusive lock; a second opener gets EBUSY); it holds the last byte
+// written, so "V" is left behind after a clean stop.
+class SimWatchdog : public Watchdog {
+public:
+    int open() override;
+    bool isOpen() const override { return fd_.valid(); }
+    void write(char byte) override;
+    void close() override { fd_.reset(); }
+
+    uint64_t bytesWritten() const { return bytesWritten_; }
+
+private:
+    UniqueFd fd_;
+    uint64_t bytesWritten_ = 0;
+};
+
+class SimPlatform : public Platform {
+public:
+    SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock);
+    Watchdog& watchdog() override { return watchdog_; }
+    SimWatchdog& simWatchdog() { return watchdog_; }
+
+private:
+    SimWatchdog watchdog_;
+};
+
+} // namespace platform

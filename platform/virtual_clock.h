@@ -1,0 +1,51 @@
+#pragma once
+// Simulated time: a virtual clock that jumps to the next timer, and a clock that runs N times faster.
+
+#include "platform/clock.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace platform {
+
+// Time that passes only when the main loop has nothing to do: poll never waits for a timer, and the
+// clock then jumps to that timer's expiry. Sleeps advance it at once. Hours run in milliseconds.
+class VirtualClock : public Clock {
+public:
+    // startMs: the monotonic reading at construction; wallStart: the wall time at that moment.
+    explicit VirtualClock(uint64_t startMs = 1000000, time_t wallStart = 1767225600);
+
+    timespec monotonic() override;
+    timeval wallTime() override;
+    void sleepMs(unsigned ms) override;
+    int realWaitMs(int timeoutMs) override;
+    void waited(int timeoutMs, int readyCount) override;
+
+    void advanceMs(uint64_t ms) { nowUs_ += ms * 1000u; }
+    uint64_t elapsedMs() const { return (nowUs_ - startUs_) / 1000u; }
+
+private:
+    const uint64_t startUs_;
+    const time_t wallStart_;
+    std::atomic<uint64_t> nowUs_;
+};
+
+// Real time multiplied by a factor: the daemon sees `factor` seconds pass for every real second.
+class ScaledClock : public Clock {
+public:
+    explicit ScaledClock(double factor);
+
+    timespec monotonic() override;
+    timeval wallTime() override;
+    void sleepMs(unsigned ms) override;
+    int realWaitMs(int timeoutMs) override;
+
+private:
+    uint64_t scaledUs(uint64_t realUs, uint64_t realStartUs) const;
+
+    const double factor_;
+    const uint64_t realMonotonicStartUs_;
+    const uint64_t realWallStartUs_;
+};
+
+} // namespace platform

@@ -1,0 +1,70 @@
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kSim = VELKORD_SIM_PATH;
+
+TEST(SimProcess, FreshSandboxStartsJournalsAndStopsCleanlyOnSigterm) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "stderr");
+    ASSERT_TRUE(sim.started());
+
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        return readFile(root + "/var/log/events").find(" velkord started\n") != std::string::npos &&
+               readFile(root + "/dev/watchdog") == "W";
+    })) << readFile(dir / "stderr");
+    sim.signal(SIGTERM);
+
+    EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "stderr");
+    EXPECT_EQ(readFile(root + "/dev/watchdog"), "V");
+    EXPECT_NE(readFile(dir / "stderr").find("velkord finished"), std::string::npos);
+}
+
+TEST(SimProcess, SandboxIsReusedAndSigintStopsToo) {
+    TempDir dir;
+    std::string root = dir / "run";
+    {
+        Process first({kSim, "--root", root, "--speed", "max", "--for", "1"}, dir / "stderr");
+        ASSERT_EQ(first.wait(10000), 0) << readFile(dir / "stderr");
+    }
+    Process second({kSim, "--root=" + root}, dir / "stderr");
+    ASSERT_TRUE(waitUntil(10000, [&] { return readFile(root + "/dev/watchdog") == "W"; }));
+    second.signal(SIGINT);
+    EXPECT_EQ(second.wait(10000), 0);
+
+    std::string journal = readFile(root + "/var/log/events");
+    size_t first = journal.find("velkord started");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(journal.find("velkord started", first + 1), std::string::npos); // both runs kept
+}
+
+TEST(SimProcess, AnHourOfSimulatedTimeAtMaximumSpeedTakesSeconds) {
+    TempDir dir;
+    auto start = std::chrono::steady_clock::now();
+    Process sim({kSim, "--root", dir / "run", "--speed", "max", "--for", "3600"}, dir / "stderr");
+    EXPECT_EQ(sim.wait(60000), 0) << readFile(dir / "stderr");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST(SimProcess, OptionsAreCheckedBeforeAnythingStarts) {
+    TempDir dir;
+    Process help({kSim, "--help"}, dir / "help");
+    EXPECT_EQ(help.wait(5000), 0);
+    EXPECT_NE(readFile(dir / "help").find("usage"), std::string::npos);
+
+    for (auto arguments : std::vector<std::vector<std::string>>{{kSim, "--bogus"},
+                                                                {kSim, "--speed", "fast"},
+                                                                {kSim, "--modbus-port", "70000"},
+                                                                {kSim, "--root"}}) {
+        Process bad(arguments, dir / "bad");
+        EXPECT_EQ(bad.wait(5000), 2) << arguments[1];
+    }
+    EXPECT_FALSE(fileExists(dir / "run"));
+}
+
+} // namespace
