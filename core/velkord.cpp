@@ -1,6 +1,7 @@
 #include "core/velkord.h"
 
 #include "core/epoller.h"
+#include "core/fw_env.h"
 #include "core/gpio_setup.h"
 #include "core/journal.h"
 #include "core/log.h"
@@ -52,9 +53,15 @@ private:
     platform::Watchdog& device_;
 };
 
+// Some boards were made with the serial number stored as "#serial"; it is renamed once.
 void readSerialNumber() {
-    // The boot environment is not read yet; boards without one report "unknown" as well.
-    gSerialNumber = "unknown";
+    const char* serial = fw_getenv("serial#");
+    if (!serial && fw_getenv("#serial")) {
+        LOG_MSG(LOG_INFO, kUnit, "found environment variable '#serial', renaming to 'serial#'...");
+        fw_renameenv("#serial", "serial#");
+        serial = fw_getenv("serial#");
+    }
+    gSerialNumber = serial ? serial : "unknown";
     LOG_MSG(LOG_INFO, kUnit, "serial number: %s", gSerialNumber.c_str());
 }
 

@@ -17,13 +17,23 @@ private:
     UniqueFd fd_;
 };
 
+// The MTD ioctls MEMUNLOCK, MEMERASE and MEMLOCK on the partition devices.
+class LinuxMtd : public Mtd {
+public:
+    int unlock(int fd, uint32_t start, uint32_t length) override;
+    int erase(int fd, uint32_t start, uint32_t length) override;
+    int lock(int fd, uint32_t start, uint32_t length) override;
+};
+
 class LinuxPlatform : public Platform {
 public:
     LinuxPlatform();
     Watchdog& watchdog() override { return watchdog_; }
+    Mtd& mtd() override { return mtd_; }
 
 private:
     LinuxWatchdog watchdog_;
+    LinuxMtd mtd_;
 };
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <vector>
 
 namespace platform {
 
@@ -21,6 +22,14 @@ void SimWatchdog::write(char byte) {
         return;
     if (::pwrite(fd_.get(), &byte, 1, 0) == 1)
         ++bytesWritten_;
+}
+
+int SimMtd::erase(int fd, uint32_t start, uint32_t length) {
+    std::vector<char> erased(length, static_cast<char>(0xFF));
+    ssize_t written = ::pwrite(fd, erased.data(), erased.size(), start);
+    if (written < 0)
+        return errno;
+    return static_cast<size_t>(written) == erased.size() ? 0 : EIO;
 }
 
 SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock)

@@ -25,14 +25,25 @@ private:
     uint64_t bytesWritten_ = 0;
 };
 
+// The partitions are plain 0x20000-byte files of the sandbox ("/dev/mtd2", "/dev/mtd3"). Files have no
+// write protection, so unlock and lock succeed without effect; erase fills the region with 0xFF.
+class SimMtd : public Mtd {
+public:
+    int unlock(int, uint32_t, uint32_t) override { return 0; }
+    int erase(int fd, uint32_t start, uint32_t length) override;
+    int lock(int, uint32_t, uint32_t) override { return 0; }
+};
+
 class SimPlatform : public Platform {
 public:
     SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock);
     Watchdog& watchdog() override { return watchdog_; }
     SimWatchdog& simWatchdog() { return watchdog_; }
+    Mtd& mtd() override { return mtd_; }
 
 private:
     SimWatchdog watchdog_;
+    SimMtd mtd_;
 };
 
 } // namespace platform

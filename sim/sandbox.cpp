@@ -1,5 +1,7 @@
 #include "sim/sandbox.h"
 
+#include "sim/boot_env_image.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -32,6 +34,32 @@ bool makeFile(const std::string& path, std::string& error) {
     return true;
 }
 
+bool makeFileWith(const std::string& path, const std::string& content, std::string& error) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot create " + path + ": " + strerror(errno);
+        return false;
+    }
+    ssize_t written = write(fd, content.data(), content.size());
+    int writeError = written < 0 ? errno : EIO;
+    close(fd);
+    if (written == static_cast<ssize_t>(content.size()))
+        return true;
+    error = "cannot write " + path + ": " + strerror(writeError);
+    return false;
+}
+
+// A boot environment partition holding the simulated serial number, unless the partition exists.
+bool makeBootEnvironmentCopy(const std::string& path, uint8_t generation, std::string& error) {
+    if (access(path.c_str(), F_OK) == 0)
+        return true;
+    return makeFileWith(
+        path,
+        makeBootEnvironment({"bootdelay=3", "baudrate=115200", std::string("serial#=") + kSimSerialNumber},
+                            generation),
+        error);
+}
+
 } // namespace
 
 bool prepareSandbox(const std::string& root, std::string& error) {
@@ -41,6 +69,10 @@ bool prepareSandbox(const std::string& root, std::string& error) {
         if (!makeDirectory(root + directory, error))
             return false;
     if (!makeFile(root + "/dev/watchdog", error) || !makeFile(root + "/sys/class/gpio/export", error))
+        return false;
+    // Both copies valid; the first carries the later generation.
+    if (!makeBootEnvironmentCopy(root + "/dev/mtd2", 1, error) ||
+        !makeBootEnvironmentCopy(root + "/dev/mtd3", 0, error))
         return false;
     for (const char* line : kGpioLines) {
         std::string base = root + "/sys/class/gpio/" + line;

@@ -1,6 +1,7 @@
 #include "core/registry.h"
 #include "core/timer_queue.h"
 #include "core/velkord.h"
+#include "sim/boot_env_image.h"
 #include "tests/support/test_board.h"
 
 #include <csignal>
@@ -28,12 +29,42 @@ TEST(Daemon, StartsRunsItsLoopWithKeepAlivesAndStopsWithTheMagicByte) {
     EXPECT_EQ(readFile(board.path("/dev/watchdog")), "V");
     EXPECT_GT(board.platform().simWatchdog().bytesWritten(), 2u); // W per pass, then V
     EXPECT_NE(readFile(board.path("/var/log/events")).find(" velkord started\n"), std::string::npos);
-    EXPECT_EQ(board.logLinesWith(LOG_INFO, "serial number: unknown").size(), 1u);
+    EXPECT_EQ(board.logLinesWith(LOG_INFO, "serial number: SIM-0001").size(), 1u);
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "velkord finished").size(), 1u);
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/export")), "13\n16\n17\n53\n55\n115\n");
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioD19/direction")), "out\n");
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/direction")), ""); // left to the discrete I/O
     EXPECT_EQ(gTimers, nullptr);
+}
+
+TEST(Daemon, SerialStoredAsHashSerialIsRenamedOnceAndReadUnderItsNewName) {
+    TestBoard board;
+    writeFile(board.path("/dev/mtd2"), makeBootEnvironment({"bootdelay=3", "#serial=AB-0042"}, 7));
+    writeFile(board.path("/dev/mtd3"), makeBootEnvironment({"bootdelay=3", "#serial=AB-0042"}, 6));
+    stopAfter(board, 10);
+
+    EXPECT_EQ(runDaemon(board.platform()), 0);
+    EXPECT_EQ(
+        board.logLinesWith(LOG_INFO, "found environment variable '#serial', renaming to 'serial#'...").size(),
+        1u);
+    EXPECT_EQ(board.logLinesWith(LOG_INFO, "serial number: AB-0042").size(), 1u);
+    EXPECT_EQ(readFile(board.path("/dev/mtd3")), makeBootEnvironment({"bootdelay=3", "serial#=AB-0042"}, 8));
+
+    board.clearLog();
+    EXPECT_EQ(runDaemon(board.platform()), 0);
+    EXPECT_TRUE(board.logLinesWith(LOG_INFO, "renaming").empty());
+    EXPECT_EQ(board.logLinesWith(LOG_INFO, "serial number: AB-0042").size(), 1u);
+}
+
+TEST(Daemon, WithoutABootEnvironmentTheSerialNumberIsUnknown) {
+    TestBoard board;
+    ASSERT_EQ(::unlink(board.path("/dev/mtd2").c_str()), 0);
+    stopAfter(board, 10);
+
+    EXPECT_EQ(runDaemon(board.platform()), 0);
+    EXPECT_EQ(board.logLinesWith(LOG_INFO, "serial number: unknown").size(), 1u);
+    EXPECT_EQ(board.logLinesWith(LOG_ERR, "Cannot access MTD device /dev/mtd2").size(),
+              2u); // serial#, #serial
 }
 
 TEST(Daemon, HeldWatchdogCostsTwentyFiveRetriesAndOneErrorLineThenRunsWithoutIt) {
