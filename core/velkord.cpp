@@ -1,5 +1,6 @@
 #include "core/velkord.h"
 
+#include "config/config.h"
 #include "core/epoller.h"
 #include "core/fw_env.h"
 #include "core/gpio_setup.h"
@@ -67,6 +68,7 @@ void readSerialNumber() {
 
 // The long-lived objects, created in start-up order and destroyed in the reverse order below.
 struct DaemonObjects {
+    std::unique_ptr<Config> config;
     std::unique_ptr<TimerQueue> timers;
 
     void destroyInOrder() {
@@ -76,10 +78,20 @@ struct DaemonObjects {
         gTimers = nullptr;
         timers.reset();
     }
+    // Last, after the event loop is shut down. Every change was saved when it was made, so nothing
+    // is written here.
+    void destroyConfig() {
+        gConfig = nullptr;
+        config.reset();
+    }
 };
 
 void createObjects(DaemonObjects& objects) {
-    // 7. Configuration "/etc/velkord" and "/etc/velkord_perf" -> gConfig, loaded.
+    // 7. Loaded while it is built, so the setters it calls meanwhile save nothing; then written once.
+    objects.config =
+        std::make_unique<Config>(platform::rootPath("/etc/velkord"), platform::rootPath("/etc/velkord_perf"));
+    gConfig = objects.config.get();
+    gConfig->save();
     // 8.
     journalPrintf(LOG_INFO, "velkord started");
     // 9.
@@ -140,6 +152,7 @@ int runDaemon(platform::Platform& platform) {
         platform.onStopping();
     objects.destroyInOrder();
     EPoller::shutdown();
+    objects.destroyConfig();
     journalClose();
     closelog();
     watchdog.release();

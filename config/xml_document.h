@@ -1,0 +1,28 @@
+#pragma once
+// libxml2 trees of the configuration files: owned documents and the few element operations they need.
+
+#include <libxml/tree.h>
+#include <memory>
+#include <string>
+
+struct XmlDocumentFree {
+    void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+using XmlDocument = std::unique_ptr<xmlDoc, XmlDocumentFree>;
+
+// Parses a file, dropping blank text nodes; nullptr when it cannot be read or is not well-formed.
+// Nothing is printed on failure and no external resource is fetched.
+XmlDocument parseXmlFile(const std::string& path);
+// A new version "1.0" document holding an empty root element.
+XmlDocument newXmlDocument(const char* rootName);
+// The document in UTF-8 with its XML declaration, indented.
+std::string formatXmlDocument(xmlDoc* document);
+
+// The first child element with this name, or nullptr.
+xmlNode* firstChildElement(xmlNode* parent, const char* name);
+// The first child element with this name, appended empty when there is none.
+xmlNode* childElementOrNew(xmlNode* parent, const char* name);
+// Removes every child element with this name and appends one that holds the text.
+void replaceChildElements(xmlNode* parent, const char* name, const std::string& text);
+// The text content of an element (empty for an empty element).
+std::string elementText(xmlNode* element);
