@@ -3,6 +3,7 @@
 #include "core/velkord.h"
 #include "sim/boot_env_image.h"
 #include "tests/support/test_board.h"
+#include "tests/support/time_zone_guard.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -12,6 +13,11 @@
 
 namespace {
 
+// The daemon applies the configured time zone to the process; the guard puts the test's back.
+class Daemon : public ::testing::Test {
+    TimeZoneGuard timeZoneGuard_;
+};
+
 void stopAfter(TestBoard& board, uint32_t ms) {
     board.platform().onStarted = [ms] { gTimers->add("test-stop", ms, [] { gTimers->quit = true; }); };
 }
@@ -20,7 +26,7 @@ bool endsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-TEST(Daemon, StartsRunsItsLoopWithKeepAlivesAndStopsWithTheMagicByte) {
+TEST_F(Daemon, StartsRunsItsLoopWithKeepAlivesAndStopsWithTheMagicByte) {
     TestBoard board;
     stopAfter(board, 1000);
 
@@ -35,9 +41,13 @@ TEST(Daemon, StartsRunsItsLoopWithKeepAlivesAndStopsWithTheMagicByte) {
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioD19/direction")), "out\n");
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/direction")), ""); // left to the discrete I/O
     EXPECT_EQ(gTimers, nullptr);
+    EXPECT_EQ(gConfig, nullptr);
+    EXPECT_TRUE(fileExists(board.path("/etc/velkord")));
+    EXPECT_TRUE(fileExists(board.path("/etc/velkord.bak"))); // written again right after loading
+    EXPECT_TRUE(fileExists(board.path("/etc/velkord_perf")));
 }
 
-TEST(Daemon, SerialStoredAsHashSerialIsRenamedOnceAndReadUnderItsNewName) {
+TEST_F(Daemon, SerialStoredAsHashSerialIsRenamedOnceAndReadUnderItsNewName) {
     TestBoard board;
     writeFile(board.path("/dev/mtd2"), makeBootEnvironment({"bootdelay=3", "#serial=AB-0042"}, 7));
     writeFile(board.path("/dev/mtd3"), makeBootEnvironment({"bootdelay=3", "#serial=AB-0042"}, 6));
@@ -56,7 +66,7 @@ TEST(Daemon, SerialStoredAsHashSerialIsRenamedOnceAndReadUnderItsNewName) {
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "serial number: AB-0042").size(), 1u);
 }
 
-TEST(Daemon, WithoutABootEnvironmentTheSerialNumberIsUnknown) {
+TEST_F(Daemon, WithoutABootEnvironmentTheSerialNumberIsUnknown) {
     TestBoard board;
     ASSERT_EQ(::unlink(board.path("/dev/mtd2").c_str()), 0);
     stopAfter(board, 10);
@@ -67,7 +77,7 @@ TEST(Daemon, WithoutABootEnvironmentTheSerialNumberIsUnknown) {
               2u); // serial#, #serial
 }
 
-TEST(Daemon, HeldWatchdogCostsTwentyFiveRetriesAndOneErrorLineThenRunsWithoutIt) {
+TEST_F(Daemon, HeldWatchdogCostsTwentyFiveRetriesAndOneErrorLineThenRunsWithoutIt) {
     TestBoard board;
     int holder = ::open(board.path("/dev/watchdog").c_str(), O_WRONLY);
     ASSERT_GE(holder, 0);
@@ -91,7 +101,7 @@ TEST(Daemon, HeldWatchdogCostsTwentyFiveRetriesAndOneErrorLineThenRunsWithoutIt)
     ::close(holder);
 }
 
-TEST(Daemon, MissingWatchdogIsReportedOnEveryAttempt) {
+TEST_F(Daemon, MissingWatchdogIsReportedOnEveryAttempt) {
     TestBoard board;
     ASSERT_EQ(::unlink(board.path("/dev/watchdog").c_str()), 0);
     stopAfter(board, 10);
@@ -101,7 +111,7 @@ TEST(Daemon, MissingWatchdogIsReportedOnEveryAttempt) {
               25u);
 }
 
-TEST(Daemon, MissingGpioDirectionFileEndsStartUpWithStatusOne) {
+TEST_F(Daemon, MissingGpioDirectionFileEndsStartUpWithStatusOne) {
     TestBoard board;
     ASSERT_EQ(::unlink(board.path("/sys/class/gpio/pioB23/direction").c_str()), 0);
     stopAfter(board, 10);
@@ -122,7 +132,7 @@ TEST(Daemon, MissingGpioDirectionFileEndsStartUpWithStatusOne) {
     EXPECT_FALSE(fileExists(board.path("/var/log/events")));
 }
 
-TEST(Daemon, MissingGpioExportFileEndsStartUpWithStatusOne) {
+TEST_F(Daemon, MissingGpioExportFileEndsStartUpWithStatusOne) {
     TestBoard board;
     ASSERT_EQ(::unlink(board.path("/sys/class/gpio/export").c_str()), 0);
     EXPECT_EQ(runDaemon(board.platform()), 1);
@@ -131,7 +141,7 @@ TEST(Daemon, MissingGpioExportFileEndsStartUpWithStatusOne) {
         1u);
 }
 
-TEST(Daemon, SigtermInsideATimerCallbackFinishesThatCallbackAndStopsTheLoop) {
+TEST_F(Daemon, SigtermInsideATimerCallbackFinishesThatCallbackAndStopsTheLoop) {
     TestBoard board;
     bool laterFired = false;
     bool callbackFinished = false;

@@ -43,6 +43,27 @@ TEST(SimProcess, SandboxIsReusedAndSigintStopsToo) {
     EXPECT_NE(journal.find("velkord started", first + 1), std::string::npos); // both runs kept
 }
 
+TEST(SimProcess, BothConfigurationFilesAreCreatedAndKeptAcrossRestarts) {
+    TempDir dir;
+    std::string root = dir / "run";
+    {
+        Process first({kSim, "--root", root, "--speed", "max", "--for", "1"}, dir / "stderr");
+        ASSERT_EQ(first.wait(10000), 0) << readFile(dir / "stderr");
+    }
+    std::string settings = readFile(root + "/etc/velkord");
+    ASSERT_NE(settings.find("<wellName></wellName>"), std::string::npos) << settings;
+    EXPECT_NE(readFile(root + "/etc/velkord_perf").find("<perf_params>"), std::string::npos);
+    settings.replace(settings.find("<wellName></wellName>"), 21, "<wellName>Скв. 12</wellName>");
+    writeFile(root + "/etc/velkord", settings);
+
+    Process second({kSim, "--root", root, "--speed", "max", "--for", "1"}, dir / "stderr");
+    ASSERT_EQ(second.wait(10000), 0) << readFile(dir / "stderr");
+
+    EXPECT_NE(readFile(root + "/etc/velkord").find("<wellName>Скв. 12</wellName>"), std::string::npos);
+    EXPECT_EQ(readFile(root + "/etc/velkord.bak"), settings);
+    EXPECT_NE(readFile(dir / "stderr").find("serial number: SIM-0001"), std::string::npos);
+}
+
 TEST(SimProcess, AnHourOfSimulatedTimeAtMaximumSpeedTakesSeconds) {
     TempDir dir;
     auto start = std::chrono::steady_clock::now();
