@@ -15,17 +15,19 @@ namespace {
 
 const char kUnit[] = "config";
 
-// The file, else its backup; nullptr (both logged) when neither parses.
-XmlDocument parseWithBackup(const std::string& path) {
-    XmlDocument document = parseXmlFile(path);
-    if (document)
+// The file, else its backup, else (both failures logged) a new document holding only the root; created
+// tells which.
+XmlDocument loadDocument(const std::string& path, const char* rootName, bool& created) {
+    created = false;
+    if (XmlDocument document = parseXmlFile(path))
         return document;
     std::string backup = path + ".bak";
     LOG_MSG(LOG_ERR, kUnit, "error opening %s, trying %s", path.c_str(), backup.c_str());
-    document = parseXmlFile(backup);
-    if (!document)
-        LOG_MSG(LOG_ERR, kUnit, "error opening %s, creating default config", backup.c_str());
-    return document;
+    if (XmlDocument document = parseXmlFile(backup))
+        return document;
+    LOG_MSG(LOG_ERR, kUnit, "error opening %s, creating default config", backup.c_str());
+    created = true;
+    return newXmlDocument(rootName);
 }
 
 // The first whitespace-delimited word of a short file; false when the file does not open.
@@ -57,10 +59,8 @@ void writeLine(const std::string& path, const std::string& line) {
 } // namespace
 
 void Config::loadMainFile() {
-    mainDoc_ = parseWithBackup(mainPath_);
-    bool created = !mainDoc_;
-    if (created)
-        mainDoc_ = newXmlDocument("config");
+    bool created = false;
+    mainDoc_ = loadDocument(mainPath_, "config", created);
     mainRoot_ = xmlDocGetRootElement(mainDoc_.get());
     if (created)
         save();
@@ -130,10 +130,8 @@ void Config::loadThermSensorId(xmlNode* element) {
 }
 
 void Config::loadPerfFile() {
-    perfDoc_ = parseWithBackup(perfPath_);
-    bool created = !perfDoc_;
-    if (created)
-        perfDoc_ = newXmlDocument("perf_params");
+    bool created = false;
+    perfDoc_ = loadDocument(perfPath_, "perf_params", created);
     perfRoot_ = xmlDocGetRootElement(perfDoc_.get());
     if (created)
         savePerf();

@@ -87,8 +87,10 @@ const FlagInfo kWorkControlFlags[] = {
     {"Неисправность системы охлаждения", false}, // 36
 };
 
-// Key, label, kind with default and range, options, settings menu editor, web name, member.
+// Key, label, kind with default and range, options, settings-menu editor, web name, member. Every
+// setting of the main file saves automatically; the others do not.
 
+// Group "common" of the main file.
 const SettingInfo kCommon[] = {
     {"modbusAddress", "Адрес MODBUS", number(52, 1, 247), {}, decimals(0), "modbusAddress", member<&Config::modbusAddress>},
     {"stopDrive", "Остановка привода", choice(1), {"остановить", "нет"}, kList, "stopDrive", member<&Config::stopDrive>},
@@ -98,6 +100,7 @@ const SettingInfo kCommon[] = {
     {"pdpType", "Тип PDP", choice(0), {"IP", "PPP", "IPV6"}, kList, "pdpType", member<&Config::pdpType>},
 };
 
+// Group "performance" of the main file.
 const SettingInfo kPerformance[] = {
     {"nsMode", "Режим задания числа качаний", choice(0), {"Прямое указание", "Интеллектуально"}, kList, "nsMode", member<&Config::nsMode>},
     {"nSwings", "Число качаний", number(3, 0.2, 10), {}, decimals(2), "ns", member<&Config::nSwings>},
@@ -105,6 +108,7 @@ const SettingInfo kPerformance[] = {
     {"nsMax", "Макс. число качаний", number(4, 0.2, 10), {}, decimals(2), "nsMax", member<&Config::nsMax>},
 };
 
+// Group "smartMode" of the main file.
 const SettingInfo kSmartMode[] = {
     {"kNapol", "Коэфф. наполнения", number(0.7, 0.1, 1), {}, decimals(2), "kNapol", member<&Config::kNapol>},
     {"lineBase", "Способ задания линии", choice(3), {"% между min и max", "% от значения min", "% от значения max", "Абсолютное значение G"}, kList, "lineBase", member<&Config::lineBase>},
@@ -115,6 +119,7 @@ const SettingInfo kSmartMode[] = {
     {"nsCorrMode", "Способ корректировки числа качаний", choice(1), {"Пропорциональный", "Линейный", "Линейн. увелич. и пропорц. снижение", "Пропорц. увелич. и линейн. снижение"}, kList, "nsCorrMode", member<&Config::nsCorrMode>},
 };
 
+// Group "driveSettings" of the main file.
 const SettingInfo kDriveSettings[] = {
     {"downTimeMax", "Максимальное время хода вниз", number(60, 0.1, 600), {}, decimals(2), "downTimeMax", member<&Config::downTimeMax>},
     {"upTimeMax", "Максимальное время хода вверх", number(120, 0.1, 600), {}, decimals(2), "upTimeMax", member<&Config::upTimeMax>},
@@ -159,6 +164,7 @@ const SettingInfo kDriveSettings[] = {
     {"pu2pu1FreqRatio", "Отношение частоты НУ2 к НУ1", number(1, 0.1, 2), {}, kNoPanel, "pu2pu1FreqRatio", member<&Config::pu2pu1FreqRatio>},
 };
 
+// Group "drive1" of the main file.
 const SettingInfo kDrive1[] = {
     {"minFreq", "Минимальная частота двигателя 1", number(22, 0, 100), {}, decimals(2), "minFreqDrive1", member<&Config::minFreqDrive1>},
     {"maxFreq", "Максимальная частота двигателя 1", number(50, 0, 100), {}, decimals(2), "maxFreqDrive1", member<&Config::maxFreqDrive1>},
@@ -170,6 +176,7 @@ const SettingInfo kDrive1[] = {
     {"controlType", "Способ управления ЧРП 1", choice(1), {"RS-485, дискретные выходы", "только RS-485"}, kList, "controlTypeDrive1", member<&Config::controlTypeDrive1>},
 };
 
+// Group "drive2" of the main file.
 const SettingInfo kDrive2[] = {
     {"minFreq", "Минимальная частота двигателя 2", number(22, 0, 100), {}, decimals(2), "minFreqDrive2", member<&Config::minFreqDrive2>},
     {"maxFreq", "Максимальная частота двигателя 2", number(50, 0, 100), {}, decimals(2), "maxFreqDrive2", member<&Config::maxFreqDrive2>},
@@ -181,6 +188,7 @@ const SettingInfo kDrive2[] = {
     {"controlType", "Способ управления ЧРП 2", choice(1), {"RS-485, дискретные выходы", "только RS-485"}, kList, "controlTypeDrive2", member<&Config::controlTypeDrive2>},
 };
 
+// Group "InputsOutputs" of the main file.
 const SettingInfo kInputsOutputs[] = {
     {"modbusSpeed", "Скорость MODBUS-master", choice(5), {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, kList, "modbusSpeed", member<&Config::modbusSpeed>},
     {"ecmInvertion", "Инверсия входа ЭКМ", onOff(1), {}, kList, "ecmInvertion", member<&Config::ecmInvertion>},
@@ -201,11 +209,13 @@ const SettingInfo kInputsOutputs[] = {
     {"thermSensorId", nullptr, plainText(), {}, kNoPanel, nullptr, member<&Config::thermSensorId>},
 };
 
+// Group "manualMode" of the main file.
 const SettingInfo kManualMode[] = {
     {"manualFreqDrive1", "Частота двигателя 1", number(0, 0, 100), {}, kNoPanel, "manualFreqDrive1", member<&Config::manualFreqDrive1>},
     {"manualFreqDrive2", "Частота двигателя 2", number(0, 0, 100), {}, kNoPanel, "manualFreqDrive2", member<&Config::manualFreqDrive2>},
 };
 
+// Group "misc" of the main file.
 const SettingInfo kMisc[] = {
     {"timeZone", "Часовой пояс", timeZone(38), {}, kList, "timeZone", member<&Config::timeZone>},
     {"recordPeriod", "Периодичность записи динамограмм", number(60, 0, 1440), {}, decimals(2), "recordPeriod", member<&Config::recordPeriod>},
@@ -218,11 +228,13 @@ const SettingInfo kMisc[] = {
     {"dynoType", "Представление динамограммы", choice(0), {"В виде графика", "В виде цикла"}, kList, "dynoType", member<&Config::dynoType>},
 };
 
+// Never stored: at their default at every start.
 const SettingInfo kNotStored[] = {
     {"manualNoLimits", "Работа без ограничений", onOff(1), {}, kNoPanel, "manualNoLimits", member<&Config::manualNoLimits>},
     {"manualReverseStart", "Разовый реверсный пуск", onOff(1), {}, kNoPanel, "manualReverseStart", member<&Config::manualReverseStart>},
 };
 
+// Children of the performance file's root; their labels are their keys.
 const SettingInfo kPerformanceFile[] = {
     {"selectedDrive1", "selectedDrive1", choice(0), {"Не выбран", "Выбран"}, kNoPanel, nullptr, member<&Config::selectedDrive1>},
     {"selectedDrive2", "selectedDrive2", choice(0), {"Не выбран", "Выбран"}, kNoPanel, nullptr, member<&Config::selectedDrive2>},

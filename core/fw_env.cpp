@@ -20,12 +20,14 @@ struct EnvCopy {
     uint32_t sectorSize;
 };
 
-const EnvCopy kCopies[2] = {
+constexpr EnvCopy kCopies[2] = {
     {"/dev/mtd2", 0, kFwEnvSize, 0x20000},
     {"/dev/mtd3", 0, kFwEnvSize, 0x20000},
 };
-// A write erases exactly the environment; nothing else shares its erase sector on this board.
-static_assert(kFwEnvSize == 0x20000, "one copy fills one erase sector");
+// A write erases exactly the environment: nothing else shares its erase sector on this board, so
+// there is no tail of the sector to read first and write back.
+static_assert(kCopies[0].sectorSize == kCopies[0].envSize && kCopies[1].sectorSize == kCopies[1].envSize,
+              "one copy fills one erase sector");
 
 // The environment as last read: one copy of the flash, and which copy it is.
 uint8_t image[kFwEnvSize];
