@@ -1,6 +1,7 @@
 #pragma once
 // The board: real clocks, real device files, paths from "/".
 
+#include "platform/linux_framebuffer.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
 
@@ -21,9 +22,11 @@ class LinuxPlatform : public Platform {
 public:
     LinuxPlatform();
     Watchdog& watchdog() override { return watchdog_; }
+    FramebufferDevice& framebuffer() override { return framebuffer_; }
 
 private:
     LinuxWatchdog watchdog_;
+    LinuxFramebuffer framebuffer_;
 };
 
 } // namespace platform

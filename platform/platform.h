@@ -2,6 +2,7 @@
 // The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
 
 #include "platform/clock.h"
+#include "platform/framebuffer.h"
 #include "platform/watchdog.h"
 
 #include <functional>
@@ -30,6 +31,7 @@ public:
     const std::string& root() const { return root_; }
     Clock& clock() { return *clock_; }
     virtual Watchdog& watchdog() = 0;
+    virtual FramebufferDevice& framebuffer() = 0;
 
     Ports ports;
 

@@ -2,6 +2,7 @@
 // The simulated board: a sandbox directory as the root and stand-ins for the devices.
 
 #include "platform/platform.h"
+#include "platform/sim_framebuffer.h"
 #include "platform/unique_fd.h"
 
 #include <cstdint>
@@ -30,9 +31,12 @@ public:
     SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock);
     Watchdog& watchdog() override { return watchdog_; }
     SimWatchdog& simWatchdog() { return watchdog_; }
+    FramebufferDevice& framebuffer() override { return framebuffer_; }
+    SimFramebuffer& simFramebuffer() { return framebuffer_; }
 
 private:
     SimWatchdog watchdog_;
+    SimFramebuffer framebuffer_;
 };
 
 } // namespace platform

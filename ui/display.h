@@ -1,0 +1,57 @@
+#pragma once
+// The panel's one display: composes its layer list into the screen image, presents only changes,
+// blanks, and slides the side-by-side pages with an accelerating scroll.
+
+#include "core/timer_queue.h"
+#include "ui/framebuffer.h"
+#include "ui/layer.h"
+
+#include <vector>
+
+class Display {
+public:
+    explicit Display(platform::FramebufferDevice& device);
+    ~Display();
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // Opens the framebuffer: 0, or the exit status of a failed open.
+    int open();
+
+    const Rect& screen() const { return framebuffer_.rect(); }
+    int width() const { return screen().width(); }
+    int height() const { return screen().height(); }
+
+    // Layers are not owned; later layers lie on top.
+    void addLayer(Layer* layer);
+    void removeLayer(Layer* layer);
+    bool hasLayer(const Layer* layer) const;
+
+    void redraw();
+    void setBlank(bool blank);
+    bool isBlanked() const { return blanked_; }
+    // False when the layer is hidden, the display blanked, or opaque layers above cover it.
+    bool isLayerVisible(const Layer* layer) const;
+
+    void scrollBy(int32_t dx);
+    void showPage(int index);
+    void pauseScroll();
+    void resumeScroll();
+    int32_t scrollPosition() const { return position_; }
+    int32_t pendingScroll() const { return pending_; }
+
+    const Layer& screenImage() const { return image_; }
+
+private:
+    void scrollStep();
+
+    std::vector<Layer*> layers_;
+    Framebuffer framebuffer_;
+    Layer image_;
+    int32_t pending_ = 0;
+    int32_t step_ = 1;
+    Timer scrollTimer_;
+    int32_t position_ = 0;
+    bool paused_ = false;
+    bool blanked_ = false;
+};
