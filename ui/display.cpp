@@ -1,5 +1,7 @@
 #include "ui/display.h"
 
+#include "platform/platform.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -9,7 +11,20 @@ constexpr uint32_t kScrollStepMs = 30;
 constexpr int32_t kScrollFastDistance = 63;
 constexpr int32_t kScrollMaxStep = 32;
 
+const char* const kFontFiles[] = {
+    "/usr/share/fonts/truetype/arial.ttf",
+    "/usr/share/fonts/truetype/verdana.ttf",
+    "/usr/share/fonts/truetype/RobotoMono-Regular.ttf",
+};
+
 } // namespace
+
+Font& Display::font(FontFace face) {
+    auto& slot = fonts_[static_cast<int>(face)];
+    if (!slot)
+        slot = std::make_unique<Font>(platform::rootPath(kFontFiles[static_cast<int>(face)]));
+    return *slot;
+}
 
 Display::Display(platform::FramebufferDevice& device) : framebuffer_(device) {}
 

@@ -3,10 +3,15 @@
 // blanks, and slides the side-by-side pages with an accelerating scroll.
 
 #include "core/timer_queue.h"
+#include "ui/font.h"
 #include "ui/framebuffer.h"
 #include "ui/layer.h"
 
+#include <memory>
 #include <vector>
+
+// The panel's three typefaces.
+enum class FontFace { Arial, Verdana, RobotoMono };
 
 class Display {
 public:
@@ -41,6 +46,12 @@ public:
     int32_t pendingScroll() const { return pending_; }
 
     const Layer& screenImage() const { return image_; }
+    // Where a layer of the page whose origin is pageOrigin stands on the screen right now, with the
+    // scroll still under way taken into account.
+    int32_t pageX(int32_t pageOrigin) const { return pageOrigin - position_ - pending_; }
+
+    // The shared face, opened on first use; set its size before measuring or drawing.
+    Font& font(FontFace face);
 
 private:
     void scrollStep();
@@ -54,4 +65,5 @@ private:
     int32_t position_ = 0;
     bool paused_ = false;
     bool blanked_ = false;
+    std::unique_ptr<Font> fonts_[3];
 };
