@@ -2,6 +2,7 @@
 #include "core/timer_queue.h"
 #include "tests/support/test_board.h"
 #include "ui/display.h"
+#include "ui/horizontal_menu_item.h"
 #include "ui/keys.h"
 #include "ui/menu_set.h"
 #include "ui/read_only_string.h"
@@ -220,6 +221,34 @@ TEST_F(MenuTest, ReadOnlyStringShowsItsTextAndOnlyCancelCloses) {
     EXPECT_TRUE(menu.onKey(kKeyCancel, true)); // taken by the text page, not the menu
     EXPECT_FALSE(version.isShown());
     EXPECT_TRUE(menu.isShown());
+}
+
+} // namespace
+
+namespace {
+
+class StripPage : public HorizontalMenuItem {
+public:
+    explicit StripPage(std::string title) : HorizontalMenuItem(std::move(title)) {}
+};
+
+TEST_F(MenuTest, PagesStandSideBySideAndActivatingOneSlidesTheDisplayToIt) {
+    MenuSet root;
+    StripPage first("first"), second("second");
+    root.addMenuItem(&first);
+    root.addMenuItem(&second);
+    EXPECT_EQ(second.pageOrigin(), 240);
+    Layer secondLayer(Rect{second.pageOrigin(), second.pageOrigin() + 240, 0, 64}, true, kBlendOpaque);
+    display.addLayer(&secondLayer);
+
+    EXPECT_TRUE(root.onKey(kKeyRight, true));
+    for (int ms = 0; ms < 1000; ++ms) {
+        board.clock().advanceMs(1);
+        timers.runDue();
+    }
+    EXPECT_EQ(secondLayer.left(), 0);
+    EXPECT_EQ(display.pageX(second.pageOrigin()), 0);
+    EXPECT_EQ(display.pageX(first.pageOrigin()), -240);
 }
 
 } // namespace
