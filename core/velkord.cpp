@@ -9,6 +9,7 @@
 #include "core/registry.h"
 #include "core/signals.h"
 #include "core/timer_queue.h"
+#include "ui/display.h"
 
 #include <cerrno>
 #include <cstring>
@@ -70,11 +71,14 @@ void readSerialNumber() {
 struct DaemonObjects {
     std::unique_ptr<Config> config;
     std::unique_ptr<TimerQueue> timers;
+    std::unique_ptr<Display> display;
 
     void destroyInOrder() {
         // The web server, debug screen, portable media, modem, manual-mode screen, discrete I/O,
-        // controller, main screen, TCP slave, serial slave, drive bus, root menu and display go
-        // first, in this order, as each of them is added.
+        // controller, main screen, TCP slave, serial slave, drive bus and root menu go first, in this
+        // order, as each of them is added.
+        gDisplay = nullptr;
+        display.reset();
         gTimers = nullptr;
         timers.reset();
     }
@@ -86,7 +90,8 @@ struct DaemonObjects {
     }
 };
 
-void createObjects(DaemonObjects& objects) {
+// Returns 0, or the exit status when a device the daemon cannot run without fails to open.
+int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 7. Loaded while it is built, so the setters it calls meanwhile save nothing; then written once.
     objects.config =
         std::make_unique<Config>(platform::rootPath("/etc/velkord"), platform::rootPath("/etc/velkord_perf"));
@@ -99,7 +104,11 @@ void createObjects(DaemonObjects& objects) {
     objects.timers = std::make_unique<TimerQueue>();
     gTimers = objects.timers.get();
     SignalHandlers::forwardEarlyQuit();
-    // 10. Display -> gDisplay.
+    // 10.
+    objects.display = std::make_unique<Display>(platform.framebuffer());
+    if (int status = objects.display->open())
+        return status;
+    gDisplay = objects.display.get();
     // 11. Root menu set -> gRootMenu.
     // 12. Drive bus master on "/dev/ttyS2" -> gDriveBus.
     // 13. Serial slave on "/dev/ttyS1".
@@ -109,6 +118,7 @@ void createObjects(DaemonObjects& objects) {
     // 17. Discrete I/O -> gDiscreteIO.
     // 18. Manual-mode screen, modem, portable media, debug screen.
     // 19. Web server, started.
+    return 0;
 }
 
 void runMainLoop(platform::Platform& platform, WatchdogSession& watchdog) {
@@ -141,7 +151,9 @@ int runDaemon(platform::Platform& platform) {
         return 1;
 
     DaemonObjects objects;
-    createObjects(objects);
+    // Without its panel the daemon ends at once, as it does without its GPIO lines.
+    if (int status = createObjects(platform, objects))
+        return status;
     if (platform.onStarted)
         platform.onStarted();
 

@@ -1,6 +1,7 @@
 #pragma once
 // The board: real clocks, real device files, paths from "/".
 
+#include "platform/linux_framebuffer.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
 
@@ -30,10 +31,12 @@ public:
     LinuxPlatform();
     Watchdog& watchdog() override { return watchdog_; }
     Mtd& mtd() override { return mtd_; }
+    FramebufferDevice& framebuffer() override { return framebuffer_; }
 
 private:
     LinuxWatchdog watchdog_;
     LinuxMtd mtd_;
+    LinuxFramebuffer framebuffer_;
 };
 
 } // namespace platform

@@ -3,6 +3,7 @@
 
 #include "platform/clock.h"
 #include "platform/mtd.h"
+#include "platform/framebuffer.h"
 #include "platform/watchdog.h"
 
 #include <functional>
@@ -33,6 +34,7 @@ public:
     virtual Watchdog& watchdog() = 0;
     // The flash partitions of the boot environment.
     virtual Mtd& mtd() = 0;
+    virtual FramebufferDevice& framebuffer() = 0;
 
     Ports ports;
 

@@ -2,6 +2,7 @@
 // The simulated board: a sandbox directory as the root and stand-ins for the devices.
 
 #include "platform/platform.h"
+#include "platform/sim_framebuffer.h"
 #include "platform/unique_fd.h"
 
 #include <cstdint>
@@ -40,10 +41,13 @@ public:
     Watchdog& watchdog() override { return watchdog_; }
     SimWatchdog& simWatchdog() { return watchdog_; }
     Mtd& mtd() override { return mtd_; }
+    FramebufferDevice& framebuffer() override { return framebuffer_; }
+    SimFramebuffer& simFramebuffer() { return framebuffer_; }
 
 private:
     SimWatchdog watchdog_;
     SimMtd mtd_;
+    SimFramebuffer framebuffer_;
 };
 
 } // namespace platform

@@ -11,7 +11,31 @@
 namespace {
 
 const char* const kDirectories[] = {
-    "/etc", "/dev", "/tmp", "/var", "/var/log", "/var/spool", "/sys", "/sys/class", "/sys/class/gpio",
+    "/etc",
+    "/dev",
+    "/tmp",
+    "/var",
+    "/var/log",
+    "/var/spool",
+    "/sys",
+    "/sys/class",
+    "/sys/class/gpio",
+    "/usr",
+    "/usr/share",
+    "/usr/share/fonts",
+    "/usr/share/fonts/truetype",
+};
+
+// The board's TrueType files are not ours to ship: metric-compatible free fonts stand in for them.
+const struct {
+    const char* boardPath;
+    const char* hostFont;
+} kFonts[] = {
+    {"/usr/share/fonts/truetype/arial.ttf",
+     "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"},
+    {"/usr/share/fonts/truetype/verdana.ttf", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"},
+    {"/usr/share/fonts/truetype/RobotoMono-Regular.ttf",
+     "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"},
 };
 
 // GPIO lines of the board: the export file and, per line, its direction and value files.
@@ -60,6 +84,17 @@ bool makeBootEnvironmentCopy(const std::string& path, uint8_t generation, std::s
         error);
 }
 
+// A missing link is made; a link or file that is there already is left as it is.
+bool makeLink(const std::string& path, const char* target, std::string& error) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0)
+        return true;
+    if (symlink(target, path.c_str()) == 0)
+        return true;
+    error = "cannot link " + path + ": " + strerror(errno);
+    return false;
+}
+
 } // namespace
 
 bool prepareSandbox(const std::string& root, std::string& error) {
@@ -80,5 +115,8 @@ bool prepareSandbox(const std::string& root, std::string& error) {
             !makeFile(base + "/value", error))
             return false;
     }
+    for (const auto& font : kFonts)
+        if (!makeLink(root + font.boardPath, font.hostFont, error))
+            return false;
     return true;
 }

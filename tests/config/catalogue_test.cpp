@@ -99,9 +99,11 @@ TEST_F(Catalogue, SettingsAreFoundByGroupAndKeyOrByWebName) {
     EXPECT_EQ(config->findByWebName(""), nullptr);
 
     std::set<std::string> webNames;
-    for (const SettingEntry& entry : config->settings())
-        if (entry.info->webName)
+    for (const SettingEntry& entry : config->settings()) {
+        if (entry.info->webName) {
             EXPECT_TRUE(webNames.insert(entry.info->webName).second) << entry.info->webName;
+        }
+    }
     EXPECT_EQ(webNames.size(), 103u); // all but the thermometer id and the performance settings
 }
 

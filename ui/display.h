@@ -1,0 +1,69 @@
+#pragma once
+// The panel's one display: composes its layer list into the screen image, presents only changes,
+// blanks, and slides the side-by-side pages with an accelerating scroll.
+
+#include "core/timer_queue.h"
+#include "ui/font.h"
+#include "ui/framebuffer.h"
+#include "ui/layer.h"
+
+#include <memory>
+#include <vector>
+
+// The panel's three typefaces.
+enum class FontFace { Arial, Verdana, RobotoMono };
+
+class Display {
+public:
+    explicit Display(platform::FramebufferDevice& device);
+    ~Display();
+    Display(const Display&) = delete;
+    Display& operator=(const Display&) = delete;
+
+    // Opens the framebuffer: 0, or the exit status of a failed open.
+    int open();
+
+    const Rect& screen() const { return framebuffer_.rect(); }
+    int width() const { return screen().width(); }
+    int height() const { return screen().height(); }
+
+    // Layers are not owned; later layers lie on top.
+    void addLayer(Layer* layer);
+    void removeLayer(Layer* layer);
+    bool hasLayer(const Layer* layer) const;
+
+    void redraw();
+    void setBlank(bool blank);
+    bool isBlanked() const { return blanked_; }
+    // False when the layer is hidden, the display blanked, or opaque layers above cover it.
+    bool isLayerVisible(const Layer* layer) const;
+
+    void scrollBy(int32_t dx);
+    void showPage(int index);
+    void pauseScroll();
+    void resumeScroll();
+    int32_t scrollPosition() const { return position_; }
+    int32_t pendingScroll() const { return pending_; }
+
+    const Layer& screenImage() const { return image_; }
+    // Where a layer of the page whose origin is pageOrigin stands on the screen right now, with the
+    // scroll still under way taken into account.
+    int32_t pageX(int32_t pageOrigin) const { return pageOrigin - position_ - pending_; }
+
+    // The shared face, opened on first use; set its size before measuring or drawing.
+    Font& font(FontFace face);
+
+private:
+    void scrollStep();
+
+    std::vector<Layer*> layers_;
+    Framebuffer framebuffer_;
+    Layer image_;
+    int32_t pending_ = 0;
+    int32_t step_ = 1;
+    Timer scrollTimer_;
+    int32_t position_ = 0;
+    bool paused_ = false;
+    bool blanked_ = false;
+    std::unique_ptr<Font> fonts_[3];
+};

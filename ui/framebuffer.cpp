@@ -1,0 +1,56 @@
+#include "ui/framebuffer.h"
+
+#include <cstdio>
+#include <cstring>
+
+int Framebuffer::open() {
+    int error = 0;
+    switch (device_.open(error)) {
+    case platform::FramebufferError::None:
+        break;
+    case platform::FramebufferError::Open:
+        std::fprintf(stderr, "Error: cannot open framebuffer device: %s\n", strerror(error));
+        return 1;
+    case platform::FramebufferError::FixedInfo:
+        std::fprintf(stderr, "Error reading fixed information: %s\n", strerror(error));
+        return 1;
+    case platform::FramebufferError::VariableInfo:
+        std::fprintf(stderr, "Error reading variable information: %s\n", strerror(error));
+        return 1;
+    case platform::FramebufferError::Map:
+        std::fprintf(stderr, "Error: failed to map framebuffer device to memory: %s\n", strerror(error));
+        return 4;
+    }
+    info_ = device_.info();
+    std::printf("%dx%d, %dbpp\n", info_.xres, info_.yres, info_.bitsPerPixel);
+    rect_ = Rect{0, info_.xres, 0, info_.yres};
+    open_ = true;
+    return 0;
+}
+
+void Framebuffer::close() {
+    if (!open_)
+        return;
+    std::memset(device_.memory(), 0, device_.size());
+    device_.presented();
+    device_.close();
+    open_ = false;
+}
+
+void Framebuffer::present(const Layer& layer) {
+    if (!open_)
+        return;
+    Layer work(rect_, true, kBlendOpaque);
+    layer.compose(work);
+    if (info_.bitsPerPixel != 16) {
+        std::fprintf(stderr, "Error: %d bits per pixel is not supported\n", info_.bitsPerPixel);
+        return;
+    }
+    uint8_t* base = device_.memory() + info_.xoffset * 2 + info_.yoffset * info_.lineLength;
+    for (int y = 0; y < rect_.height(); ++y) {
+        auto* row = reinterpret_cast<uint16_t*>(base + y * info_.lineLength);
+        for (int x = 0; x < rect_.width(); ++x)
+            row[x] = rgb565FromGrey(work.pixel(x, y));
+    }
+    device_.presented();
+}
