@@ -10,6 +10,7 @@
 #include "core/signals.h"
 #include "core/timer_queue.h"
 #include "ui/display.h"
+#include "ui/menu_set.h"
 
 #include <cerrno>
 #include <cstring>
@@ -72,11 +73,14 @@ struct DaemonObjects {
     std::unique_ptr<Config> config;
     std::unique_ptr<TimerQueue> timers;
     std::unique_ptr<Display> display;
+    std::unique_ptr<MenuSet> rootMenu;
 
     void destroyInOrder() {
         // The web server, debug screen, portable media, modem, manual-mode screen, discrete I/O,
-        // controller, main screen, TCP slave, serial slave, drive bus and root menu go first, in this
-        // order, as each of them is added.
+        // controller, main screen, TCP slave, serial slave and drive bus go first, in this order, as
+        // each of them is added.
+        gRootMenu = nullptr;
+        rootMenu.reset();
         gDisplay = nullptr;
         display.reset();
         gTimers = nullptr;
@@ -109,7 +113,9 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     if (int status = objects.display->open())
         return status;
     gDisplay = objects.display.get();
-    // 11. Root menu set -> gRootMenu.
+    // 11. The empty screen stack; the screens add their pages.
+    objects.rootMenu = std::make_unique<MenuSet>();
+    gRootMenu = objects.rootMenu.get();
     // 12. Drive bus master on "/dev/ttyS2" -> gDriveBus.
     // 13. Serial slave on "/dev/ttyS1".
     // 14. TCP slave on the Modbus TCP port.
