@@ -7,6 +7,7 @@
 #include "platform/virtual_clock.h"
 #include "sim/options.h"
 #include "sim/sandbox.h"
+#include "sim/sim_session.h"
 
 #include <climits>
 #include <cstdio>
@@ -57,11 +58,15 @@ int main(int argc, char** argv) {
     board.ports.http = options.httpPort;
     board.ports.https = options.httpsPort;
     board.ports.modbusTcp = options.modbusPort;
-    if (options.forSeconds >= 0) {
-        auto stopAfterMs = static_cast<uint32_t>(options.forSeconds * 1000.0);
-        board.onStarted = [stopAfterMs]() {
+    std::unique_ptr<SimSession> session;
+    board.onStarted = [&]() {
+        session = std::make_unique<SimSession>(board);
+        session->start();
+        if (options.forSeconds >= 0) {
+            auto stopAfterMs = static_cast<uint32_t>(options.forSeconds * 1000.0);
             gTimers->add("sim-for", stopAfterMs, []() { gTimers->quit = true; });
-        };
-    }
+        }
+    };
+    board.onStopping = [&]() { session.reset(); };
     return runDaemon(board);
 }

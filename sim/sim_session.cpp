@@ -1,0 +1,38 @@
+#include "sim/sim_session.h"
+
+#include "core/registry.h"
+#include "core/timer_queue.h"
+#include "platform/clock.h"
+
+#include <cstdio>
+
+SimSession::SimSession(platform::SimPlatform& board) : board_(board) {
+    addCommands();
+}
+
+void SimSession::start() {
+    std::string error;
+    if (!control_.listen(platform::rootPath("/sim.sock"), error))
+        std::fprintf(stderr, "velkord-sim: %s\n", error.c_str());
+}
+
+void SimSession::addCommands() {
+    control_.addCommand("frame", [this](const std::vector<std::string>& arguments) -> std::string {
+        if (arguments.size() != 1)
+            return "error usage: frame FILE.png";
+        if (!board_.simFramebuffer().writePng(arguments[0]))
+            return "error cannot write " + arguments[0];
+        return "ok";
+    });
+    control_.addCommand("presents", [this](const std::vector<std::string>&) {
+        return "ok " + std::to_string(board_.simFramebuffer().presents());
+    });
+    control_.addCommand("time", [](const std::vector<std::string>&) {
+        return "ok " + std::to_string(platform::monotonicMs());
+    });
+    control_.addCommand("quit", [](const std::vector<std::string>&) -> std::string {
+        if (gTimers)
+            gTimers->quit = true;
+        return "ok";
+    });
+}
