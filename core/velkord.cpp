@@ -7,6 +7,8 @@
 #include "core/registry.h"
 #include "core/signals.h"
 #include "core/timer_queue.h"
+#include "drive/discrete_io.h"
+#include "fieldbus/smbus.h"
 
 #include <cerrno>
 #include <cstring>
@@ -61,15 +63,39 @@ void readSerialNumber() {
 // The long-lived objects, created in start-up order and destroyed in the reverse order below.
 struct DaemonObjects {
     std::unique_ptr<TimerQueue> timers;
+    std::unique_ptr<SMBus> driveBus;
+    std::unique_ptr<DiscreteIO> discreteIO;
 
     void destroyInOrder() {
-        // The web server, debug screen, portable media, modem, manual-mode screen, discrete I/O,
-        // controller, main screen, TCP slave, serial slave, drive bus, root menu and display go
-        // first, in this order, as each of them is added.
+        // The web server, debug screen, portable media, modem and manual-mode screen go first, in
+        // this order, as each of them is added.
+        gDiscreteIO = nullptr;
+        discreteIO.reset();
+        // The controller, main screen, TCP slave and serial slave go here, in this order.
+        gDriveBus = nullptr;
+        driveBus.reset();
+        // The root menu and the display go here, in this order.
         gTimers = nullptr;
         timers.reset();
     }
 };
+
+// Until the configuration exists the drive bus runs at the default of the setting modbusSpeed.
+constexpr int kDefaultDriveBusBaud = 9600;
+
+std::unique_ptr<SMBus> createDriveBus() {
+    auto bus = std::make_unique<SMBus>();
+    bus->setDevice("/dev/ttyS2");
+    bus->setRtu(true);
+    // The speed is the decimal number in the current option text of the setting modbusSpeed; read it
+    // from gConfig here once the configuration is loaded at step 7.
+    bus->setBaudrate(kDefaultDriveBusBaud);
+    bus->setDataBits(8);
+    bus->setStopBits(2);
+    bus->setParity(false, false);
+    bus->open();
+    return bus;
+}
 
 void createObjects(DaemonObjects& objects) {
     // 7. Configuration "/etc/velkord" and "/etc/velkord_perf" -> gConfig, loaded.
@@ -82,12 +108,16 @@ void createObjects(DaemonObjects& objects) {
     SignalHandlers::forwardEarlyQuit();
     // 10. Display -> gDisplay.
     // 11. Root menu set -> gRootMenu.
-    // 12. Drive bus master on "/dev/ttyS2" -> gDriveBus.
+    // 12.
+    objects.driveBus = createDriveBus();
+    gDriveBus = objects.driveBus.get();
     // 13. Serial slave on "/dev/ttyS1".
     // 14. TCP slave on the Modbus TCP port.
     // 15. Main screen with its settings menus.
     // 16. Controller -> gController.
-    // 17. Discrete I/O -> gDiscreteIO.
+    // 17. The controller becomes its listener once it exists.
+    objects.discreteIO = std::make_unique<DiscreteIO>();
+    gDiscreteIO = objects.discreteIO.get();
     // 18. Manual-mode screen, modem, portable media, debug screen.
     // 19. Web server, started.
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The board: real clocks, real device files, paths from "/".
 
+#include "platform/linux_rs485.h"
+#include "platform/linux_spi.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
 
@@ -21,9 +23,13 @@ class LinuxPlatform : public Platform {
 public:
     LinuxPlatform();
     Watchdog& watchdog() override { return watchdog_; }
+    Spi& spi() override { return spi_; }
+    Rs485& rs485() override { return rs485_; }
 
 private:
     LinuxWatchdog watchdog_;
+    LinuxSpi spi_;
+    LinuxRs485 rs485_;
 };
 
 } // namespace platform

@@ -2,6 +2,8 @@
 // The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
 
 #include "platform/clock.h"
+#include "platform/rs485.h"
+#include "platform/spi.h"
 #include "platform/watchdog.h"
 
 #include <functional>
@@ -30,6 +32,9 @@ public:
     const std::string& root() const { return root_; }
     Clock& clock() { return *clock_; }
     virtual Watchdog& watchdog() = 0;
+    virtual Spi& spi() = 0;
+    // RS-485 line setup of the serial ports (the ports themselves are opened by path).
+    virtual Rs485& rs485() = 0;
 
     Ports ports;
 

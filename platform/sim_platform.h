@@ -2,9 +2,13 @@
 // The simulated board: a sandbox directory as the root and stand-ins for the devices.
 
 #include "platform/platform.h"
+#include "platform/sim_serial_line.h"
+#include "platform/sim_spi.h"
 #include "platform/unique_fd.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace platform {
 
@@ -25,14 +29,30 @@ private:
     uint64_t bytesWritten_ = 0;
 };
 
+// The simulated ports are ptys, which have no RS-485 mode: the line is plain serial.
+class SimRs485 : public Rs485 {
+public:
+    Rs485Result enable(int, uint32_t) override { return Rs485Result{}; }
+};
+
 class SimPlatform : public Platform {
 public:
+    // The serial ports "/dev/ttyS1" and "/dev/ttyS2" are made as ptys in the sandbox at construction.
     SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock);
     Watchdog& watchdog() override { return watchdog_; }
     SimWatchdog& simWatchdog() { return watchdog_; }
+    Spi& spi() override { return spi_; }
+    SimSpi& simSpi() { return spi_; }
+    Rs485& rs485() override { return rs485_; }
+
+    // The simulated serial port of a board path ("/dev/ttyS2"); null for a port the board lacks.
+    SimSerialLine* serialLine(const std::string& devicePath);
 
 private:
     SimWatchdog watchdog_;
+    SimSpi spi_;
+    SimRs485 rs485_;
+    std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
 };
 
 } // namespace platform

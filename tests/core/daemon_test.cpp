@@ -32,7 +32,9 @@ TEST(Daemon, StartsRunsItsLoopWithKeepAlivesAndStopsWithTheMagicByte) {
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "velkord finished").size(), 1u);
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/export")), "13\n16\n17\n53\n55\n115\n");
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioD19/direction")), "out\n");
-    EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/direction")), ""); // left to the discrete I/O
+    // pioA13 is the discrete I/O's: driven low after its first exchange, high again when it goes.
+    EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/direction")), "out\n");
+    EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/value")), "255\n");
     EXPECT_EQ(gTimers, nullptr);
 }
 
