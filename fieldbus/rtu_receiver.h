@@ -23,7 +23,9 @@ public:
 
     void append(const uint8_t* data, size_t length);
 
+    // Bytes kept of the burst being received, and all of its bytes, kept or not.
     size_t buffered() const { return buffer_.size(); }
+    size_t burstLength() const { return buffer_.size() + droppedBytes_; }
     // Bursts discarded for their length since construction.
     uint32_t overlongBursts() const { return overlongBursts_; }
 

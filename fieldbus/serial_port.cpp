@@ -80,6 +80,16 @@ bool SerialPort::applyLineSettings(int fd) {
         LOG_MSG(LOG_ERR, kUnit, "%s: cannot get tty parameters: %s", device_.c_str(), strerror(errno));
         return false;
     }
+    fillLineSettings(settings);
+    ::tcflush(fd, TCIFLUSH);
+    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
+        LOG_MSG(LOG_ERR, kUnit, "%s: cannot set tty parameters: %s", device_.c_str(), strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void SerialPort::fillLineSettings(termios& settings) const {
     ::cfsetispeed(&settings, speedCode_);
     ::cfsetospeed(&settings, speedCode_);
     ::cfmakeraw(&settings);
@@ -92,12 +102,6 @@ bool SerialPort::applyLineSettings(int fd) {
         settings.c_cflag |= oddParity_ ? (PARENB | PARODD) : PARENB;
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 10;
-    ::tcflush(fd, TCIFLUSH);
-    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
-        LOG_MSG(LOG_ERR, kUnit, "%s: cannot set tty parameters: %s", device_.c_str(), strerror(errno));
-        return false;
-    }
-    return true;
 }
 
 bool SerialPort::enableRs485(int fd) {

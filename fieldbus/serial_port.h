@@ -38,6 +38,9 @@ public:
     bool isOpen() const { return fd_.valid(); }
     int fd() const { return fd_.get(); }
 
+    // Turns a port's current settings into this port's line settings (raw mode, speed, format).
+    void fillLineSettings(termios& settings) const;
+
 private:
     bool applyLineSettings(int fd);
     bool enableRs485(int fd);

@@ -53,7 +53,9 @@ public:
     const BusStatistics& statistics() const { return engine_.statistics(); }
     // Received bursts discarded because no answer can be that long.
     uint32_t overlongBursts() const { return rtuInput_.overlongBursts(); }
+    // Received bytes held until their frame ends; of an RTU burst, also those beyond the capacity.
     size_t bufferedInput() const { return engine_.rtu() ? rtuInput_.buffered() : asciiInput_.pending(); }
+    size_t burstLength() const { return engine_.rtu() ? rtuInput_.burstLength() : asciiInput_.pending(); }
     size_t queuedRequests() const { return engine_.queued(); }
 
     void onEvents(uint32_t events) override;

@@ -29,10 +29,20 @@ private:
     uint64_t bytesWritten_ = 0;
 };
 
-// The simulated ports are ptys, which have no RS-485 mode: the line is plain serial.
+// The simulated ports are ptys, which have no RS-485 mode: the line is plain serial. Tests can make
+// the setup fail as a board's port might.
 class SimRs485 : public Rs485 {
 public:
-    Rs485Result enable(int, uint32_t) override { return Rs485Result{}; }
+    Rs485Result enable(int, uint32_t rtsDelayAfterSendMs) override {
+        lastRtsDelayMs_ = rtsDelayAfterSendMs;
+        return result_;
+    }
+    void setResult(Rs485Result result) { result_ = result; }
+    uint32_t lastRtsDelayMs() const { return lastRtsDelayMs_; }
+
+private:
+    Rs485Result result_;
+    uint32_t lastRtsDelayMs_ = 0;
 };
 
 class SimPlatform : public Platform {
@@ -44,6 +54,7 @@ public:
     Spi& spi() override { return spi_; }
     SimSpi& simSpi() { return spi_; }
     Rs485& rs485() override { return rs485_; }
+    SimRs485& simRs485() { return rs485_; }
 
     // The simulated serial port of a board path ("/dev/ttyS2"); null for a port the board lacks.
     SimSerialLine* serialLine(const std::string& devicePath);
