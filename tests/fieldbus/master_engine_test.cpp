@@ -3,7 +3,7 @@
 #include "core/registry.h"
 #include "core/timer_queue.h"
 #include "fieldbus/master_engine.h"
-#include "fieldbus/rtu_framing.h"
+#include "tests/fieldbus/master_outcomes.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/test_board.h"
 
@@ -34,23 +34,9 @@ public:
     std::vector<Bytes> sent;
 };
 
-struct Outcomes {
-    static void record(int status, const Bytes& answer, void* context) {
-        static_cast<Outcomes*>(context)->results.emplace_back(status, answer);
-    }
-    std::vector<std::pair<int, Bytes>> results;
-};
-
-Bytes withCrc(const Bytes& pdu) {
-    return rtuFrame(pdu.data(), pdu.size());
-}
-
 Bytes text(const std::string& characters) {
     return Bytes(characters.begin(), characters.end());
 }
-
-const Bytes kReadTwo = {0x01, 0x03, 0x00, 0x00, 0x00, 0x02};
-const Bytes kReadTwoAnswer = {0x01, 0x03, 0x04, 0x00, 0x01, 0x00, 0x0A};
 
 class MasterEngineTest : public ::testing::Test {
 protected:

@@ -3,8 +3,8 @@
 #include "core/epoller.h"
 #include "core/registry.h"
 #include "core/timer_queue.h"
-#include "fieldbus/rtu_framing.h"
 #include "fieldbus/smbus.h"
+#include "tests/fieldbus/master_outcomes.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/serial_peer.h"
 #include "tests/support/test_board.h"
@@ -17,24 +17,10 @@
 
 namespace {
 
-struct Outcomes {
-    static void record(int status, const Bytes& answer, void* context) {
-        static_cast<Outcomes*>(context)->results.emplace_back(status, answer);
-    }
-    std::vector<std::pair<int, Bytes>> results;
-};
-
-Bytes withCrc(const Bytes& pdu) {
-    return rtuFrame(pdu.data(), pdu.size());
-}
-
 Bytes joined(Bytes first, const Bytes& second) {
     first.insert(first.end(), second.begin(), second.end());
     return first;
 }
-
-const Bytes kReadTwo = {0x01, 0x03, 0x00, 0x00, 0x00, 0x02};
-const Bytes kReadTwoAnswer = {0x01, 0x03, 0x04, 0x00, 0x01, 0x00, 0x0A};
 
 class SMBusLineTest : public ::testing::Test {
 protected:
