@@ -24,6 +24,12 @@ public:
 
 class Keypad {
 public:
+    // The keys are inputs 33-38 of the discrete I/O; a key's code is its input number (33 "ОТМ",
+    // 34 left, 35 down, 36 up, 37 "ВВОД", 38 right).
+    static constexpr int kFirstKey = 33;
+    static constexpr int kLastKey = 38;
+    static bool isKey(int input) { return input >= kFirstKey && input <= kLastKey; }
+
     static constexpr uint32_t kInactivityMs = 300000;
     static constexpr uint32_t kFirstRepeatMs = 700;
     static constexpr uint32_t kRepeatMs = 100;
@@ -31,7 +37,7 @@ public:
     // Arms the inactivity timer: a panel nobody touches after start-up blanks too.
     Keypad(KeyHandler& screens, DisplayBlanking& display);
 
-    // A debounced change of a key input (codes of drive/key_codes.h).
+    // A debounced change of a key input.
     void onKeyInput(int code, bool pressed);
     // Other panel activity (the manual push buttons): restarts the inactivity time and wakes the display.
     void wake();

@@ -3,7 +3,6 @@
 #include "core/registry.h"
 #include "core/timer_queue.h"
 #include "drive/discrete_io.h"
-#include "drive/key_codes.h"
 #include "drive/keypad.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/test_board.h"
@@ -12,6 +11,14 @@
 #include <vector>
 
 namespace {
+
+// Key codes: the input numbers of the keys.
+constexpr int kCancel = 33;
+constexpr int kLeft = 34;
+constexpr int kDown = 35;
+constexpr int kUp = 36;
+constexpr int kEnter = 37;
+constexpr int kRight = 38;
 
 struct KeyEvent {
     uint64_t atMs;
@@ -45,7 +52,7 @@ class KeyRouter : public DiscreteInputListener {
 public:
     explicit KeyRouter(Keypad& keypad) : keypad_(keypad) {}
     void inputChanged(int n, bool state) override {
-        if (isKeyInput(n))
+        if (Keypad::isKey(n))
             keypad_.onKeyInput(n, state);
     }
     void discreteIoStarted() override {}
@@ -73,9 +80,9 @@ void expectInterval(uint64_t fromMs, uint64_t toMs, uint64_t intervalMs) {
 
 TEST_F(KeypadTest, HeldKeyRepeatsAfter700MsThenEvery100MsAndNotAfterItsRelease) {
     Keypad keypad(screens, display);
-    keypad.onKeyInput(kKeyDown, true);
+    keypad.onKeyInput(kDown, true);
     runFor(board, 1050);
-    keypad.onKeyInput(kKeyDown, false);
+    keypad.onKeyInput(kDown, false);
     runFor(board, 1000);
 
     // press, repeats at about 700, 800, 900 and 1000 ms, release
@@ -83,19 +90,19 @@ TEST_F(KeypadTest, HeldKeyRepeatsAfter700MsThenEvery100MsAndNotAfterItsRelease) 
     EXPECT_TRUE(screens.keys.front().pressed);
     expectInterval(screens.keys[0].atMs, screens.keys[1].atMs, 700);
     for (size_t i = 2; i < 5; ++i) {
-        EXPECT_EQ(screens.keys[i].code, kKeyDown);
+        EXPECT_EQ(screens.keys[i].code, kDown);
         EXPECT_TRUE(screens.keys[i].pressed);
         expectInterval(screens.keys[i - 1].atMs, screens.keys[i].atMs, 100);
     }
-    EXPECT_EQ(screens.keys.back().code, kKeyDown);
+    EXPECT_EQ(screens.keys.back().code, kDown);
     EXPECT_FALSE(screens.keys.back().pressed);
 }
 
 TEST_F(KeypadTest, FiveMinutesWithoutAKeyBlankTheDisplayAndAKeyWakesIt) {
     Keypad keypad(screens, display);
     runFor(board, 200000);
-    keypad.onKeyInput(kKeyEnter, true);
-    keypad.onKeyInput(kKeyEnter, false);
+    keypad.onKeyInput(kEnter, true);
+    keypad.onKeyInput(kEnter, false);
     runFor(board, Keypad::kInactivityMs);
     EXPECT_TRUE(screens.inactivityAtMs.empty());
     EXPECT_EQ(display.calls, (std::vector<bool>{false, false}));
@@ -112,13 +119,13 @@ TEST_F(KeypadTest, FiveMinutesWithoutAKeyBlankTheDisplayAndAKeyWakesIt) {
 
 TEST_F(KeypadTest, ReleasingAnyKeyEndsTheRepeatOfTheLastPress) {
     Keypad keypad(screens, display);
-    keypad.onKeyInput(kKeyLeft, true);
-    keypad.onKeyInput(kKeyRight, true);
+    keypad.onKeyInput(kLeft, true);
+    keypad.onKeyInput(kRight, true);
     runFor(board, 750);
     ASSERT_EQ(screens.keys.size(), 3u);
-    EXPECT_EQ(screens.keys[2].code, kKeyRight);
+    EXPECT_EQ(screens.keys[2].code, kRight);
 
-    keypad.onKeyInput(kKeyLeft, false);
+    keypad.onKeyInput(kLeft, false);
     runFor(board, 500);
     EXPECT_EQ(screens.keys.size(), 4u);
 }
@@ -127,23 +134,26 @@ TEST_F(KeypadTest, KeyHeldOnTheChainRepeatsAndKeysHeldAtStartUpGiveNothing) {
     Keypad keypad(screens, display);
     KeyRouter router(keypad);
     platform::FixedSpiInputs& inputs = board.platform().simSpi().fixedInputs();
-    inputs.setInput(kKeyCancel, true); // held while the board starts
+    inputs.setInput(kCancel, true); // held while the board starts
     DiscreteIO io(&router);
     runFor(board, 1000);
     EXPECT_TRUE(screens.keys.empty());
 
-    inputs.setInput(kKeyCancel, false);
+    inputs.setInput(kCancel, false);
     runFor(board, 50);
     ASSERT_EQ(screens.keys.size(), 1u);
     EXPECT_FALSE(screens.keys[0].pressed);
 
-    inputs.setInput(kKeyUp, true);
+    inputs.setInput(25, true); // not a key: the controller's
+    inputs.setInput(kUp, true);
     runFor(board, 950);
-    inputs.setInput(kKeyUp, false);
+    inputs.setInput(kUp, false);
     runFor(board, 1000);
 
     ASSERT_EQ(screens.keys.size(), 1u + 5u); // press, three repeats, release
-    EXPECT_EQ(screens.keys[1].code, kKeyUp);
+    EXPECT_TRUE(Keypad::isKey(kCancel) && Keypad::isKey(kRight));
+    EXPECT_FALSE(Keypad::isKey(32) || Keypad::isKey(39));
+    EXPECT_EQ(screens.keys[1].code, kUp);
     EXPECT_TRUE(screens.keys[1].pressed);
     expectInterval(screens.keys[1].atMs, screens.keys[2].atMs, 700);
     expectInterval(screens.keys[2].atMs, screens.keys[3].atMs, 100);
