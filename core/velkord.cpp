@@ -11,8 +11,11 @@
 #include "core/timer_queue.h"
 #include "ui/display.h"
 #include "ui/menu_set.h"
+#include "drive/discrete_io.h"
+#include "fieldbus/smbus.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <poll.h>
@@ -74,11 +77,17 @@ struct DaemonObjects {
     std::unique_ptr<TimerQueue> timers;
     std::unique_ptr<Display> display;
     std::unique_ptr<MenuSet> rootMenu;
+    std::unique_ptr<SMBus> driveBus;
+    std::unique_ptr<DiscreteIO> discreteIO;
 
     void destroyInOrder() {
-        // The web server, debug screen, portable media, modem, manual-mode screen, discrete I/O,
-        // controller, main screen, TCP slave, serial slave and drive bus go first, in this order, as
-        // each of them is added.
+        // The web server, debug screen, portable media, modem and manual-mode screen go first, in
+        // this order, as each of them is added.
+        gDiscreteIO = nullptr;
+        discreteIO.reset();
+        // The controller, main screen, TCP slave and serial slave go here, in this order.
+        gDriveBus = nullptr;
+        driveBus.reset();
         gRootMenu = nullptr;
         rootMenu.reset();
         gDisplay = nullptr;
@@ -93,6 +102,19 @@ struct DaemonObjects {
         config.reset();
     }
 };
+
+std::unique_ptr<SMBus> createDriveBus() {
+    auto bus = std::make_unique<SMBus>();
+    bus->setDevice("/dev/ttyS2");
+    bus->setRtu(true);
+    // The speed is the number the current option of modbusSpeed reads ("9600").
+    bus->setBaudrate(std::atoi(gConfig->modbusSpeed.currentText().c_str()));
+    bus->setDataBits(8);
+    bus->setStopBits(2);
+    bus->setParity(false, false);
+    bus->open();
+    return bus;
+}
 
 // Returns 0, or the exit status when a device the daemon cannot run without fails to open.
 int createObjects(platform::Platform& platform, DaemonObjects& objects) {
@@ -116,12 +138,16 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 11. The empty screen stack; the screens add their pages.
     objects.rootMenu = std::make_unique<MenuSet>();
     gRootMenu = objects.rootMenu.get();
-    // 12. Drive bus master on "/dev/ttyS2" -> gDriveBus.
+    // 12.
+    objects.driveBus = createDriveBus();
+    gDriveBus = objects.driveBus.get();
     // 13. Serial slave on "/dev/ttyS1".
     // 14. TCP slave on the Modbus TCP port.
     // 15. Main screen with its settings menus.
     // 16. Controller -> gController.
-    // 17. Discrete I/O -> gDiscreteIO.
+    // 17. The controller becomes its listener once it exists.
+    objects.discreteIO = std::make_unique<DiscreteIO>();
+    gDiscreteIO = objects.discreteIO.get();
     // 18. Manual-mode screen, modem, portable media, debug screen.
     // 19. Web server, started.
     return 0;

@@ -2,6 +2,8 @@
 // The board: real clocks, real device files, paths from "/".
 
 #include "platform/linux_framebuffer.h"
+#include "platform/linux_rs485.h"
+#include "platform/linux_spi.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
 
@@ -32,11 +34,15 @@ public:
     Watchdog& watchdog() override { return watchdog_; }
     Mtd& mtd() override { return mtd_; }
     FramebufferDevice& framebuffer() override { return framebuffer_; }
+    Spi& spi() override { return spi_; }
+    Rs485& rs485() override { return rs485_; }
 
 private:
     LinuxWatchdog watchdog_;
     LinuxMtd mtd_;
     LinuxFramebuffer framebuffer_;
+    LinuxSpi spi_;
+    LinuxRs485 rs485_;
 };
 
 } // namespace platform

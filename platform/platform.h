@@ -4,6 +4,8 @@
 #include "platform/clock.h"
 #include "platform/mtd.h"
 #include "platform/framebuffer.h"
+#include "platform/rs485.h"
+#include "platform/spi.h"
 #include "platform/watchdog.h"
 
 #include <functional>
@@ -35,6 +37,9 @@ public:
     // The flash partitions of the boot environment.
     virtual Mtd& mtd() = 0;
     virtual FramebufferDevice& framebuffer() = 0;
+    virtual Spi& spi() = 0;
+    // RS-485 line setup of the serial ports (the ports themselves are opened by path).
+    virtual Rs485& rs485() = 0;
 
     Ports ports;
 

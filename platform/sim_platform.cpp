@@ -31,8 +31,24 @@ int SimMtd::erase(int fd, uint32_t start, uint32_t length) {
         return errno;
     return static_cast<size_t>(written) == erased.size() ? 0 : EIO;
 }
+namespace {
+
+// The board's serial ports: the drive bus master on ttyS2, the SCADA slave on ttyS1.
+const char* const kSerialPorts[] = {"/dev/ttyS1", "/dev/ttyS2"};
+
+} // namespace
 
 SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock)
-    : Platform(std::move(sandboxRoot), std::move(clock)) {}
+    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()) {
+    for (const char* port : kSerialPorts)
+        serialLines_.push_back(std::make_unique<SimSerialLine>(port, root()));
+}
+
+SimSerialLine* SimPlatform::serialLine(const std::string& devicePath) {
+    for (auto& line : serialLines_)
+        if (line->devicePath() == devicePath)
+            return line.get();
+    return nullptr;
+}
 
 } // namespace platform

@@ -3,9 +3,13 @@
 
 #include "platform/platform.h"
 #include "platform/sim_framebuffer.h"
+#include "platform/sim_serial_line.h"
+#include "platform/sim_spi.h"
 #include "platform/unique_fd.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace platform {
 
@@ -35,19 +39,46 @@ public:
     int lock(int, uint32_t, uint32_t) override { return 0; }
 };
 
+// The simulated ports are ptys, which have no RS-485 mode: the line is plain serial. Tests can make
+// the setup fail as a board's port might.
+class SimRs485 : public Rs485 {
+public:
+    Rs485Result enable(int, uint32_t rtsDelayAfterSendMs) override {
+        lastRtsDelayMs_ = rtsDelayAfterSendMs;
+        return result_;
+    }
+    void setResult(Rs485Result result) { result_ = result; }
+    uint32_t lastRtsDelayMs() const { return lastRtsDelayMs_; }
+
+private:
+    Rs485Result result_;
+    uint32_t lastRtsDelayMs_ = 0;
+};
+
 class SimPlatform : public Platform {
 public:
+    // The serial ports "/dev/ttyS1" and "/dev/ttyS2" are made as ptys in the sandbox at construction.
     SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock);
     Watchdog& watchdog() override { return watchdog_; }
     SimWatchdog& simWatchdog() { return watchdog_; }
     Mtd& mtd() override { return mtd_; }
     FramebufferDevice& framebuffer() override { return framebuffer_; }
     SimFramebuffer& simFramebuffer() { return framebuffer_; }
+    Spi& spi() override { return spi_; }
+    SimSpi& simSpi() { return spi_; }
+    Rs485& rs485() override { return rs485_; }
+    SimRs485& simRs485() { return rs485_; }
+
+    // The simulated serial port of a board path ("/dev/ttyS2"); null for a port the board lacks.
+    SimSerialLine* serialLine(const std::string& devicePath);
 
 private:
     SimWatchdog watchdog_;
     SimMtd mtd_;
     SimFramebuffer framebuffer_;
+    SimSpi spi_;
+    SimRs485 rs485_;
+    std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
 };
 
 } // namespace platform

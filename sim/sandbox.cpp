@@ -38,6 +38,10 @@ const struct {
      "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"},
 };
 
+// Stand-ins of the SPI devices: the discrete I/O chain and the analogue converter. The serial ports are
+// ptys the simulated platform links in when it starts.
+const char* const kDeviceFiles[] = {"/dev/watchdog", "/dev/spidev32766.0", "/dev/spidev32766.2"};
+
 // GPIO lines of the board: the export file and, per line, its direction and value files.
 const char* const kGpioLines[] = {"pioA13", "pioA16", "pioA17", "pioB21", "pioB23", "pioD19"};
 
@@ -103,7 +107,10 @@ bool prepareSandbox(const std::string& root, std::string& error) {
     for (const char* directory : kDirectories)
         if (!makeDirectory(root + directory, error))
             return false;
-    if (!makeFile(root + "/dev/watchdog", error) || !makeFile(root + "/sys/class/gpio/export", error))
+    for (const char* device : kDeviceFiles)
+        if (!makeFile(root + device, error))
+            return false;
+    if (!makeFile(root + "/sys/class/gpio/export", error))
         return false;
     // Both copies valid; the first carries the later generation.
     if (!makeBootEnvironmentCopy(root + "/dev/mtd2", 1, error) ||

@@ -39,7 +39,9 @@ TEST_F(Daemon, StartsRunsItsLoopWithKeepAlivesAndStopsWithTheMagicByte) {
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "velkord finished").size(), 1u);
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/export")), "13\n16\n17\n53\n55\n115\n");
     EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioD19/direction")), "out\n");
-    EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/direction")), ""); // left to the discrete I/O
+    // pioA13 is the discrete I/O's: driven low after its first exchange, high again when it goes.
+    EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/direction")), "out\n");
+    EXPECT_EQ(readFile(board.path("/sys/class/gpio/pioA13/value")), "255\n");
     EXPECT_EQ(gTimers, nullptr);
     EXPECT_EQ(gConfig, nullptr);
     EXPECT_TRUE(fileExists(board.path("/etc/velkord")));

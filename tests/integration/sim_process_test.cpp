@@ -3,6 +3,8 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,6 +72,28 @@ TEST(SimProcess, AnHourOfSimulatedTimeAtMaximumSpeedTakesSeconds) {
     Process sim({kSim, "--root", dir / "run", "--speed", "max", "--for", "3600"}, dir / "stderr");
     EXPECT_EQ(sim.wait(60000), 0) << readFile(dir / "stderr");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST(SimProcess, DriveBusPtyAndDiscreteIOAreLiveWhileItRuns) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "stderr");
+    ASSERT_TRUE(sim.started());
+
+    // The chain's first exchange powers the outputs; the drive bus port is a pty in the sandbox.
+    ASSERT_TRUE(waitUntil(10000, [&] { return readFile(root + "/sys/class/gpio/pioA13/value") == "0\n"; }))
+        << readFile(dir / "stderr");
+    char target[64] = {};
+    ASSERT_GT(::readlink((root + "/dev/ttyS2").c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target).rfind("/dev/pts/", 0), 0u);
+    sim.signal(SIGTERM);
+
+    EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "stderr");
+    EXPECT_EQ(readFile(root + "/sys/class/gpio/pioA13/value"), "255\n");
+    struct stat link {};
+    EXPECT_NE(::lstat((root + "/dev/ttyS2").c_str(), &link), 0); // no link left to a pty reused by others
+    EXPECT_EQ(readFile(dir / "stderr").find("smbus:"), std::string::npos) << readFile(dir / "stderr");
+    EXPECT_EQ(readFile(dir / "stderr").find("discreteio:"), std::string::npos) << readFile(dir / "stderr");
 }
 
 TEST(SimProcess, OptionsAreCheckedBeforeAnythingStarts) {

@@ -1,0 +1,129 @@
+#include "fieldbus/smbus.h"
+
+#include "core/log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/epoll.h>
+#include <unistd.h>
+
+namespace {
+
+const char kUnit[] = "smbus";
+
+} // namespace
+
+SMBus::SMBus()
+    : rtuInput_(port_.device(), kReceiveCapacity, [this](Bytes frame) { rtu_rx_timeout(std::move(frame)); }),
+      asciiInput_([this](const std::string& message) { engine_.process_msg(message); }), engine_(*this) {}
+
+SMBus::~SMBus() {
+    close();
+}
+
+void SMBus::setDevice(const std::string& path) {
+    close();
+    port_.setDevice(path);
+}
+
+void SMBus::setBaudrate(int baud) {
+    port_.setBaudrate(baud);
+}
+
+bool SMBus::open() {
+    close();
+    if (!port_.open())
+        return false;
+    watch(port_.fd(), EPOLLIN);
+    return true;
+}
+
+void SMBus::close() {
+    if (watchedEvents() != 0)
+        watch(watchedFd(), 0);
+    port_.close();
+    txBuffer_.clear();
+}
+
+bool SMBus::request(const uint8_t* pdu, int length, SMBusResponseCallback callback, void* context) {
+    return engine_.request(pdu, length, callback, context);
+}
+
+void SMBus::transmit(const Bytes& bytes) {
+    txBuffer_ = bytes;
+    if (isOpen())
+        watch(port_.fd(), EPOLLIN | EPOLLOUT);
+}
+
+void SMBus::onEvents(uint32_t events) {
+    if (events & (EPOLLERR | EPOLLHUP)) {
+        reportLineFailure();
+        return;
+    }
+    if ((events & EPOLLOUT) && !writePending())
+        return;
+    if (events & EPOLLIN)
+        readInput();
+}
+
+bool SMBus::writePending() {
+    if (txBuffer_.empty()) {
+        watch(port_.fd(), EPOLLIN);
+        return true;
+    }
+    ssize_t written = ::write(port_.fd(), txBuffer_.data(), txBuffer_.size());
+    if (written < 0) {
+        if (errno == EAGAIN || errno == EINTR)
+            return true;
+        LOG_MSG(LOG_ERR, kUnit, "error writing %s: %s", device().c_str(), strerror(errno));
+        recover();
+        return false;
+    }
+    if (static_cast<size_t>(written) < txBuffer_.size()) {
+        txBuffer_.erase(txBuffer_.begin(), txBuffer_.begin() + written);
+        return true;
+    }
+    txBuffer_.clear();
+    watch(port_.fd(), EPOLLIN);
+    engine_.transmitted();
+    return true;
+}
+
+void SMBus::readInput() {
+    uint8_t chunk[kReadChunk];
+    ssize_t received = ::read(port_.fd(), chunk, sizeof chunk);
+    if (received < 0) {
+        if (errno == EAGAIN || errno == EINTR)
+            return;
+        LOG_MSG(LOG_ERR, kUnit, "error reading %s: %s", device().c_str(), strerror(errno));
+        recover();
+        return;
+    }
+    if (received == 0) {
+        // End of file on a serial port: the line is gone, as with a hang-up.
+        reportLineFailure();
+        return;
+    }
+    if (engine_.rtu())
+        rtuInput_.append(chunk, static_cast<size_t>(received));
+    else
+        asciiInput_.append(chunk, static_cast<size_t>(received));
+}
+
+void SMBus::reportLineFailure() {
+    LOG_MSG(LOG_ERR, kUnit, "%s: i/o error, trying to reopen", device().c_str());
+    engine_.lineFailed();
+    recover();
+}
+
+void SMBus::recover() {
+    // Reopening may fail: the port then stays closed, the request waits for its time-out and the next
+    // request tries to open again.
+    close();
+    open();
+    engine_.restartHeadRequest();
+}
+
+void SMBus::rtu_rx_timeout(Bytes frame) {
+    engine_.rtuFrameReceived(std::move(frame));
+}

@@ -1,0 +1,115 @@
+// The simulated board's devices: SPI chain and converter, pty serial lines, RS-485 setup.
+
+#include "tests/support/test_board.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TEST(SimSpi, ChainShiftsInTheProviderBitsAndKeepsTheFramesItWasSent) {
+    TestBoard board;
+    platform::SimSpi& spi = board.platform().simSpi();
+    spi.fixedInputs().setInput(0, true);
+    spi.fixedInputs().setInput(33, true);
+    int error = -1;
+    auto chain = spi.open("/dev/spidev32766.0", error);
+    ASSERT_TRUE(chain);
+    EXPECT_EQ(error, 0);
+
+    const uint8_t out[5] = {0x01, 0x00, 0x00, 0x00, 0x80};
+    uint8_t in[5] = {};
+    EXPECT_EQ(chain->transfer(out, in, 5), 0);
+
+    EXPECT_EQ(in[0], 0x01);
+    EXPECT_EQ(in[4], 0x02);
+    ASSERT_EQ(spi.outputFrames().size(), 1u);
+    EXPECT_EQ(spi.outputFrames()[0].bits, 0x8000000001ull);
+    EXPECT_EQ(spi.outputFrames()[0].atMs, platform::monotonicMs());
+    EXPECT_EQ(chain->transfer(out, in, 3), EINVAL);
+    spi.setTransferError(EIO);
+    EXPECT_EQ(chain->transfer(out, in, 5), EIO);
+    EXPECT_EQ(spi.chainTransfers(), 1u);
+}
+
+TEST(SimSpi, ConverterAnswersTheCountOfTheChannelAskedFor) {
+    TestBoard board;
+    platform::SimSpi& spi = board.platform().simSpi();
+    spi.fixedInputs().setAdcCount(5, 0xABC);
+    int error = 0;
+    auto converter = spi.open("/dev/spidev32766.2", error);
+    ASSERT_TRUE(converter);
+
+    const uint8_t channel5[3] = {0x06 | 1, 1 << 6, 0};
+    uint8_t in[3] = {0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(converter->transfer(channel5, in, 3), 0);
+    EXPECT_EQ(in[1], 0x0A);
+    EXPECT_EQ(in[2], 0xBC);
+
+    const uint8_t noStartBit[3] = {0x00, 1 << 6, 0};
+    EXPECT_EQ(converter->transfer(noStartBit, in, 3), 0);
+    EXPECT_EQ(in[1] | in[2], 0);
+}
+
+TEST(SimSpi, MissingStandInOrUnknownDeviceCannotBeOpened) {
+    TestBoard board;
+    int error = 0;
+    ASSERT_EQ(::unlink(board.path("/dev/spidev32766.2").c_str()), 0);
+    EXPECT_FALSE(board.platform().simSpi().open("/dev/spidev32766.2", error));
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_FALSE(board.platform().simSpi().open("/dev/spidev32766.1", error));
+    EXPECT_EQ(error, ENODEV);
+}
+
+TEST(SimSerialLine, SandboxPortsLinkToPtysAndAHangUpLinksAFreshOne) {
+    TestBoard board;
+    platform::SimSerialLine* line = board.platform().serialLine("/dev/ttyS2");
+    ASSERT_NE(line, nullptr);
+    ASSERT_NE(board.platform().serialLine("/dev/ttyS1"), nullptr);
+    EXPECT_EQ(board.platform().serialLine("/dev/ttyS3"), nullptr);
+    char target[64] = {};
+    ASSERT_GT(::readlink(board.path("/dev/ttyS2").c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(line->ptyPath(), target);
+
+    int port = ::open(board.path("/dev/ttyS2").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(port, 0);
+    ASSERT_EQ(::write(line->farEnd(), "ab", 2), 2);
+    pollfd readable{port, POLLIN, 0};
+    ASSERT_EQ(::poll(&readable, 1, 1000), 1);
+    char bytes[4] = {};
+    EXPECT_EQ(::read(port, bytes, sizeof bytes), 2); // raw: no echo, no line editing
+    pollfd farEnd{line->farEnd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&farEnd, 1, 20), 0);
+
+    ASSERT_EQ(line->hangUp(), 0);
+    pollfd hungUp{port, POLLIN, 0};
+    ASSERT_EQ(::poll(&hungUp, 1, 1000), 1);
+    EXPECT_TRUE(hungUp.revents & POLLHUP);
+    ::close(port);
+
+    port = ::open(board.path("/dev/ttyS2").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(port, 0);
+    ASSERT_EQ(::write(port, "c", 1), 1);
+    pollfd fresh{line->farEnd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&fresh, 1, 1000), 1);
+    EXPECT_EQ(::read(line->farEnd(), bytes, sizeof bytes), 1);
+    EXPECT_EQ(bytes[0], 'c');
+    ::close(port);
+}
+
+TEST(SimSerialLine, LinkIsRemovedWithThePlatform) {
+    TempDir dir;
+    ASSERT_EQ(::mkdir((dir / "dev").c_str(), 0755), 0);
+    {
+        platform::SimPlatform board(dir.path(), nullptr);
+        struct stat link {};
+        EXPECT_EQ(::lstat((dir / "dev/ttyS1").c_str(), &link), 0);
+    }
+    EXPECT_FALSE(fileExists(dir / "dev/ttyS1"));
+}
+
+} // namespace

@@ -1,0 +1,46 @@
+#include "tests/support/event_pump.h"
+
+#include "core/epoller.h"
+#include "core/registry.h"
+#include "core/timer_queue.h"
+
+#include <chrono>
+#include <poll.h>
+
+namespace {
+
+bool eventReady(int waitMs) {
+    pollfd set{EPoller::descriptor(), POLLIN, 0};
+    return ::poll(&set, 1, waitMs) > 0;
+}
+
+} // namespace
+
+int pumpEvents(int waitMs) {
+    int handed = 0;
+    while (eventReady(waitMs)) {
+        EPoller::dispatch(0);
+        ++handed;
+    }
+    return handed;
+}
+
+bool pumpUntil(const std::function<bool()>& predicate, int limitMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        if (eventReady(10))
+            EPoller::dispatch(0);
+    }
+    return true;
+}
+
+void runFor(TestBoard& board, uint32_t ms) {
+    for (uint32_t i = 0; i < ms; ++i) {
+        board.clock().advanceMs(1);
+        if (gTimers)
+            gTimers->runDue();
+        pumpEvents(0);
+    }
+}
