@@ -40,9 +40,7 @@ constexpr PanelEdit kTextEditor{PanelEditor::Text, 0, nullptr, 0};
 constexpr PanelEdit kCheckBoxes{PanelEditor::CheckBoxes, 0, nullptr, 0};
 constexpr PanelEdit kNoPanel{PanelEditor::None, 0, nullptr, 0};
 
-template <auto Member> SettingPtr member(Config& config) {
-    return &(config.*Member);
-}
+template <auto Member> constexpr SettingPtr (*member)(Config&) = &settingMember<Member>;
 
 // clang-format off
 

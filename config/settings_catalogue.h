@@ -82,6 +82,12 @@ struct SettingGroup {
     const SettingInfo* end() const { return rows + count; }
 };
 
+// The accessor of one member of Config; the catalogue rows and the Modbus register map name their
+// settings with it, so a row of either can be matched to the other.
+template <auto Member> SettingPtr settingMember(Config& config) {
+    return &(config.*Member);
+}
+
 // Every group in catalogue order: the nine groups of the main file in file order, then the settings
 // that are never stored, then the settings of the performance file.
 const std::vector<SettingGroup>& settingGroups();

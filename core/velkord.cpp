@@ -9,10 +9,12 @@
 #include "core/registry.h"
 #include "core/signals.h"
 #include "core/timer_queue.h"
-#include "ui/display.h"
-#include "ui/menu_set.h"
 #include "drive/discrete_io.h"
 #include "fieldbus/smbus.h"
+#include "fieldbus/smbus_slave.h"
+#include "fieldbus/smbus_slave_tcp.h"
+#include "ui/display.h"
+#include "ui/menu_set.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -78,6 +80,8 @@ struct DaemonObjects {
     std::unique_ptr<Display> display;
     std::unique_ptr<MenuSet> rootMenu;
     std::unique_ptr<SMBus> driveBus;
+    std::unique_ptr<SMBusSlave> serialSlave;
+    std::unique_ptr<SMBusSlaveTCP> tcpSlave;
     std::unique_ptr<DiscreteIO> discreteIO;
 
     void destroyInOrder() {
@@ -85,7 +89,9 @@ struct DaemonObjects {
         // this order, as each of them is added.
         gDiscreteIO = nullptr;
         discreteIO.reset();
-        // The controller, main screen, TCP slave and serial slave go here, in this order.
+        // The controller and the main screen go here, in this order.
+        tcpSlave.reset();
+        serialSlave.reset();
         gDriveBus = nullptr;
         driveBus.reset();
         gRootMenu = nullptr;
@@ -116,6 +122,18 @@ std::unique_ptr<SMBus> createDriveBus() {
     return bus;
 }
 
+// The SCADA line: RTU, 9600 baud, 8 data bits, 2 stop bits, no parity.
+std::unique_ptr<SMBusSlave> createSerialSlave() {
+    auto slave = std::make_unique<SMBusSlave>();
+    slave->setDevice("/dev/ttyS1");
+    slave->setBaudrate(9600);
+    slave->setDataBits(8);
+    slave->setStopBits(2);
+    slave->setParity(false, false);
+    slave->open();
+    return slave;
+}
+
 // Returns 0, or the exit status when a device the daemon cannot run without fails to open.
 int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 7. Loaded while it is built, so the setters it calls meanwhile save nothing; then written once.
@@ -141,10 +159,14 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 12.
     objects.driveBus = createDriveBus();
     gDriveBus = objects.driveBus.get();
-    // 13. Serial slave on "/dev/ttyS1".
-    // 14. TCP slave on the Modbus TCP port.
+    // 13.
+    objects.serialSlave = createSerialSlave();
+    // 14. A failure to listen is logged and leaves the TCP slave inactive.
+    objects.tcpSlave = std::make_unique<SMBusSlaveTCP>();
+    objects.tcpSlave->listen(platform.ports.modbusTcp);
     // 15. Main screen with its settings menus.
-    // 16. Controller -> gController.
+    // 16. Controller -> gController; the slaves read the drive state from it
+    // (SMBusSlave::setDriveStatus, SMBusSlaveTCP::setDriveStatus).
     // 17. The controller becomes its listener once it exists.
     objects.discreteIO = std::make_unique<DiscreteIO>();
     gDiscreteIO = objects.discreteIO.get();

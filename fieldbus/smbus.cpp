@@ -1,11 +1,10 @@
 #include "fieldbus/smbus.h"
 
 #include "core/log.h"
+#include "fieldbus/descriptor_io.h"
 
-#include <cerrno>
 #include <cstring>
 #include <sys/epoll.h>
-#include <unistd.h>
 
 namespace {
 
@@ -71,19 +70,14 @@ bool SMBus::writePending() {
         watch(port_.fd(), EPOLLIN);
         return true;
     }
-    ssize_t written = ::write(port_.fd(), txBuffer_.data(), txBuffer_.size());
-    if (written < 0) {
-        if (errno == EAGAIN || errno == EINTR)
-            return true;
-        LOG_MSG(LOG_ERR, kUnit, "error writing %s: %s", device().c_str(), strerror(errno));
+    IoOutcome outcome = ::writePending(port_.fd(), txBuffer_);
+    if (outcome.kind == IoOutcome::kFailed) {
+        LOG_MSG(LOG_ERR, kUnit, "error writing %s: %s", device().c_str(), strerror(outcome.error));
         recover();
         return false;
     }
-    if (static_cast<size_t>(written) < txBuffer_.size()) {
-        txBuffer_.erase(txBuffer_.begin(), txBuffer_.begin() + written);
+    if (outcome.kind != IoOutcome::kDone)
         return true;
-    }
-    txBuffer_.clear();
     watch(port_.fd(), EPOLLIN);
     engine_.transmitted();
     return true;
@@ -91,23 +85,25 @@ bool SMBus::writePending() {
 
 void SMBus::readInput() {
     uint8_t chunk[kReadChunk];
-    ssize_t received = ::read(port_.fd(), chunk, sizeof chunk);
-    if (received < 0) {
-        if (errno == EAGAIN || errno == EINTR)
-            return;
-        LOG_MSG(LOG_ERR, kUnit, "error reading %s: %s", device().c_str(), strerror(errno));
+    IoOutcome outcome = readSome(port_.fd(), chunk, sizeof chunk);
+    switch (outcome.kind) {
+    case IoOutcome::kRetry:
+        return;
+    case IoOutcome::kFailed:
+        LOG_MSG(LOG_ERR, kUnit, "error reading %s: %s", device().c_str(), strerror(outcome.error));
         recover();
         return;
-    }
-    if (received == 0) {
+    case IoOutcome::kEnd:
         // End of file on a serial port: the line is gone, as with a hang-up.
         reportLineFailure();
         return;
+    default:
+        break;
     }
     if (engine_.rtu())
-        rtuInput_.append(chunk, static_cast<size_t>(received));
+        rtuInput_.append(chunk, outcome.length);
     else
-        asciiInput_.append(chunk, static_cast<size_t>(received));
+        asciiInput_.append(chunk, outcome.length);
 }
 
 void SMBus::reportLineFailure() {

@@ -1,3 +1,4 @@
+#include "tests/support/free_port.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -77,7 +78,8 @@ TEST(SimProcess, AnHourOfSimulatedTimeAtMaximumSpeedTakesSeconds) {
 TEST(SimProcess, DriveBusPtyAndDiscreteIOAreLiveWhileItRuns) {
     TempDir dir;
     std::string root = dir / "run";
-    Process sim({kSim, "--root", root}, dir / "stderr");
+    // Its own Modbus TCP port, so that no other simulator's holds it and the field bus logs nothing.
+    Process sim({kSim, "--root", root, "--modbus-port", std::to_string(freeTcpPort())}, dir / "stderr");
     ASSERT_TRUE(sim.started());
 
     // The chain's first exchange powers the outputs; the drive bus port is a pty in the sandbox.

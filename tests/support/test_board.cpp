@@ -11,6 +11,9 @@ TestBoard::TestBoard(uint64_t startMs) {
     auto clock = std::make_unique<platform::VirtualClock>(startMs);
     clock_ = clock.get();
     platform_ = std::make_unique<platform::SimPlatform>(sandbox_.path(), std::move(clock));
+    // A daemon under test listens on a port the system picks, so tests running side by side never
+    // compete for one.
+    platform_->ports.modbusTcp = 0;
     platform_->setLogObserver([this](int priority, const std::string& text) {
         std::lock_guard<std::mutex> lock(mutex_);
         lines_.push_back(LogLine{priority, text});

@@ -1,0 +1,28 @@
+#pragma once
+// Non-blocking reads and writes of the field bus descriptors (serial ports and sockets), with the
+// retryable errors (EAGAIN, EINTR) told apart from real failures.
+
+#include "fieldbus/bytes.h"
+
+#include <cstddef>
+#include <cstdint>
+
+struct IoOutcome {
+    enum Kind {
+        kDone,    // read: `length` bytes arrived; write: everything pending was written
+        kPartial, // write: some bytes were written (and dropped from the pending ones), more wait
+        kRetry,   // nothing happened now; try again on the next readiness
+        kEnd,     // read: end of stream
+        kFailed,  // `error` holds errno
+    };
+    Kind kind;
+    size_t length = 0;
+    int error = 0;
+};
+
+// One read of at most `size` bytes.
+IoOutcome readSome(int fd, uint8_t* buffer, size_t size);
+// Writes what the descriptor takes of `pending` and drops it from there. A socket is written with
+// send(MSG_NOSIGNAL), so a peer that has gone is an error and not a signal.
+IoOutcome writePending(int fd, Bytes& pending);
+IoOutcome sendPending(int fd, Bytes& pending);
