@@ -49,6 +49,8 @@ public:
     void setDriveStatus(const DriveStatus* status) { driveStatus_ = status; }
     const DriveStatus* driveStatus() const { return driveStatus_; }
 
+    // Received bytes held until their frame ends.
+    size_t bufferedInput() const { return rtuInput_.buffered(); }
     // TX, IOEr, BCRC and short of the serial line (the slave never times out or retries).
     uint32_t total(BusCounter counter) const { return counters_[static_cast<size_t>(counter)]; }
 
