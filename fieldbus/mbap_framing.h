@@ -8,10 +8,11 @@
 #include <cstdint>
 
 constexpr size_t kMbapHeaderBytes = 6;
-// The length field counts the unit identifier and the PDU: at least a function code, and at most
-// the 253 bytes of the longest PDU.
+// The length field counts the unit identifier and the PDU: at least a function code, and at most the
+// longest request the register map serves, function 16 with 127 registers (261; the 254 of standard
+// Modbus would refuse the writes of 124 to 127 registers that the serial line accepts).
 constexpr uint16_t kMinMbapLength = 2;
-constexpr uint16_t kMaxMbapLength = 254;
+constexpr uint16_t kMaxMbapLength = 7 + 2 * 127; // unit, function, start, quantity, byte count, data
 constexpr size_t kMaxMbapFrame = kMbapHeaderBytes + kMaxMbapLength;
 
 struct MbapScan {

@@ -137,7 +137,7 @@ void SMBusSlaveTCP::refuse(platform::UniqueFd client, const std::string& peer) {
     uint32_t suppressed = 0;
     if (refusalLog_.allow(platform::monotonicMs(), suppressed))
         LOG_MSG(LOG_WARNING, kUnit,
-                "too many Modbus TCP connections (%zu): refused %s (%u more refused before)",
+                "too many Modbus TCP connections (%zu): refused %s (%u more refused since the last report)",
                 connections_.size(), peer.c_str(), suppressed);
 }
 
