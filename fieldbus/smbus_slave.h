@@ -13,6 +13,8 @@
 #include <array>
 #include <string>
 
+struct HoldingRegisterRow;
+
 class SMBusSlave : public EPoller {
 public:
     // Modbus exception codes.
@@ -87,7 +89,7 @@ private:
     void writeMultipleCoils(const Bytes& request, Bytes& response);
     void writeMultipleRegisters(const Bytes& request, Bytes& response);
 
-    uint16_t holdingRegister(int reg);
+    uint16_t holdingRegister(const HoldingRegisterRow& row, int reg);
     int writeSettingRegister(int reg, uint16_t value, bool last);
 
     void count(BusCounter counter) { ++counters_[static_cast<size_t>(counter)]; }

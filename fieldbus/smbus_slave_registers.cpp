@@ -62,29 +62,28 @@ int32_t x100Written(const ConfigFloat& setting, uint16_t value) {
 
 } // namespace
 
-uint16_t SMBusSlave::holdingRegister(int reg) {
-    const HoldingRegisterRow* row = holdingRegisterRow(reg);
-    if (!row || row->encoding == RegisterEncoding::Reserved)
+uint16_t SMBusSlave::holdingRegister(const HoldingRegisterRow& row, int reg) {
+    if (row.encoding == RegisterEncoding::Reserved)
         return 0;
-    if (row->encoding == RegisterEncoding::Text) {
-        const ConfigString* text = settingOf<ConfigString>(*row);
-        return text ? textPair(text->value, 2 * static_cast<size_t>(reg - row->first)) : 0;
+    if (row.encoding == RegisterEncoding::Text) {
+        const ConfigString* text = settingOf<ConfigString>(row);
+        return text ? textPair(text->value, 2 * static_cast<size_t>(reg - row.first)) : 0;
     }
-    if (row->encoding == RegisterEncoding::U16) {
-        const ConfigSelect* select = settingOf<ConfigSelect>(*row);
+    if (row.encoding == RegisterEncoding::U16) {
+        const ConfigSelect* select = settingOf<ConfigSelect>(row);
         return select ? lowWord(select->current) : 0;
     }
-    const ConfigFloat* number = settingOf<ConfigFloat>(*row);
+    const ConfigFloat* number = settingOf<ConfigFloat>(row);
     if (!number)
         return 0;
-    switch (row->encoding) {
+    switch (row.encoding) {
     case RegisterEncoding::Int:
         return lowWord(truncatedToInt(number->value));
     case RegisterEncoding::X100:
         return lowWord(hundredths(number->value));
     default: {
         int32_t raw = hundredths(number->value);
-        return reg == row->first ? highWord(raw) : lowWord(raw);
+        return reg == row.first ? highWord(raw) : lowWord(raw);
     }
     }
 }

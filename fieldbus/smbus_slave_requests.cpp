@@ -8,6 +8,8 @@
 #include "fieldbus/register_map.h"
 #include "platform/clock.h"
 
+#include <algorithm>
+
 namespace {
 
 uint16_t wordAt(const Bytes& bytes, size_t at) {
@@ -136,6 +138,7 @@ void SMBusSlave::readInputRegisters(const Bytes& request, Bytes& response) {
         return makeException(response, kIllegalDataAddress);
     LiveValues values{*gConfig, gSerialNumber, platform::wallTime(),
                       driveStatus_ ? driveStatus_->driveReadings() : DriveReadings{}};
+    response.reserve(3 + 2 * static_cast<size_t>(range.quantity));
     response.push_back(static_cast<uint8_t>(2 * range.quantity));
     for (int reg = range.start; reg < range.start + range.quantity; ++reg)
         appendWord(response, readInputRegister(values, reg));
@@ -208,7 +211,12 @@ void SMBusSlave::writeMultipleRegisters(const Bytes& request, Bytes& response) {
 void SMBusSlave::readHoldingRegisters(int start, int count, Bytes& response) {
     if (count > 0 && start + count > kHoldingRegisterCount)
         return makeException(response, kIllegalDataAddress);
+    response.reserve(response.size() + 1 + 2 * static_cast<size_t>(count));
     response.push_back(static_cast<uint8_t>(2 * count));
-    for (int reg = start; reg < start + count; ++reg)
-        appendWord(response, holdingRegister(reg));
+    // Row by row: a read of many registers looks each row up once.
+    for (int reg = start; reg < start + count;) {
+        const HoldingRegisterRow& row = *holdingRegisterRow(reg);
+        for (int end = std::min(start + count, row.first + row.count); reg < end; ++reg)
+            appendWord(response, holdingRegister(row, reg));
+    }
 }

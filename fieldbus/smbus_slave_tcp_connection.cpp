@@ -34,6 +34,9 @@ void SMBusSlaveTCPConnection::onEvents(uint32_t events) {
         return;
     if ((events & EPOLLIN) && !readIn())
         return;
+    // Answers go out at once; only what the socket does not take waits for EPOLLOUT.
+    if (!tx_.empty() && !writeOut())
+        return;
     updateWatch();
 }
 
