@@ -239,3 +239,28 @@ RowTable<DiscreteInputRow> discreteInputRows() {
 ConfigFlagsGroup& coilFlags(Config& config) {
     return config.workControl;
 }
+
+const char* registerEncodingName(RegisterEncoding encoding) {
+    switch (encoding) {
+    case RegisterEncoding::Text:
+        return "Text";
+    case RegisterEncoding::U16:
+        return "U16";
+    case RegisterEncoding::Int:
+        return "INT";
+    case RegisterEncoding::X100:
+        return "X100";
+    case RegisterEncoding::X100x2:
+        return "X100x2";
+    default:
+        return "reserved";
+    }
+}
+
+CatalogueRow catalogueRowOf(SettingPtr (*member)(Config&)) {
+    for (const SettingGroup& group : settingGroups())
+        for (const SettingInfo& info : group)
+            if (info.member == member)
+                return {&info, &group};
+    return {};
+}

@@ -28,6 +28,16 @@ struct HoldingRegisterRow {
     SettingPtr (*member)(Config& config); // nullptr for the reserved pair
 };
 
+// "Text", "U16", "INT", "X100", "X100x2", "reserved".
+const char* registerEncodingName(RegisterEncoding encoding);
+
+// The catalogue row of a setting named by its member accessor, with its group; nulls when none.
+struct CatalogueRow {
+    const SettingInfo* info = nullptr;
+    const SettingGroup* group = nullptr;
+};
+CatalogueRow catalogueRowOf(SettingPtr (*member)(Config& config));
+
 template <typename Row> struct RowTable {
     const Row* rows;
     size_t count;

@@ -57,20 +57,6 @@ std::string registers(int first, int count) {
                       : std::to_string(first) + "–" + std::to_string(first + count - 1);
 }
 
-// The catalogue row and group of a register row's setting.
-struct CatalogueRow {
-    const SettingInfo* info = nullptr;
-    const SettingGroup* group = nullptr;
-};
-
-CatalogueRow catalogueRowOf(SettingPtr (*member)(Config&)) {
-    for (const SettingGroup& group : settingGroups())
-        for (const SettingInfo& info : group)
-            if (info.member == member)
-                return {&info, &group};
-    return {};
-}
-
 std::vector<std::string> optionsOf(const SettingInfo& info) {
     switch (info.value.kind) {
     case SettingKind::YesNo:
@@ -101,23 +87,6 @@ std::string rangeOf(const SettingInfo& info) {
             text += (i ? "; " : "") + std::to_string(i) + " " + quoted(options[i]);
         return text;
     }
-    }
-}
-
-const char* encodingName(RegisterEncoding encoding) {
-    switch (encoding) {
-    case RegisterEncoding::Text:
-        return "Text";
-    case RegisterEncoding::U16:
-        return "U16";
-    case RegisterEncoding::Int:
-        return "INT";
-    case RegisterEncoding::X100:
-        return "X100";
-    case RegisterEncoding::X100x2:
-        return "X100x2";
-    default:
-        return "—";
     }
 }
 
@@ -169,7 +138,7 @@ void writeHoldingRegisters(std::ostringstream& out) {
             continue;
         }
         out << settingName(setting) << " | " << quoted(setting.info->label) << " | "
-            << encodingName(row.encoding) << " | " << rangeOf(*setting.info) << " | read, write |\n";
+            << registerEncodingName(row.encoding) << " | " << rangeOf(*setting.info) << " | read, write |\n";
     }
 }
 

@@ -91,6 +91,13 @@ int SMBusSlaveTCP::port() const {
     return ntohs(address.sin_port);
 }
 
+size_t SMBusSlaveTCP::pendingOutput() const {
+    size_t bytes = 0;
+    for (const auto& entry : connections_)
+        bytes += entry.second->pendingOutput();
+    return bytes;
+}
+
 void SMBusSlaveTCP::setDriveStatus(const DriveStatus* status) {
     driveStatus_ = status;
     for (auto& entry : connections_)

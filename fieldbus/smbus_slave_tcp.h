@@ -38,6 +38,8 @@ public:
     void setDriveStatus(const DriveStatus* status);
 
     size_t connectionCount() const { return connections_.size(); }
+    // Response bytes of all connections waiting for their clients to read them.
+    size_t pendingOutput() const;
     uint32_t refusedConnections() const { return refused_; }
 
     // The listening socket is readable: one client is accepted.

@@ -11,17 +11,6 @@
 
 namespace {
 
-const SettingInfo* catalogueRow(SettingPtr (*member)(Config&), const SettingGroup** groupOut = nullptr) {
-    for (const SettingGroup& group : settingGroups())
-        for (const SettingInfo& info : group)
-            if (info.member == member) {
-                if (groupOut)
-                    *groupOut = &group;
-                return &info;
-            }
-    return nullptr;
-}
-
 bool isSelect(SettingKind kind) {
     return kind == SettingKind::Select || kind == SettingKind::YesNo || kind == SettingKind::OnOff ||
            kind == SettingKind::OnOffAuto || kind == SettingKind::TimeZone;
@@ -61,7 +50,7 @@ TEST(RegisterMap, EachRowCarriesACatalogueSettingOfAMatchingKind) {
             EXPECT_EQ(row.count, 2);
             continue;
         }
-        const SettingInfo* info = catalogueRow(row.member);
+        const SettingInfo* info = catalogueRowOf(row.member).info;
         ASSERT_NE(info, nullptr) << row.first;
         SettingKind kind = info->value.kind;
         switch (row.encoding) {
@@ -193,36 +182,22 @@ const char* const kSettingRegisters[] = {
     "manualReverseStart U16",
 };
 
-const char* encodingName(RegisterEncoding encoding) {
-    switch (encoding) {
-    case RegisterEncoding::U16:
-        return "U16";
-    case RegisterEncoding::Int:
-        return "INT";
-    case RegisterEncoding::X100:
-        return "X100";
-    case RegisterEncoding::X100x2:
-        return "X100x2";
-    default:
-        return "?";
-    }
-}
-
 TEST(RegisterMap, SettingRegistersAreInTheAgreedOrder) {
     ASSERT_EQ(std::size(kSettingRegisters), 107u);
     for (int reg = 256; reg < kHoldingRegisterCount; ++reg) {
         const HoldingRegisterRow& row = *holdingRegisterRow(reg);
         std::string actual = "reserved";
         if (row.encoding != RegisterEncoding::Reserved) {
-            const SettingGroup* group = nullptr;
-            const SettingInfo* info = catalogueRow(row.member, &group);
-            ASSERT_NE(info, nullptr) << reg;
+            CatalogueRow setting = catalogueRowOf(row.member);
+            ASSERT_NE(setting.info, nullptr) << reg;
+            const SettingGroup* group = setting.group;
+            const SettingInfo* info = setting.info;
             // The two drives' groups hold the same keys.
             std::string prefix = group->name && std::string(group->name).rfind("drive", 0) == 0 &&
                                          std::string(group->name) != "driveSettings"
                                      ? std::string(group->name) + "."
                                      : "";
-            actual = prefix + info->key + " " + encodingName(row.encoding);
+            actual = prefix + info->key + " " + registerEncodingName(row.encoding);
         }
         EXPECT_EQ(actual, kSettingRegisters[reg - 256]) << reg;
     }

@@ -1,6 +1,7 @@
 // The Modbus TCP slave on loopback sockets, with the test as its clients.
 
 #include "fieldbus/smbus_slave_tcp.h"
+#include "fieldbus/smbus_slave_tcp_connection.h"
 #include "platform/unique_fd.h"
 #include "tests/fieldbus/slave_fixture.h"
 #include "tests/support/event_pump.h"
@@ -56,6 +57,11 @@ public:
         return closed_;
     }
     void close() { fd_.reset(); }
+    // Without waiting: false when the socket takes nothing now.
+    bool sendNow(const Bytes& bytes) {
+        return ::send(fd_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT) ==
+               static_cast<ssize_t>(bytes.size());
+    }
 
 private:
     void readAvailable() {
@@ -213,6 +219,32 @@ TEST_F(SlaveTcp, TheConnectionCapHoldsAndRefusalsAreLoggedOncePerInterval) {
     Client next = connect();
     ASSERT_TRUE(next.send(mbap(1, pdu(3, {256, 1}, 1))));
     EXPECT_EQ(next.receive(11), mbap(1, {1, 3, 2, 0, 52}));
+}
+
+TEST_F(SlaveTcp, AClientThatNeverReadsIsHeldBackNotBuffered) {
+    Client client = connect();
+    ASSERT_TRUE(connectionsBecome(1));
+    // 21 reads of 125 registers at a time; each answer is 259 bytes.
+    Bytes burst;
+    for (uint16_t i = 0; i < 21; ++i)
+        burst = joined(burst, mbap(i, pdu(3, {0, 125}, 1)));
+    int sent = 0;
+    int refusals = 0;
+    while (refusals < 50 && sent < 20000) {
+        if (client.sendNow(burst)) {
+            ++sent;
+            refusals = 0;
+        } else {
+            ++refusals;
+        }
+        pumpEvents(0);
+    }
+    EXPECT_LT(sent, 20000) << "the slave kept reading";
+    // Once its answers stop leaving, the slave stops reading: what it holds stays near the limit.
+    EXPECT_GE(tcp.pendingOutput(), SMBusSlaveTCPConnection::kMaxPendingOutput);
+    EXPECT_LE(tcp.pendingOutput(), SMBusSlaveTCPConnection::kMaxPendingOutput + 21 * 259);
+    client.close();
+    EXPECT_TRUE(connectionsBecome(0));
 }
 
 TEST_F(SlaveTcp, APortInUseLeavesTheSlaveInactive) {
