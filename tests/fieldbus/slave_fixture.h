@@ -27,6 +27,7 @@ protected:
         gSerialNumber = "unknown";
     }
     ~SlaveFixture() override {
+        slave.close();
         gTimers = nullptr;
         EPoller::shutdown();
         gSerialNumber.clear();
