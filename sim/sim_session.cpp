@@ -6,8 +6,13 @@
 
 #include <cstdio>
 
-SimSession::SimSession(platform::SimPlatform& board) : board_(board) {
+SimSession::SimSession(platform::SimPlatform& board) : board_(board), keys_(board.simSpi().fixedInputs()) {
+    board_.simSpi().setProvider(&keys_);
     addCommands();
+}
+
+SimSession::~SimSession() {
+    board_.simSpi().setProvider(nullptr);
 }
 
 void SimSession::start() {
@@ -22,6 +27,22 @@ void SimSession::addCommands() {
             return "error usage: frame FILE.png";
         if (!board_.simFramebuffer().writePng(arguments[0]))
             return "error cannot write " + arguments[0];
+        return "ok";
+    });
+    // key CODE|NAME [tap|press|release]
+    control_.addCommand("key", [this](const std::vector<std::string>& arguments) -> std::string {
+        int code = arguments.empty() ? 0 : PanelKeys::keyCode(arguments[0]);
+        std::string action = arguments.size() > 1 ? arguments[1] : "tap";
+        if (code == 0 || arguments.size() > 2)
+            return "error usage: key 33-38|cancel|left|down|up|enter|right [tap|press|release]";
+        if (action == "tap")
+            keys_.tap(code);
+        else if (action == "press")
+            keys_.press(code);
+        else if (action == "release")
+            keys_.release(code);
+        else
+            return "error unknown key action " + action;
         return "ok";
     });
     control_.addCommand("presents", [this](const std::vector<std::string>&) {

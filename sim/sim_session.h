@@ -4,12 +4,15 @@
 
 #include "platform/sim_platform.h"
 #include "sim/control_server.h"
+#include "sim/panel_keys.h"
 
 #include <string>
 
 class SimSession {
 public:
     explicit SimSession(platform::SimPlatform& board);
+    // Hands the board's inputs back to the fixed ones.
+    ~SimSession();
 
     // Opens the control socket "/sim.sock" of the sandbox; a failure is only reported.
     void start();
@@ -20,4 +23,5 @@ private:
 
     platform::SimPlatform& board_;
     ControlServer control_;
+    PanelKeys keys_;
 };

@@ -1,5 +1,6 @@
 #include "tests/support/free_port.h"
 #include "tests/support/process.h"
+#include "tests/support/sim_control_client.h"
 #include "tests/support/temp_dir.h"
 
 #include <csignal>
@@ -112,6 +113,35 @@ TEST(SimProcess, OptionsAreCheckedBeforeAnythingStarts) {
         EXPECT_EQ(bad.wait(5000), 2) << arguments[1];
     }
     EXPECT_FALSE(fileExists(dir / "run"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(SimProcess, ControlSocketSavesThePanelAsAPngAndTakesKeys) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "output");
+    std::string socket = root + "/sim.sock";
+    ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "time", 200).rfind("ok ", 0) == 0; }))
+        << readFile(dir / "output");
+
+    EXPECT_EQ(simCommand(socket, "frame " + dir / "panel.png"), "ok");
+    std::string png = readFile(dir / "panel.png");
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(static_cast<unsigned char>(png[19]), 240); // IHDR width, big-endian
+    EXPECT_EQ(static_cast<unsigned char>(png[23]), 64);  // and height
+    EXPECT_EQ(simCommand(socket, "key enter"), "ok");
+    EXPECT_EQ(simCommand(socket, "key 99"),
+              "error usage: key 33-38|cancel|left|down|up|enter|right [tap|press|release]");
+    EXPECT_EQ(simCommand(socket, "frame /nonexistent/dir/x.png"),
+              "error cannot write /nonexistent/dir/x.png");
+
+    EXPECT_EQ(simCommand(socket, "quit"), "ok");
+    EXPECT_EQ(sim.wait(10000), 0);
+    EXPECT_FALSE(fileExists(socket));
 }
 
 } // namespace
