@@ -14,14 +14,23 @@ int SimWatchdog::open() {
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? EBUSY : errno;
     fd_ = std::move(fd);
+    lastByte_ = 0;
     return 0;
 }
 
 void SimWatchdog::write(char byte) {
     if (!fd_)
         return;
-    if (::pwrite(fd_.get(), &byte, 1, 0) == 1)
+    // The file only has to show the last byte: a keep-alive like the one before changes nothing, so
+    // the stand-in spares the loop a system call per pass.
+    if (lastByte_ != 0 && byte == lastByte_) {
         ++bytesWritten_;
+        return;
+    }
+    if (::pwrite(fd_.get(), &byte, 1, 0) == 1) {
+        ++bytesWritten_;
+        lastByte_ = byte;
+    }
 }
 
 int SimMtd::erase(int fd, uint32_t start, uint32_t length) {

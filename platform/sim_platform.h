@@ -28,6 +28,7 @@ public:
 private:
     UniqueFd fd_;
     uint64_t bytesWritten_ = 0;
+    char lastByte_ = 0;
 };
 
 // The partitions are plain 0x20000-byte files of the sandbox ("/dev/mtd2", "/dev/mtd3"). Files have no
