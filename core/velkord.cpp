@@ -9,10 +9,11 @@
 #include "core/registry.h"
 #include "core/signals.h"
 #include "core/timer_queue.h"
-#include "ui/display.h"
-#include "ui/menu_set.h"
+#include "drive/controller.h"
 #include "drive/discrete_io.h"
 #include "fieldbus/smbus.h"
+#include "ui/display.h"
+#include "ui/menu_set.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -78,6 +79,7 @@ struct DaemonObjects {
     std::unique_ptr<Display> display;
     std::unique_ptr<MenuSet> rootMenu;
     std::unique_ptr<SMBus> driveBus;
+    std::unique_ptr<Controller> controller;
     std::unique_ptr<DiscreteIO> discreteIO;
 
     void destroyInOrder() {
@@ -85,7 +87,9 @@ struct DaemonObjects {
         // this order, as each of them is added.
         gDiscreteIO = nullptr;
         discreteIO.reset();
-        // The controller, main screen, TCP slave and serial slave go here, in this order.
+        gController = nullptr;
+        controller.reset();
+        // The main screen, TCP slave and serial slave go here, in this order.
         gDriveBus = nullptr;
         driveBus.reset();
         gRootMenu = nullptr;
@@ -144,9 +148,11 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 13. Serial slave on "/dev/ttyS1".
     // 14. TCP slave on the Modbus TCP port.
     // 15. Main screen with its settings menus.
-    // 16. Controller -> gController.
-    // 17. The controller becomes its listener once it exists.
-    objects.discreteIO = std::make_unique<DiscreteIO>();
+    // 16.
+    objects.controller = std::make_unique<Controller>();
+    gController = objects.controller.get();
+    // 17. The controller hears of every input change.
+    objects.discreteIO = std::make_unique<DiscreteIO>(gController);
     gDiscreteIO = objects.discreteIO.get();
     // 18. Manual-mode screen, modem, portable media, debug screen.
     // 19. Web server, started.

@@ -79,6 +79,7 @@ bool SMBus::writePending() {
         recover();
         return false;
     }
+    bytesSent_ += static_cast<uint64_t>(written);
     if (static_cast<size_t>(written) < txBuffer_.size()) {
         txBuffer_.erase(txBuffer_.begin(), txBuffer_.begin() + written);
         return true;
@@ -104,6 +105,7 @@ void SMBus::readInput() {
         reportLineFailure();
         return;
     }
+    bytesReceived_ += static_cast<uint64_t>(received);
     if (engine_.rtu())
         rtuInput_.append(chunk, static_cast<size_t>(received));
     else

@@ -1,3 +1,4 @@
+#include "tests/support/control_client.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -94,6 +95,55 @@ TEST(SimProcess, DriveBusPtyAndDiscreteIOAreLiveWhileItRuns) {
     EXPECT_NE(::lstat((root + "/dev/ttyS2").c_str(), &link), 0); // no link left to a pty reused by others
     EXPECT_EQ(readFile(dir / "stderr").find("smbus:"), std::string::npos) << readFile(dir / "stderr");
     EXPECT_EQ(readFile(dir / "stderr").find("discreteio:"), std::string::npos) << readFile(dir / "stderr");
+}
+
+// The value of "key=" in an answer of the control socket.
+std::string field(const std::string& answer, const std::string& key) {
+    size_t at = answer.find(" " + key + "=");
+    if (at == std::string::npos)
+        return "";
+    size_t begin = at + key.size() + 2;
+    return answer.substr(begin, answer.find(' ', begin) - begin);
+}
+
+TEST(SimProcess, BothUnitsPollTheirSimulatedDrivesAndAStartTurnsTheMotor) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "stderr");
+    ASSERT_TRUE(sim.started());
+    std::string socket = root + "/sim.sock";
+    ASSERT_TRUE(waitUntil(10000, [&] { return controlCommand(socket, "time").rfind("ok", 0) == 0; }))
+        << readFile(dir / "stderr");
+
+    // Both drives answer the continuous poll.
+    ASSERT_TRUE(
+        waitUntil(10000, [&] { return std::atoi(field(controlCommand(socket, "bus"), "TX").c_str()) > 40; }));
+    EXPECT_EQ(field(controlCommand(socket, "bus"), "TO"), "0");
+
+    // A healthy rig with the rod at the bottom, НУ1 switched on and its mode switch to automatic.
+    EXPECT_EQ(controlCommand(socket, "setting pu1Mode 0"), "ok");
+    EXPECT_EQ(controlCommand(socket, "adc 4 721"), "ok");
+    for (const char* input : {"input 9 1", "input 20 1", "input 2 1", "input 5 1", "input 6 1", "input 26 1"})
+        EXPECT_EQ(controlCommand(socket, input), "ok");
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        return field(controlCommand(socket, "drive 1 state"), "run") == "1";
+    })) << controlCommand(socket, "controller");
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        return std::atof(field(controlCommand(socket, "drive 1 state"), "frequency").c_str()) > 30.0;
+    }));
+    EXPECT_EQ(field(controlCommand(socket, "drive 2 state"), "run"), "0");
+    EXPECT_EQ(controlCommand(socket, "controller").rfind("ok state=2 mode=2", 0), 0u);
+
+    EXPECT_EQ(controlCommand(socket, "drive 1 fault overcurrent"), "ok");
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        return (controlCommand(socket, "alarms") + " ").find(" 40 ") != std::string::npos;
+    })) << controlCommand(socket, "alarms");
+    // Halted, as no partner takes over.
+    EXPECT_TRUE(
+        waitUntil(10000, [&] { return field(controlCommand(socket, "drive 1 state"), "run") == "0"; }));
+    EXPECT_EQ(controlCommand(socket, "drive 3 state"), "error no drive 3");
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "stderr");
 }
 
 TEST(SimProcess, OptionsAreCheckedBeforeAnythingStarts) {
