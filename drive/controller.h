@@ -180,6 +180,8 @@ public:
     // The detailed parameter line of the journal ("P=... ДН=..."), or empty in normal journal mode.
     std::string journalParameterLine() const;
     bool coolingFault(int n) const { return coolingFault_[index(n)]; }
+    // How often the stroke-rate tuning was due (once at the bottom of every steady cycle).
+    uint32_t tuningRuns() const { return tuningRuns_; }
     bool sensorResetRunning() const { return sensorResetTimer_.armed(); }
 
 private:
@@ -442,6 +444,7 @@ private:
     float emergencyTopDwellS_ = 0;
 
     std::deque<int32_t> alarmEvents_;
+    uint32_t tuningRuns_ = 0;
     // The outputs as the controller set them (the chain may not exist yet), bit n = output n.
     uint64_t outputs_ = 0;
     uint64_t outputsSet_ = 0;

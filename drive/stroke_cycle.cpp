@@ -204,7 +204,9 @@ void Controller::lowerMaxFrequencyAfterReset() {
 }
 
 // The stroke-rate tuning and the dynamogram recorder plug in here.
-void Controller::tuneSwings() {}
+void Controller::tuneSwings() {
+    ++tuningRuns_;
+}
 
 void Controller::saveFinishedCycle() {
     topReversalSeen_ = false;

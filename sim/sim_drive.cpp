@@ -103,7 +103,8 @@ void SimDrive::advance() {
     advanced_ = true;
     float target = runCommanded() && !overCurrent_ && !heldInReset_ ? setPoint() : 0.0f;
     frequency_ += (target - frequency_) * (1.0f - std::exp(-seconds / kRampSeconds));
-    if (std::fabs(target - frequency_) < 0.01f)
+    // The last half hertz is taken at once: a drive reports its motor standing, not creeping.
+    if (std::fabs(target - frequency_) < 0.5f)
         frequency_ = target;
 }
 

@@ -9,10 +9,6 @@ namespace {
 
 class AlarmListTest : public ControllerFixture {
 protected:
-    void startIn(int mode) {
-        healthyRig(mode, true);
-        start();
-    }
     Controller::AlarmList& list() { return controller->alarms(); }
     // Status outputs 25, 26, 27 as "a/b/c".
     std::string statusOutputs() {

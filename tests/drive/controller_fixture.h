@@ -50,11 +50,22 @@ protected:
     // The rod of НУ1 leaves one end and reaches the other, one sensor after the other.
     void rodReachesTop();
     void rodReachesBottom();
+    void rodLeavesBottom() {
+        setBottomSensor(1, kSensorInactive);
+        settle();
+    }
+    // A healthy rig in the mode, then start().
+    void startIn(int mode, bool atBottom = true) {
+        healthyRig(mode, atBottom);
+        start();
+    }
     // Everything healthy, НУ1 in the given mode, the rod at the bottom or not.
     void healthyRig(int mode, bool atBottom);
     void settle() { run(30); }
 
     bool output(int n) const { return gDiscreteIO->isOutputOn(n); }
+    bool valve(int n) const { return output(n == 1 ? Controller::kValve1Output : Controller::kValve2Output); }
+    int state() const { return controller->strokeState(); }
     SimDrive& drive(int n) { return *drives->drive(n); }
     PumpUnit& unit(int n) { return controller->unit(n); }
     // Journal entries without their stamps.

@@ -142,3 +142,30 @@ TEST_F(RecloseTest, CompletedCyclesBeyondAraResetForgetTheRecloses) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RecloseTest, TheSecondUnitsRecloseWalksItsOwnResetStates) {
+    config->pu2Mode.current = kUnitOn;
+    startAutomaticAtTheBottom();
+    drive(2).setFault(SimDriveFault::OverCurrent, true);
+    ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(40); }, 4000));
+    EXPECT_EQ(alarmText(40), "20.1 Перегруз по току ЧРП НУ2");
+    EXPECT_TRUE(unit(2).faulty());
+    EXPECT_FALSE(unit(1).faulty());
+    run(kMinute + 500);
+    EXPECT_TRUE(journalHas("АПВ НУ2"));
+
+    rodReachesTop();
+    rodReachesBottom();
+    EXPECT_EQ(controller->strokeState(), Controller::kResetUnit2);
+    EXPECT_EQ(resetLine(2), "255\n");
+    EXPECT_EQ(resetLine(1), "");
+    run(200);
+    EXPECT_EQ(controller->strokeState(), Controller::kCheckUnit2);
+    ASSERT_TRUE(runUntil([&] { return controller->strokeState() == Controller::kFirstUp; }, 15000));
+    EXPECT_TRUE(controller->restartedAfterReset(2));
+    EXPECT_EQ(controller->recloseCount(2), 1);
+}
+
+} // namespace
