@@ -91,8 +91,11 @@ void Controller::beginUpStroke() {
     strokeMaxLoad_ = FLT_MIN;
 }
 
+// A start can stop the drive at once (a drive reporting over-current): the other unit is then not
+// started.
 void Controller::startSelectedMotors() {
-    for (int n = 1; n <= 2; ++n)
+    int startedIn = state_;
+    for (int n = 1; n <= 2 && state_ == startedIn; ++n)
         if (selectedDriveOf(n).current == 1 && !unit(n).faulty())
             unit(n).start(freqDriveOf(n).value);
 }

@@ -169,3 +169,26 @@ TEST_F(RecloseTest, TheSecondUnitsRecloseWalksItsOwnResetStates) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RecloseTest, AStartIntoADriveReportingOverCurrentStopsBeforeThePartnerStarts) {
+    config->pu2Mode.current = kUnitOn;
+    config->canSepStart.current = 1; // the units may not run alone
+    healthyRig(kModeStop, true);
+    start();
+    drive(1).setFault(SimDriveFault::OverCurrent, true);
+    ASSERT_TRUE(runUntil([&] { return unit(1).overCurrent(); }, 4000));
+    EXPECT_TRUE(controller->isAlarmActive(40)); // outside automatic: only the alarm
+    EXPECT_FALSE(unit(1).faulty());
+
+    setModeSwitch(1, kModeAutomatic);
+    settle();
+    EXPECT_TRUE(controller->isAlarmActive(16));
+    EXPECT_EQ(controller->strokeState(), Controller::kStopped);
+    EXPECT_FALSE(unit(1).running());
+    EXPECT_FALSE(unit(2).running());
+    EXPECT_EQ(board.logLinesWith(LOG_INFO, "НУ2: запуск двигателя").size(), 0u);
+}
+
+} // namespace
