@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <unistd.h>
 
 int writeSysfsFile(const char* absolutePath, const char* text) {
     // Truncating costs nothing on sysfs and leaves a stand-in file holding the last value, as the line does.
@@ -16,4 +17,18 @@ int writeSysfsFile(const char* absolutePath, const char* text) {
         // Write results are not checked: the attribute takes the value or the line is not there.
     }
     return 0;
+}
+
+int SysfsValueFile::open(const char* absolutePath) {
+    fd_.reset(::open(platform::rootPath(absolutePath).c_str(), O_WRONLY | O_CLOEXEC));
+    return fd_ ? 0 : errno;
+}
+
+void SysfsValueFile::write(const char* text) {
+    if (!fd_)
+        return;
+    // sysfs takes each write from the start; the truncation keeps a stand-in file to the last value.
+    // Results are not checked, as on the board: the line takes the value or is not there.
+    (void)!::ftruncate(fd_.get(), 0);
+    (void)!::pwrite(fd_.get(), text, std::strlen(text), 0);
 }

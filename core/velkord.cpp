@@ -1,6 +1,7 @@
 #include "core/velkord.h"
 
 #include "config/config.h"
+#include "core/controller_drive_status.h"
 #include "core/epoller.h"
 #include "core/fw_env.h"
 #include "core/gpio_setup.h"
@@ -9,6 +10,7 @@
 #include "core/registry.h"
 #include "core/signals.h"
 #include "core/timer_queue.h"
+#include "drive/controller.h"
 #include "drive/discrete_io.h"
 #include "fieldbus/smbus.h"
 #include "fieldbus/smbus_slave.h"
@@ -82,6 +84,8 @@ struct DaemonObjects {
     std::unique_ptr<SMBus> driveBus;
     std::unique_ptr<SMBusSlave> serialSlave;
     std::unique_ptr<SMBusSlaveTCP> tcpSlave;
+    std::unique_ptr<Controller> controller;
+    std::unique_ptr<ControllerDriveStatus> driveStatus;
     std::unique_ptr<DiscreteIO> discreteIO;
 
     void destroyInOrder() {
@@ -89,7 +93,14 @@ struct DaemonObjects {
         // this order, as each of them is added.
         gDiscreteIO = nullptr;
         discreteIO.reset();
-        // The controller and the main screen go here, in this order.
+        if (serialSlave)
+            serialSlave->setDriveStatus(nullptr);
+        if (tcpSlave)
+            tcpSlave->setDriveStatus(nullptr);
+        driveStatus.reset();
+        gController = nullptr;
+        controller.reset();
+        // The main screen goes here.
         tcpSlave.reset();
         serialSlave.reset();
         gDriveBus = nullptr;
@@ -165,10 +176,14 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     objects.tcpSlave = std::make_unique<SMBusSlaveTCP>();
     objects.tcpSlave->listen(platform.ports.modbusTcp);
     // 15. Main screen with its settings menus.
-    // 16. Controller -> gController; the slaves read the drive state from it
-    // (SMBusSlave::setDriveStatus, SMBusSlaveTCP::setDriveStatus).
-    // 17. The controller becomes its listener once it exists.
-    objects.discreteIO = std::make_unique<DiscreteIO>();
+    // 16. The slaves read the drive state from it.
+    objects.controller = std::make_unique<Controller>();
+    gController = objects.controller.get();
+    objects.driveStatus = std::make_unique<ControllerDriveStatus>(*gController);
+    objects.serialSlave->setDriveStatus(objects.driveStatus.get());
+    objects.tcpSlave->setDriveStatus(objects.driveStatus.get());
+    // 17. The controller hears of every input change.
+    objects.discreteIO = std::make_unique<DiscreteIO>(gController);
     gDiscreteIO = objects.discreteIO.get();
     // 18. Manual-mode screen, modem, portable media, debug screen.
     // 19. Web server, started.

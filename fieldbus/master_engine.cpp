@@ -45,6 +45,18 @@ bool MasterEngine::request(const uint8_t* pdu, int length, SMBusResponseCallback
     return true;
 }
 
+void MasterEngine::cancelRequests(const void* context) {
+    if (queue_.empty())
+        return;
+    // The head stays: its answer or time-out still paces the line.
+    auto first = queue_.begin() + 1;
+    queue_.erase(
+        std::remove_if(first, queue_.end(), [context](const Request& r) { return r.context == context; }),
+        queue_.end());
+    if (queue_.front().context == context)
+        queue_.front().callback = nullptr;
+}
+
 void MasterEngine::restartHeadRequest() {
     requestTimer_.cancel();
     startHeadRequest();

@@ -50,6 +50,10 @@ public:
     // the line is closed and cannot be opened.
     bool request(const uint8_t* pdu, int length, SMBusResponseCallback callback, void* context);
 
+    // The owner of `context` is going away: its queued requests are dropped, and the one on the line
+    // finishes without calling back.
+    void cancelRequests(const void* context);
+
     // The port was reopened after an error: the request on the line is sent again from the start.
     void restartHeadRequest();
     // A transmission was written completely.

@@ -76,6 +76,7 @@ bool SMBus::writePending() {
         recover();
         return false;
     }
+    bytesSent_ += outcome.length;
     if (outcome.kind != IoOutcome::kDone)
         return true;
     watch(port_.fd(), EPOLLIN);
@@ -100,6 +101,7 @@ void SMBus::readInput() {
     default:
         break;
     }
+    bytesReceived_ += outcome.length;
     if (engine_.rtu())
         rtuInput_.append(chunk, outcome.length);
     else

@@ -43,6 +43,8 @@ public:
 
     // See MasterEngine::request.
     bool request(const uint8_t* pdu, int length, SMBusResponseCallback callback, void* context);
+    // See MasterEngine::cancelRequests.
+    void cancelRequests(const void* context) { engine_.cancelRequests(context); }
 
     const std::string& device() const override { return port_.device(); }
     int baudrate() const override { return port_.baudrate(); }
@@ -57,6 +59,9 @@ public:
     size_t bufferedInput() const { return engine_.rtu() ? rtuInput_.buffered() : asciiInput_.pending(); }
     size_t burstLength() const { return engine_.rtu() ? rtuInput_.burstLength() : asciiInput_.pending(); }
     size_t queuedRequests() const { return engine_.queued(); }
+    // Bytes written to and read from the port since construction.
+    uint64_t bytesSent() const { return bytesSent_; }
+    uint64_t bytesReceived() const { return bytesReceived_; }
 
     void onEvents(uint32_t events) override;
 
@@ -77,4 +82,6 @@ private:
     RtuReceiver rtuInput_;
     AsciiMessageSplitter asciiInput_;
     MasterEngine engine_;
+    uint64_t bytesSent_ = 0;
+    uint64_t bytesReceived_ = 0;
 };

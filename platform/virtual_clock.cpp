@@ -45,7 +45,9 @@ void VirtualClock::sleepMs(unsigned ms) {
 }
 
 int VirtualClock::realWaitMs(int timeoutMs) {
-    return timeoutMs < 0 ? -1 : 0;
+    if (timeoutMs < 0)
+        return -1;
+    return inFlight_ && inFlight_() ? kSettleWaitMs : 0;
 }
 
 void VirtualClock::waited(int timeoutMs, int readyCount) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 namespace platform {
 
@@ -24,7 +25,14 @@ public:
     void advanceMs(uint64_t ms) { nowUs_ += ms * 1000u; }
     uint64_t elapsedMs() const { return (nowUs_ - startUs_) / 1000u; }
 
+    // Bytes written to a pty reach its other side a moment later in real time. While this says some
+    // are still on their way, poll waits for them (up to kSettleWaitMs of real time) instead of the
+    // clock jumping ahead of the answer. Empty: no such wait.
+    static constexpr int kSettleWaitMs = 20;
+    void setInFlightCheck(std::function<bool()> inFlight) { inFlight_ = std::move(inFlight); }
+
 private:
+    std::function<bool()> inFlight_;
     const uint64_t startUs_;
     const time_t wallStart_;
     std::atomic<uint64_t> nowUs_;

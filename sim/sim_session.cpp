@@ -1,24 +1,47 @@
 #include "sim/sim_session.h"
 
+#include "config/config.h"
 #include "core/registry.h"
 #include "core/timer_queue.h"
+#include "fieldbus/smbus.h"
 #include "platform/clock.h"
+#include "platform/virtual_clock.h"
 
 #include <cstdio>
 
 SimSession::SimSession(platform::SimPlatform& board) : board_(board), keys_(board.simSpi().fixedInputs()) {
     board_.simSpi().setProvider(&keys_);
+    attachDrives();
     addCommands();
 }
 
 SimSession::~SimSession() {
     board_.simSpi().setProvider(nullptr);
+    if (auto* clock = dynamic_cast<platform::VirtualClock*>(&board_.clock()))
+        clock->setInFlightCheck(nullptr);
 }
 
 void SimSession::start() {
     std::string error;
     if (!control_.listen(platform::rootPath("/sim.sock"), error))
         std::fprintf(stderr, "velkord-sim: %s\n", error.c_str());
+}
+
+// The drives take the addresses and models the configuration has at start-up.
+void SimSession::attachDrives() {
+    platform::SimSerialLine* line = board_.serialLine("/dev/ttyS2");
+    if (!line || line->farEnd() < 0 || !gConfig)
+        return;
+    drives_ = std::make_unique<SimDriveBus>(line->farEnd());
+    drives_->addDrive(static_cast<uint8_t>(gConfig->modbusAddrDrive1.value),
+                      static_cast<SimDriveModel>(gConfig->typeDrive1.current),
+                      "/sys/class/gpio/pioA16/value");
+    drives_->addDrive(static_cast<uint8_t>(gConfig->modbusAddrDrive2.value),
+                      static_cast<SimDriveModel>(gConfig->typeDrive2.current),
+                      "/sys/class/gpio/pioA17/value");
+    // On the virtual clock time waits for the bytes on the line, as real time would.
+    if (auto* clock = dynamic_cast<platform::VirtualClock*>(&board_.clock()))
+        clock->setInFlightCheck([this] { return gDriveBus && drives_->inFlight(*gDriveBus); });
 }
 
 void SimSession::addCommands() {
@@ -56,4 +79,7 @@ void SimSession::addCommands() {
             gTimers->quit = true;
         return "ok";
     });
+    if (drives_)
+        addDriveCommands(control_, *drives_);
+    addBoardCommands(control_, board_);
 }

@@ -1,11 +1,14 @@
 #pragma once
-// What the simulator adds to a running daemon: the control socket and its commands, and later the
-// plant. Created once every daemon object exists; destroyed before any of them goes.
+// What the simulator adds to a running daemon: the control socket and its commands, the simulated
+// drives on the drive bus, and later the plant. Created once every daemon object exists; destroyed
+// before any of them goes.
 
 #include "platform/sim_platform.h"
 #include "sim/control_server.h"
 #include "sim/panel_keys.h"
+#include "sim/sim_drive_bus.h"
 
+#include <memory>
 #include <string>
 
 class SimSession {
@@ -17,11 +20,20 @@ public:
     // Opens the control socket "/sim.sock" of the sandbox; a failure is only reported.
     void start();
     ControlServer& control() { return control_; }
+    // The drives as the configuration addresses them; null when the board has no drive bus pty.
+    SimDriveBus* drives() { return drives_.get(); }
 
 private:
     void addCommands();
+    void attachDrives();
 
     platform::SimPlatform& board_;
     ControlServer control_;
     PanelKeys keys_;
+    std::unique_ptr<SimDriveBus> drives_;
 };
+
+// The control commands of the simulated drives ("drive N ...", "bus") and of the board's inputs and
+// settings ("input", "adc", "setting"), added to a control server.
+void addDriveCommands(ControlServer& control, SimDriveBus& drives);
+void addBoardCommands(ControlServer& control, platform::SimPlatform& board);

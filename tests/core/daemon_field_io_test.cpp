@@ -8,6 +8,7 @@
 #include "tests/support/serial_peer.h"
 #include "tests/support/test_board.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <termios.h>
 
@@ -35,12 +36,15 @@ TEST(DaemonFieldIO, DriveBusAndDiscreteIORunInTheLoopAndGoAtShutdown) {
 
     EXPECT_TRUE(busOpen);
     EXPECT_TRUE(queued);
-    EXPECT_EQ(timeouts, 1); // nobody answered at the far end
+    EXPECT_GE(timeouts, 1); // nobody answered at the far end, neither the test nor the drives' polls
     EXPECT_EQ(inputs, uint64_t{1} << 14);
     EXPECT_EQ(gDriveBus, nullptr);
     EXPECT_EQ(gDiscreteIO, nullptr);
     SerialPeer drive(board.platform().serialLine("/dev/ttyS2")->farEnd());
-    EXPECT_EQ(drive.receive(), (std::vector<uint8_t>{0x01, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x0B}));
+    // Between the controller's polls of both drives, the test's request went out too.
+    std::vector<uint8_t> sent = drive.receive();
+    const std::vector<uint8_t> request = {0x01, 0x03, 0x00, 0x00, 0x00, 0x02, 0xC4, 0x0B};
+    EXPECT_NE(std::search(sent.begin(), sent.end(), request.begin(), request.end()), sent.end());
     termios settings{};
     ASSERT_EQ(::tcgetattr(board.platform().serialLine("/dev/ttyS2")->farEnd(), &settings), 0);
     EXPECT_EQ(::cfgetospeed(&settings), static_cast<speed_t>(B9600));

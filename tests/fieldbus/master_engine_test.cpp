@@ -259,3 +259,27 @@ TEST_F(AsciiMasterEngineTest, MalformedAnswersAreLoggedAndIgnored) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MasterEngineTest, CancellingAContextDropsItsQueuedRequestsAndSilencesTheOneOnTheLine) {
+    Outcomes other;
+    request(kReadTwo, outcomes);
+    request(kReadTwo, other);
+    request(kReadTwo, outcomes);
+    runFor(board, 6);
+    ASSERT_EQ(line.sent.size(), 1u);
+
+    engine.cancelRequests(&outcomes);
+    EXPECT_EQ(engine.queued(), 2u); // the head stays until its answer or time-out
+    engine.rtuFrameReceived(withCrc(kReadTwoAnswer));
+    runFor(board, 6);
+
+    EXPECT_TRUE(outcomes.results.empty());
+    EXPECT_EQ(engine.queued(), 1u);
+    engine.rtuFrameReceived(withCrc(kReadTwoAnswer));
+    ASSERT_EQ(other.results.size(), 1u);
+    EXPECT_EQ(engine.queued(), 0u);
+}
+
+} // namespace

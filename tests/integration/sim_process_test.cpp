@@ -99,6 +99,55 @@ TEST(SimProcess, DriveBusPtyAndDiscreteIOAreLiveWhileItRuns) {
     EXPECT_EQ(readFile(dir / "stderr").find("discreteio:"), std::string::npos) << readFile(dir / "stderr");
 }
 
+// The value of "key=" in an answer of the control socket.
+std::string field(const std::string& answer, const std::string& key) {
+    size_t at = answer.find(" " + key + "=");
+    if (at == std::string::npos)
+        return "";
+    size_t begin = at + key.size() + 2;
+    return answer.substr(begin, answer.find(' ', begin) - begin);
+}
+
+TEST(SimProcess, BothUnitsPollTheirSimulatedDrivesAndAStartTurnsTheMotor) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "stderr");
+    ASSERT_TRUE(sim.started());
+    std::string socket = root + "/sim.sock";
+    ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "time", 1000).rfind("ok", 0) == 0; }))
+        << readFile(dir / "stderr");
+
+    // Both drives answer the continuous poll.
+    ASSERT_TRUE(
+        waitUntil(10000, [&] { return std::atoi(field(simCommand(socket, "bus", 1000), "TX").c_str()) > 40; }));
+    EXPECT_EQ(field(simCommand(socket, "bus", 1000), "TO"), "0");
+
+    // A healthy rig with the rod at the bottom, НУ1 switched on and its mode switch to automatic.
+    EXPECT_EQ(simCommand(socket, "setting pu1Mode 0", 1000), "ok");
+    EXPECT_EQ(simCommand(socket, "adc 4 721", 1000), "ok");
+    for (const char* input : {"input 9 1", "input 20 1", "input 2 1", "input 5 1", "input 6 1", "input 26 1"})
+        EXPECT_EQ(simCommand(socket, input, 1000), "ok");
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        return field(simCommand(socket, "drive 1 state", 1000), "run") == "1";
+    })) << simCommand(socket, "controller", 1000);
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        return std::atof(field(simCommand(socket, "drive 1 state", 1000), "frequency").c_str()) > 30.0;
+    }));
+    EXPECT_EQ(field(simCommand(socket, "drive 2 state", 1000), "run"), "0");
+    EXPECT_EQ(simCommand(socket, "controller", 1000).rfind("ok state=2 mode=2", 0), 0u);
+
+    EXPECT_EQ(simCommand(socket, "drive 1 fault overcurrent", 1000), "ok");
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        return (simCommand(socket, "alarms", 1000) + " ").find(" 40 ") != std::string::npos;
+    })) << simCommand(socket, "alarms", 1000);
+    // Halted, as no partner takes over.
+    EXPECT_TRUE(
+        waitUntil(10000, [&] { return field(simCommand(socket, "drive 1 state", 1000), "run") == "0"; }));
+    EXPECT_EQ(simCommand(socket, "drive 3 state", 1000), "error no drive 3");
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "stderr");
+}
+
 TEST(SimProcess, OptionsAreCheckedBeforeAnythingStarts) {
     TempDir dir;
     Process help({kSim, "--help"}, dir / "help");

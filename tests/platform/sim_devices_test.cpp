@@ -1,5 +1,6 @@
 // The simulated board's devices: SPI chain and converter, pty serial lines, RS-485 setup.
 
+#include "platform/virtual_clock.h"
 #include "tests/support/test_board.h"
 
 #include <cerrno>
@@ -110,6 +111,26 @@ TEST(SimSerialLine, LinkIsRemovedWithThePlatform) {
         EXPECT_EQ(::lstat((dir / "dev/ttyS1").c_str(), &link), 0);
     }
     EXPECT_FALSE(fileExists(dir / "dev/ttyS1"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(VirtualClock, WaitsInRealTimeOnlyWhileBytesAreInFlight) {
+    platform::VirtualClock clock(1000);
+    EXPECT_EQ(clock.realWaitMs(50), 0);
+    EXPECT_EQ(clock.realWaitMs(-1), -1);
+    bool inFlight = true;
+    clock.setInFlightCheck([&] { return inFlight; });
+    EXPECT_EQ(clock.realWaitMs(50), platform::VirtualClock::kSettleWaitMs);
+    EXPECT_EQ(clock.realWaitMs(0), platform::VirtualClock::kSettleWaitMs);
+    clock.waited(50, 1); // the bytes came: no time passes
+    EXPECT_EQ(clock.elapsedMs(), 0u);
+    inFlight = false;
+    EXPECT_EQ(clock.realWaitMs(50), 0);
+    clock.waited(50, 0);
+    EXPECT_EQ(clock.elapsedMs(), 50u);
 }
 
 } // namespace

@@ -44,3 +44,22 @@ void runFor(TestBoard& board, uint32_t ms) {
         pumpEvents(0);
     }
 }
+
+void runLoopFor(TestBoard& board, uint32_t ms) {
+    platform::VirtualClock& clock = board.clock();
+    uint64_t end = clock.elapsedMs() + ms;
+    for (;;) {
+        int timeoutMs = gTimers ? gTimers->runDue() : -1;
+        uint64_t now = clock.elapsedMs();
+        if (now >= end)
+            return;
+        auto left = static_cast<int>(end - now);
+        if (timeoutMs < 0 || timeoutMs > left)
+            timeoutMs = left;
+        pollfd set{EPoller::descriptor(), POLLIN, 0};
+        int ready = ::poll(&set, 1, clock.realWaitMs(timeoutMs));
+        clock.waited(timeoutMs, ready);
+        if (ready > 0)
+            EPoller::dispatch(0);
+    }
+}

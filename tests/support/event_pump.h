@@ -15,6 +15,10 @@ int pumpEvents(int waitMs);
 // false when it never did.
 bool pumpUntil(const std::function<bool()>& predicate, int limitMs = 3000);
 
+// Runs the daemon's loop for `ms` milliseconds of virtual time: due timers, then a poll that the
+// board's virtual clock lets wait only while it says bytes are in flight, then the ready descriptor.
+void runLoopFor(TestBoard& board, uint32_t ms);
+
 // Moves the virtual clock `ms` milliseconds, one at a time, firing due timers and handing on the events
 // that are ready without waiting.
 void runFor(TestBoard& board, uint32_t ms);

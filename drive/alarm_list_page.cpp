@@ -1,0 +1,71 @@
+// The alarm list as a panel page: the heading and one row per alarm, scrolled by the up and down keys.
+
+#include "drive/alarm_list.h"
+
+#include "core/registry.h"
+#include "ui/display.h"
+#include "ui/keys.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr long kFontSize = 704;
+constexpr int kHeadingX = 60;
+constexpr int kHeadingY = 11;
+constexpr int kFirstRowY = 25;
+constexpr int kEmptyX = 80;
+constexpr int kEmptyY = 31;
+constexpr uint8_t kInk = 255;
+
+} // namespace
+
+int Controller::AlarmList::visibleHeight() const {
+    return gDisplay ? gDisplay->height() : kLayerHeight;
+}
+
+bool Controller::AlarmList::onKey(int key, bool pressed) {
+    if (key != kKeyDown && key != kKeyUp)
+        return false;
+    if (!pressed)
+        return true;
+    int limit = std::max(0, contentHeight_ - visibleHeight());
+    scroll_ += key == kKeyDown ? kScrollStep : -kScrollStep;
+    scroll_ = std::clamp(scroll_, 0, limit);
+    placeLayer();
+    if (gDisplay)
+        gDisplay->redraw();
+    return true;
+}
+
+void Controller::AlarmList::drawLayer() {
+    contentHeight_ = std::max(kRowHeight * static_cast<int>(count_) + 15, visibleHeight());
+    scroll_ = std::clamp(scroll_, 0, std::max(0, contentHeight_ - visibleHeight()));
+    if (!gDisplay)
+        return;
+    // A long list grows the layer beyond its 85 rows, so that every alarm can be scrolled to.
+    int width = alarms_.empty() ? kEmptyWidth : kListWidth;
+    layer_ = Layer(Rect{0, width, 0, std::max(kLayerHeight, contentHeight_)}, true, kBlendCoverage);
+    Font& font = gDisplay->font(FontFace::Arial);
+    font.setSize(kFontSize);
+    if (alarms_.empty()) {
+        layer_.drawText(font, "Нет аварий", kEmptyX, kEmptyY, kInk);
+    } else {
+        layer_.drawText(font, "Аварии привода:", kHeadingX, kHeadingY, kInk);
+        int row = 0;
+        for (const auto& entry : alarms_)
+            layer_.drawText(font, entry.second.text, 0, kFirstRowY + kRowHeight * row++, kInk);
+    }
+    // Only a page that stands in the page set has a place on the panel.
+    if (index() < 0)
+        return;
+    if (!gDisplay->hasLayer(&layer_))
+        gDisplay->addLayer(&layer_);
+    placeLayer();
+    gDisplay->redraw();
+}
+
+void Controller::AlarmList::placeLayer() {
+    if (gDisplay)
+        layer_.moveTo(gDisplay->pageX(pageOrigin()), -scroll_);
+}

@@ -1,0 +1,453 @@
+#pragma once
+// The drive's controller: the stroke cycle of the rod pump (up on the motors of the pump units, down on
+// the electro-valves), the supervision of sensors, drives, temperatures and loads, the numbered alarms
+// and the automatic restarts. One instance, reached through gController; everything runs on the main
+// thread, driven by timers, drive answers and input changes.
+//
+// The implementation is split by concern: controller.cpp (construction, accessors, mode switches),
+// controller_alarms.cpp (raising, clearing, relays), stroke_cycle.cpp, unit_selection.cpp, valves.cpp,
+// down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp, oil_overheat.cpp, wedging.cpp,
+// rod_overload.cpp, drive_reset_sequence.cpp, reclose.cpp, drive_health.cpp, drive_parameters.cpp,
+// drive_reset_lines.cpp, input_dispatch.cpp, position_sensors.cpp, analog_sampling.cpp,
+// contact_manometer.cpp, oil_level.cpp, oil_temperature.cpp, valve_check.cpp, sensor_reset.cpp,
+// board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp.
+
+#include "core/sysfs_file.h"
+#include "core/timer_queue.h"
+#include "drive/alarm_catalogue.h"
+#include "drive/controller_types.h"
+#include "drive/discrete_io.h"
+#include "drive/keypad.h"
+#include "drive/pump_unit.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Controller : public DiscreteInputListener {
+public:
+    class AlarmList;
+
+    // Stroke states (see stroke_cycle.cpp for the table).
+    enum StrokeState : int {
+        kStopped = 0,
+        kFirstDown = 1,
+        kFirstUp = 2,
+        kFirstCycleDown = 3,
+        kUp = 4,
+        kDown = 5,
+        kOverheatDown = 6,
+        kOverheatBottom = 7,
+        kCoolingRun = 8,
+        kOverload = 9,
+        kOverloadDown = 10,
+        kRecloseWait = 11,
+        kWedgingDown = 12,
+        kWedgingToggle = 13,
+        kWedgingUp = 14,
+        kResetUnit1 = 16,
+        kResetUnit2 = 17,
+        kResetBoth = 18,
+        kCheckUnit1 = 19,
+        kCheckUnit2 = 20,
+    };
+
+    // Discrete outputs the controller drives.
+    static constexpr int kRunLine1 = 9;
+    static constexpr int kSecondLine1 = 10;
+    static constexpr int kRunLine2 = 11;
+    static constexpr int kSecondLine2 = 12;
+    static constexpr int kRelay1 = 17;
+    static constexpr int kRelay2 = 18;
+    static constexpr int kSensorPower = 19;
+    static constexpr int kFanOutput = 20;
+    static constexpr int kCoolingPumpOutput = 21;
+    static constexpr int kValve1Output = 22;
+    static constexpr int kValve2Output = 23;
+    static constexpr int kStatusAutomatic = 25;
+    static constexpr int kStatusAlarm = 26;
+    static constexpr int kStatusStopped = 27;
+    static constexpr int kTurningLamp1 = 32;
+    static constexpr int kTurningLamp2 = 35;
+
+    static constexpr uint32_t kAdcFirstMs = 50;
+    static constexpr uint32_t kResetPulseMs = 150;
+    static constexpr uint32_t kCheckVfdAlarmsMs = 1000;
+    static constexpr uint32_t kConfirmMs = 200;
+    static constexpr size_t kAlarmEventsKept = 64;
+
+    // Creates the pump units and the alarm page, opens the reset lines, picks the board thermometer,
+    // hooks into the configuration and the journal, arms the analogue sampling and starts the polls.
+    Controller();
+    ~Controller() override;
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
+
+    // --- Operations (panel, Modbus slave, web API, settings) ---
+
+    // "запуск привода": the selection, then a down stroke, or an up stroke when the rod is at the bottom.
+    void startDrive();
+    // "остановка привода": both units fast-stopped, both valves closed, state 0. closeRecords also
+    // writes the finished dynamogram records.
+    void halt(bool closeRecords);
+    // НУ1's mode switch moved to `mode` (0 manual, 1 stop, 2 automatic, 3 faulty).
+    void setMode(int mode);
+    // Every change of a numeric, select or flags setting.
+    void onSettingChanged(const void* setting, float newValue, float oldValue);
+    // Adds the alarm unless its code is active; true when added.
+    bool raiseAlarm(const AlarmRecord& record);
+    // Removes the code; true when it was active.
+    bool clearAlarm(int32_t code);
+    // Replaces the text of an active alarm.
+    void changeAlarmText(int32_t code, const std::string& text);
+    // The parameter download to both drives (panel action WriteVFD).
+    void writeDriveParameters();
+    // Both reset lines raised for 150 ms (key resetVFD).
+    void resetDrives();
+    // A new oil temperature from the thermometer (°C).
+    void onOilTemperature(float celsius);
+    // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
+    void setTemperatureSensorState(bool good);
+    bool temperatureSensorGood() const { return temperatureSensorGood_; }
+
+    // DiscreteInputListener.
+    void inputChanged(int n, bool state) override;
+    void discreteIoStarted() override;
+
+    // --- Accessors for the panel, the Modbus slave and the web API ---
+
+    PumpUnit& unit(int n) { return n == 2 ? *unit2_ : *unit1_; }
+    const PumpUnit& unit(int n) const { return n == 2 ? *unit2_ : *unit1_; }
+    // Mode switch position of unit 1 or 2 (0 manual, 1 stop, 2 automatic, 3 faulty, 4 not yet read),
+    // with its display text.
+    int modeSwitch(int n) const { return unit(n).modeSwitch(); }
+    const char* modeSwitchDisplayText(int n) const { return modeSwitchText(modeSwitch(n)); }
+    // Top and bottom sensor states of a unit in the variant the settings choose, and their texts.
+    int topSensorState(int n) const { return unit(n).topSensor(); }
+    int bottomSensorState(int n) const { return unit(n).bottomSensor(); }
+    const char* topSensorText(int n) const { return sensorStateText(topSensorState(n)); }
+    const char* bottomSensorText(int n) const { return sensorStateText(bottomSensorState(n)); }
+    // Valve 1 or 2: its checked state (4 OK, 0 open circuit, 3 short circuit, 5 not yet checked), its
+    // text and whether its output is energised.
+    int valveState(int valve) const { return unit(valve).sensor(PumpUnit::kValve); }
+    const char* valveStateText(int valve) const { return sensorStateText(valveState(valve)); }
+    bool valveOn(int valve) const;
+    // "неиспр." for a unit marked faulty, "OK" otherwise.
+    const char* unitFaultText(int n) const { return unit(n).faulty() ? "неиспр." : "OK"; }
+    bool pressureSensorOk(int n) const { return unit(n).sensor(PumpUnit::kPressureSensor) == kSensorOk; }
+    Measurement frequency(int n) const { return unit(n).frequency(); }
+    Measurement current(int n) const { return unit(n).current(); }
+    // Absolute pressure P (kgf/cm²) and rod load G (kgf) measured through НУ1, valid while its pressure
+    // sensor is OK.
+    Measurement pressure() const { return {pressureSensorOk(1), unit(1).pressure}; }
+    Measurement load() const { return {pressureSensorOk(1), unit(1).load}; }
+    // Oil temperature (°C): valid once the sensor is good and the value is above -273.
+    Measurement oilTemperature() const;
+    int oilLevelState() const { return oilLevelState_; }
+    bool ecmActive() const { return ecmActive_; }
+    // The stroke: state 0..20 and its timing (monotonic ms; durations 0 until measured).
+    int strokeState() const { return state_; }
+    uint32_t cycleStartMs() const { return strokeStartMs_; }
+    uint32_t downStrokeStartMs() const { return downStartMs_; }
+    uint32_t upStrokeMs() const { return upStrokeMs_; }
+    uint32_t downStrokeMs() const { return downStrokeMs_; }
+    // Reversals of the current cycle, for the dynamogram recorder.
+    bool strokeCompleted() const { return strokeCompleted_; }
+    bool topReversalSeen() const { return topReversalSeen_; }
+    bool bottomReversalSeen() const { return bottomReversalSeen_; }
+    // Smallest and largest load of the current stroke.
+    float strokeMinLoad() const { return strokeMinLoad_; }
+    float strokeMaxLoad() const { return strokeMaxLoad_; }
+    // Automatic restarts: the rod-overload restart count and a unit's over-current reclose count.
+    int overloadRestarts() const { return overloadRestarts_; }
+    int recloseCount(int n) const { return recloses_[index(n)]; }
+    bool reclosePending(int n) const { return reclosePending_[index(n)]; }
+    bool restartedAfterReset(int n) const { return restartedAfterReset_[index(n)]; }
+    // The alarms: the list (its page and entries), the current alarm text ("Нет аварий" when none),
+    // the web API's pairs ("alarm16", text) in code order, and membership.
+    AlarmList& alarms() { return *alarms_; }
+    const AlarmList& alarms() const { return *alarms_; }
+    std::string currentAlarmText() const;
+    std::vector<std::pair<std::string, std::string>> alarmEntries() const;
+    bool isAlarmActive(int32_t code) const;
+    // Codes of the alarms 6, 7, 8, 16, 18, 19, 20 as they were raised (positive) or cleared (negative),
+    // newest last, at most kAlarmEventsKept.
+    const std::deque<int32_t>& alarmEvents() const { return alarmEvents_; }
+    // The detailed parameter line of the journal ("P=... ДН=..."), or empty in normal journal mode.
+    std::string journalParameterLine() const;
+    bool coolingFault(int n) const { return coolingFault_[index(n)]; }
+    // How often the stroke-rate tuning was due (once at the bottom of every steady cycle).
+    uint32_t tuningRuns() const { return tuningRuns_; }
+    bool sensorResetRunning() const { return sensorResetTimer_.armed(); }
+
+private:
+    friend class PumpUnit;
+
+    static size_t index(int n) { return n == 2 ? 1 : 0; }
+    bool automatic() const { return modeSwitch(1) == kModeAutomatic; }
+    bool manual() const { return modeSwitch(1) == kModeManual; }
+    uint32_t now() const;
+    void setOutput(int n, bool on);
+    // A lamp blinking fast, slowly or not at all.
+    void setBlink(int n, bool fast, bool slow);
+    // Hands the outputs set before the chain existed to it.
+    void applyOutputs();
+    bool outputOn(int n) const;
+    bool inputOn(int n) const;
+    void recordAlarmEvent(int32_t code, bool raised);
+    // Starts the drive after a stopping alarm went, when nothing else holds it.
+    void restartAfterClearing(bool stoppingAlarmCleared);
+    // Some active alarm is one that stops the drive.
+    bool stopReasonActive() const;
+    bool clearAndRestart(int32_t code);
+
+    // Alarms and relays (controller_alarms.cpp).
+    bool relayBitSet(int32_t code) const;
+    bool relayTripReasonRemains(int32_t exceptCode) const;
+    void recomputeRelays();
+
+    // Stroke cycle (stroke_cycle.cpp).
+    void beginDownStroke(const char* timerName);
+    void beginUpStroke();
+    void startSelectedMotors();
+    void onTopReversal(bool fromSensor);
+    void onBottomReversal();
+    void onDwellTimer();
+    void finishCycleAtBottom();
+    void lowerMaxFrequencyAfterReset();
+    void clearPerStrokeAlarms();
+    void countCompletedCycle();
+    // Where the stroke-rate tuning and the dynamogram recorder join the cycle.
+    void tuneSwings();
+    void saveFinishedCycle();
+    void checkPressurePlausibility();
+
+    // Selection (unit_selection.cpp).
+    void selectUnitsAndValves();
+    void selectWorkingFrequencies();
+    bool unitAvailableForWedging(int n) const;
+
+    // Valves (valves.cpp).
+    void openValves();
+    void setValve(int valve, bool on);
+    void closeBothValves();
+    bool anyValveSelected() const;
+
+    // Down-stroke limit (down_stroke_limit.cpp).
+    uint32_t downStrokeLimitMs();
+    bool strokeRateLimitApplies() const;
+
+    // Supervision timers (supervision_timers.cpp).
+    void armMaxDownTimer();
+    void armMaxUpTimer();
+    void armTopSensorTimeout();
+    void armBotSensorTimeout();
+    void onMaxDownTimer();
+    void onTopSensorTimeout();
+    void onBotSensorTimeout();
+    void armStateTimer(const char* name, uint32_t ms);
+
+    // State timer (state_timer.cpp).
+    void onStateTimer();
+
+    // Oil overheating (oil_overheat.cpp).
+    void superviseOilOverheat(float celsius, float previous);
+    void enterOverheatDown();
+    void onOverheatBottom();
+    void startCoolingRun();
+
+    // Wedging (wedging.cpp).
+    void onMaxUpTimer();
+    void beginWedging();
+    void toggleValvesForWedging();
+    bool tryWedgingUpStroke();
+    void onWedgingUpTimeout();
+
+    // Rod overload (rod_overload.cpp).
+    void onLoadSample(float load);
+    void superviseRodLoad(float load);
+    void continueOverloadDescent();
+    void onOverloadBottom();
+    void onRecloseTimer();
+
+    // Drive reset sequence (drive_reset_sequence.cpp).
+    void beginUnitReset(int n);
+    void onResetPulseEnd();
+    void onResetBothEnd();
+    void onCheckVfdAlarms();
+
+    // Over-current reclose (reclose.cpp).
+    void checkOverCurrent();
+    void onUnitOverCurrent(int n);
+    bool otherUnitCanTakeOver(int n) const;
+    void beginGroupReclose();
+    void onUnitRecloseTimer(int n);
+    void onGroupRecloseTimer();
+    bool serveReclosePending();
+
+    // Drive health (drive_health.cpp).
+    void checkMotorOverheat();
+    void checkDriveTemperature();
+    void rebuildDriveAlarmText();
+    void onTurningStopped();
+    void takeOverFromColdUnit(int coldUnit);
+
+    // Reset lines (drive_reset_lines.cpp).
+    void openResetLines();
+    void writeResetLine(int n, bool raised);
+
+    // Inputs (input_dispatch.cpp, position_sensors.cpp, contact_manometer.cpp, oil_level.cpp,
+    // manual_control.cpp).
+    void dispatchInput(int n);
+    void onPositionPair(int n, bool top);
+    void acceptPositionPair(int n, bool top, int state);
+    void onTopSensor(int state, int previous);
+    void onBottomSensor(int state, int previous);
+    void showSensorLamp(int n, bool top, int state);
+    void checkSimultaneousActivation();
+    void onModeSwitchInput(int n);
+    void onEcmInput(bool level);
+    void onEcmOnTimer();
+    void onEcmOffTimer();
+    void onOilLevelInputs();
+    void onOilSensorTimer();
+    void onManualButton(int n, bool up, bool pressed);
+    void onPanelEnable(bool level);
+    void onValveFeedback(int valve);
+    void onCoolingFeedback(bool pump);
+
+    // Analogue sampling (analog_sampling.cpp).
+    void onAdcTimer();
+    void sampleAnalogPosition(int channel, bool top);
+    void samplePressure();
+
+    // Oil temperature, cooling and emergency temperature mode (oil_temperature.cpp).
+    void switchCoolingPump(bool on);
+    void switchFan(bool on);
+    void applyTemperatureToCooling(float celsius);
+    void onCoolingCheck(bool pump);
+    void superviseCooling();
+    void enterEmergencyTemperatureMode();
+    void leaveEmergencyTemperatureMode();
+    float topDwellSeconds() const;
+
+    // Valve check (valve_check.cpp).
+    void checkValve(int valve);
+    void markValve(int valve, int state);
+    void summariseValves();
+
+    // Sensor reset (sensor_reset.cpp).
+    void resetSensors();
+    void finishSensorReset();
+    void armSensorResetPeriod();
+    bool sensorResetPeriodDue() const;
+
+    // Board thermometer (board_thermometer.cpp).
+    void selectBoardThermometer();
+
+    // Settings (setting_reactions.cpp).
+    void evaluateSettingAlarms();
+    void onStopDriveChanged();
+    void onOilSensorConnectionChanged();
+    void evaluateSensorConnectionAlarms();
+
+    class PanelKeys;
+    class PanelBlanking;
+
+    std::unique_ptr<AlarmList> alarms_;
+    std::unique_ptr<PumpUnit> unit1_;
+    std::unique_ptr<PumpUnit> unit2_;
+    std::unique_ptr<PanelKeys> panelKeys_;
+    std::unique_ptr<PanelBlanking> panelBlanking_;
+    std::unique_ptr<Keypad> keypad_;
+    std::array<SysfsValueFile, 2> resetLines_;
+
+    // The stroke.
+    int state_ = kStopped;
+    Timer stateTimer_;
+    Timer dwellTimer_;
+    Timer ev1ev2Timer_;
+    Timer maxDownTimer_;
+    Timer maxUpTimer_;
+    Timer topSensorTimeout_;
+    Timer botSensorTimeout_;
+    std::array<Timer, 2> evCheck_;
+    uint32_t strokeStartMs_ = 0;
+    uint32_t downStartMs_ = 0;
+    uint32_t upStrokeMs_ = 0;
+    uint32_t downStrokeMs_ = 0;
+    // Per-stroke condition flags: alarm 25, 26 or 27 was raised during this down stroke.
+    bool lowLoadThisStroke_ = false;
+    bool strokeRateLimitThisStroke_ = false;
+    bool downTimeThisStroke_ = false;
+    // The current down stroke's limit came from the required stroke rate (step D.2).
+    bool strokeRateLimitInForce_ = false;
+    bool strokeCompleted_ = false;
+    bool topReversalSeen_ = false;
+    bool bottomReversalSeen_ = false;
+    float strokeMinLoad_ = 0;
+    float strokeMaxLoad_ = 0;
+
+    // Automatic restarts.
+    int totalCycles_ = 0;
+    std::array<int, 2> unitCycles_{};
+    int overloadRestarts_ = 0;
+    std::array<int, 2> recloses_{};
+    std::array<bool, 2> reclosePending_{};
+    std::array<bool, 2> restartedAfterReset_{};
+    std::array<float, 2> overCurrentSetPoint_{};
+    // Units taken out by an over-current that a reclose is to bring back.
+    std::array<bool, 2> overCurrentTripped_{};
+    std::array<Timer, 2> unitRecloseTimer_;
+    Timer groupRecloseTimer_;
+    Timer resetDrivesTimer_;
+    int checkVfdWaits_ = 0;
+
+    // Wedging.
+    int wedgingToggles_ = 0;
+    int wedgingAttempts_ = 0;
+
+    // Sensors.
+    std::array<Timer, 2> topConfirm_;
+    std::array<Timer, 2> bottomConfirm_;
+    std::array<int, 2> pendingTopPair_{{-1, -1}};
+    std::array<int, 2> pendingBottomPair_{{-1, -1}};
+    Timer adcTimer_;
+    uint32_t adcStepMs_ = 0;
+    bool ecmActive_ = false;
+    Timer ecmOnTimer_;
+    Timer ecmOffTimer_;
+    int oilLevelState_ = kSensorUnknown;
+    Timer oilSensorTimer_;
+    Timer sensorResetTimer_;
+    Timer sensorResetPeriodTimer_;
+
+    // Temperatures and cooling.
+    float oilTemperature_ = -300.0f;
+    bool temperatureSensorGood_ = false;
+    std::array<bool, 2> coolingFault_{};
+    Timer kkCheck_;
+    Timer koCheck_;
+    struct Selections {
+        int drive1 = 0;
+        int drive2 = 0;
+        int valve1 = 0;
+        int valve2 = 0;
+        float freq1 = 0;
+        float freq2 = 0;
+    };
+    Selections emergencySnapshot_;
+    float emergencyTopDwellS_ = 0;
+
+    std::deque<int32_t> alarmEvents_;
+    uint32_t tuningRuns_ = 0;
+    // The outputs as the controller set them (the chain may not exist yet), bit n = output n.
+    uint64_t outputs_ = 0;
+    uint64_t outputsSet_ = 0;
+    uint64_t fastBlink_ = 0;
+    uint64_t slowBlink_ = 0;
+};

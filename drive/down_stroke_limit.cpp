@@ -1,0 +1,56 @@
+// How long a down stroke may last before it is reversed without a bottom signal (the longDownTurn
+// state timer).
+
+#include "config/config.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+#include "drive/unit_settings.h"
+
+namespace {
+
+// Alarms that leave the bottom sensor untrusted: the down stroke is then timed.
+constexpr int32_t kBottomSensorDistrusted[] = {24, 28, 29, 30};
+
+// A unit takes part unless it is switched off; it is then at its maximum when it is selected and its
+// working frequency is not below its maximum frequency.
+bool atMaximumIfTakingPart(int unit) {
+    if (unitModeOf(unit).current == kUnitOff)
+        return true;
+    return selectedDriveOf(unit).current == 1 && freqDriveOf(unit).value >= maxFreqOf(unit).value;
+}
+
+bool valveTakesPart(int valve) {
+    return valveModeOf(valve).current == kUnitOff || selectedValveOf(valve).current == 1;
+}
+
+} // namespace
+
+bool Controller::strokeRateLimitApplies() const {
+    if (gConfig->longDownTurn.current == 1 || upStrokeMs_ == 0 || downStrokeMs_ == 0)
+        return false;
+    return atMaximumIfTakingPart(1) && atMaximumIfTakingPart(2) && valveTakesPart(1) && valveTakesPart(2);
+}
+
+// 1. With the bottom sensor untrusted and downTimeOnBrokenSensor set: that time.
+// 2. With everything at its maximum and the stroke rate to be kept: the down stroke's share of the
+//    period the required rate allows (alarm 26 tells the stroke is shortened for it).
+// 3. Otherwise downTimeMax.
+uint32_t Controller::downStrokeLimitMs() {
+    strokeRateLimitInForce_ = false;
+    float brokenSensorTime = gConfig->downTimeOnBrokenSensor.value;
+    if (brokenSensorTime > 0) {
+        for (int32_t code : kBottomSensorDistrusted)
+            if (isAlarmActive(code))
+                return static_cast<uint32_t>(brokenSensorTime * 1000.0f);
+    }
+    if (strokeRateLimitApplies()) {
+        float rate = gConfig->nsMode.current != 0 ? gConfig->nsMin.value : gConfig->nSwings.value;
+        double up = upStrokeMs_;
+        double down = downStrokeMs_;
+        strokeRateLimitInForce_ = true;
+        strokeRateLimitThisStroke_ = true;
+        raiseAlarm(makeAlarm(26));
+        return static_cast<uint32_t>(down * 60000.0 / ((up + down) * rate));
+    }
+    return static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f);
+}

@@ -1,0 +1,150 @@
+// What the drives report about themselves: motor overheating (alarms 23 and 15), a drive too cold to
+// run (alarms 37 and 11), the text of alarm 39 from the alarm and warning words, and a motor that
+// stopped turning.
+
+#include "config/config.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+#include "drive/unit_settings.h"
+
+#include <string>
+
+namespace {
+
+// "НУ1", "НУ2" or "НУ1 и НУ2" for the units that are marked.
+std::string unitNames(bool first, bool second) {
+    if (first && second)
+        return "1 и НУ2";
+    return first ? "1" : "2";
+}
+
+// Appends "НУ<unit><letter><bit>" for every set bit, numbering alarm word 2 and warning word 2 on
+// from 32.
+void appendBits(std::string& text, int unit, char letter, uint32_t word, int firstBit) {
+    for (int bit = 0; bit < 32; ++bit) {
+        if (!(word >> bit & 1))
+            continue;
+        text += text.size() > 2 ? ", " : " ";
+        text += "НУ" + std::to_string(unit) + letter + std::to_string(firstBit + bit);
+    }
+}
+
+} // namespace
+
+// A unit can take over from an overheated one when it is not switched off and the units may run
+// separately (canSepStart "Вкл.").
+void Controller::checkMotorOverheat() {
+    bool hot1 = unit1_->motorOverheated();
+    bool hot2 = unit2_->motorOverheated();
+    if (!hot1 && !hot2) {
+        bool stopping = clearAlarm(15);
+        if (clearAlarm(23)) {
+            unit1_->markFaulty(false);
+            unit2_->markFaulty(false);
+            if (oilTemperature_ < gConfig->tempFanOff.value && !isAlarmActive(21))
+                switchFan(false);
+        }
+        restartAfterClearing(stopping);
+        return;
+    }
+    int hot = hot1 ? 1 : 2;
+    bool separate = gConfig->canSepStart.current == 0;
+    bool takeOver = !(hot1 && hot2) && separate && unitModeOf(otherOf(hot)).current != kUnitOff &&
+                    unitModeOf(hot).current != kUnitOff;
+    if (!takeOver) {
+        std::string text = hot1 && hot2 ? "21.3 Перегрев двигателей НУ1 и НУ2" : alarmText(15, hot);
+        if (raiseAlarm(makeAlarm(15, text)))
+            halt(true);
+        return;
+    }
+    if (!raiseAlarm(makeAlarm(23, alarmText(23, hot))) || !automatic())
+        return;
+    switchFan(true);
+    unit(hot).markFaulty(true);
+    selectUnitsAndValves();
+}
+
+// A drive reading below 1 °C is cold. With one drive cold and the other one able to run, the warm
+// one takes over (alarm 37). When no unit allowed to run is warm the drive stops (alarm 11) until
+// one is warm again.
+void Controller::checkDriveTemperature() {
+    bool cold1 = unit1_->cold();
+    bool cold2 = unit2_->cold();
+    bool allowed1 = unitModeOf(1).current != kUnitOff;
+    bool allowed2 = unitModeOf(2).current != kUnitOff;
+    bool stop = modeSwitch(1) == kModeStop;
+    if (cold1 != cold2 && unitModeOf(cold1 ? 2 : 1).current != kUnitOff) {
+        int coldUnit = cold1 ? 1 : 2;
+        if (raiseAlarm(makeAlarm(37, alarmText(37, coldUnit))) && !stop)
+            takeOverFromColdUnit(coldUnit);
+    } else {
+        clearAlarm(37);
+    }
+    if (!cold1 && !cold2 && !stop) {
+        unit1_->markFaulty(false);
+        unit2_->markFaulty(false);
+    }
+    bool anyAllowed = allowed1 || allowed2;
+    bool warmAllowed = (allowed1 && !cold1) || (allowed2 && !cold2);
+    if (anyAllowed && !warmAllowed) {
+        std::string names = unitNames(allowed1 && cold1, allowed2 && cold2);
+        if (raiseAlarm(makeAlarm(11, alarmText(11, names.c_str()))))
+            halt(true);
+        return;
+    }
+    clearAndRestart(11);
+}
+
+// The cold unit is marked faulty and the selection runs. If the motors are running the cold one
+// hands over at once: it stops and the selected warm ones start; otherwise the next start uses the
+// new selection.
+void Controller::takeOverFromColdUnit(int coldUnit) {
+    unit(coldUnit).markFaulty(true);
+    selectUnitsAndValves();
+    if (!unit1_->running() && !unit2_->running())
+        return;
+    unit(coldUnit).stop(true);
+    for (int n = 1; n <= 2; ++n) {
+        PumpUnit& candidate = unit(n);
+        if (selectedDriveOf(n).current != 1 || candidate.faulty() || candidate.running())
+            continue;
+        candidate.start(automatic() ? freqDriveOf(n).value : manualFreqOf(n).value);
+    }
+}
+
+// "1." followed by the set bits of both drives: alarm words as A, warning words as W; the second
+// model's error code as A with the code.
+void Controller::rebuildDriveAlarmText() {
+    std::string text = "1.";
+    for (int n = 1; n <= 2; ++n) {
+        const PumpUnit& drive = unit(n);
+        if (drive.pollStep() >= 100) {
+            if (drive.alarmWord(0) != 0)
+                text += (text.size() > 2 ? ", НУ" : " НУ") + std::to_string(n) + "A" +
+                        std::to_string(drive.alarmWord(0));
+            continue;
+        }
+        appendBits(text, n, 'A', drive.alarmWord(0), 0);
+        appendBits(text, n, 'A', drive.alarmWord(1), 32);
+        appendBits(text, n, 'W', drive.alarmWord(2), 0);
+        appendBits(text, n, 'W', drive.alarmWord(3), 32);
+    }
+    if (text.size() == 2) {
+        clearAlarm(39);
+        return;
+    }
+    if (!raiseAlarm(makeAlarm(39, text)))
+        changeAlarmText(39, text);
+}
+
+// Both motors stand and no usable valve is known to be healthy: the rod may be sinking on its own,
+// which the position supervision then watches.
+void Controller::onTurningStopped() {
+    if (outputOn(kTurningLamp1) || outputOn(kTurningLamp2))
+        return;
+    for (int valve = 1; valve <= 2; ++valve)
+        if (valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk)
+            return;
+    armTopSensorTimeout();
+    armMaxDownTimer();
+}

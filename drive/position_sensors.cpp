@@ -1,0 +1,201 @@
+// The top (ДВ) and bottom (ДН) position sensors: the discrete pairs of both units with the 200 ms
+// confirmation of the open and short patterns, their lamps, and what НУ1's sensors do to the cycle.
+
+#include "config/config.h"
+#include "core/log.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+
+namespace {
+
+const char kUnit[] = "controller";
+
+// Input pairs (first + 2 x second) of the top and bottom sensors of НУ1 and НУ2.
+struct SensorPair {
+    int first;
+    int second;
+};
+constexpr SensorPair kTopPairs[] = {{1, 20}, {4, 5}};
+constexpr SensorPair kBottomPairs[] = {{2, 3}, {6, 7}};
+
+// Lamps: top of НУ1 / НУ2, bottom of НУ1 / НУ2.
+constexpr int kTopLamps[] = {34, 36};
+constexpr int kBottomLamps[] = {38, 31};
+
+bool isFaultPattern(int state) {
+    return state == kSensorOpen || state == kSensorShort;
+}
+
+} // namespace
+
+void Controller::onPositionPair(int n, bool top) {
+    const SensorPair& pair = (top ? kTopPairs : kBottomPairs)[index(n)];
+    int state = (inputOn(pair.first) ? 1 : 0) + (inputOn(pair.second) ? 2 : 0);
+    Timer& confirm = (top ? topConfirm_ : bottomConfirm_)[index(n)];
+    int& pending = (top ? pendingTopPair_ : pendingBottomPair_)[index(n)];
+    if (!isFaultPattern(state)) {
+        confirm.cancel();
+        pending = -1;
+        acceptPositionPair(n, top, state);
+        return;
+    }
+    // An open or short pattern counts once it has lasted 200 ms.
+    if (confirm.armed() && pending == state)
+        return;
+    pending = state;
+    confirm.start(top ? "topSensotAlarm" : "botSensotAlarm", kConfirmMs, [this, n, top] {
+        int& confirmed = (top ? pendingTopPair_ : pendingBottomPair_)[index(n)];
+        int state = confirmed;
+        confirmed = -1;
+        acceptPositionPair(n, top, state);
+    });
+}
+
+void Controller::acceptPositionPair(int n, bool top, int state) {
+    PumpUnit& drive = unit(n);
+    PumpUnit::SensorSlot slot = top ? PumpUnit::kTopDiscrete : PumpUnit::kBottomDiscrete;
+    int previous = drive.sensor(slot);
+    if (previous == state)
+        return;
+    drive.setSensor(slot, state);
+    const ConfigSelect& type = top ? gConfig->topSensorType : gConfig->botSensorType;
+    if (type.current != 1)
+        return;
+    showSensorLamp(n, top, state);
+    if (n != 1)
+        return;
+    if (top)
+        onTopSensor(state, previous);
+    else
+        onBottomSensor(state, previous);
+}
+
+// On = active, off = inactive, slow blink = open circuit, fast blink = short circuit.
+void Controller::showSensorLamp(int n, bool top, int state) {
+    int lamp = (top ? kTopLamps : kBottomLamps)[index(n)];
+    setOutput(lamp, state == kSensorActive);
+    setBlink(lamp, state == kSensorShort, state == kSensorOpen);
+}
+
+void Controller::onTopSensor(int state, int previous) {
+    if (state == kSensorActive)
+        LOG_MSG(LOG_ERR, kUnit, "верхний датчик положения активен");
+    else if (state == kSensorInactive)
+        LOG_MSG(LOG_ERR, kUnit, "верхний датчик положения неактивен");
+    bool stoppingCleared = false;
+    if (previous == kSensorShort)
+        stoppingCleared |= clearAlarm(3);
+    if (previous == kSensorOpen)
+        stoppingCleared |= clearAlarm(4);
+    if (previous == kSensorActive) {
+        topSensorTimeout_.cancel();
+        stoppingCleared |= clearAlarm(5);
+    }
+    switch (state) {
+    case kSensorActive:
+        // The rod reached the top after all: a wedging attempt succeeded.
+        if (clearAlarm(7)) {
+            stateTimer_.cancel();
+            state_ = automatic() ? kFirstUp : kStopped;
+        }
+        if (unit1_->running() || unit2_->running() || unit1_->turning() || unit2_->turning() || valveOn(1) ||
+            valveOn(2))
+            armTopSensorTimeout();
+        if (state_ == kCoolingRun)
+            halt(true);
+        else if ((state_ == kFirstUp || state_ == kUp) && automatic())
+            onTopReversal(true);
+        break;
+    case kSensorOpen:
+        if (!isAlarmActive(32) && raiseAlarm(makeAlarm(4)) && automatic())
+            halt(true);
+        break;
+    case kSensorShort:
+        if (raiseAlarm(makeAlarm(3)) && automatic())
+            halt(true);
+        break;
+    case kSensorInactive:
+        break;
+    default:
+        LOG_MSG(LOG_ERR, kUnit, "верхний датчик положения перешел в неожиданное состояние %d", state);
+        return;
+    }
+    checkSimultaneousActivation();
+    restartAfterClearing(stoppingCleared);
+}
+
+void Controller::onBottomSensor(int state, int previous) {
+    if (state == kSensorActive)
+        LOG_MSG(LOG_ERR, kUnit, "нижний датчик положения активен");
+    else if (state == kSensorInactive)
+        LOG_MSG(LOG_ERR, kUnit, "нижний датчик положения неактивен");
+    bool brokenSensorTimed = gConfig->downTimeOnBrokenSensor.value != 0;
+    bool stoppingCleared = false;
+    if (previous == kSensorOpen) {
+        stoppingCleared |= clearAlarm(6);
+        clearAlarm(30);
+    }
+    if (previous == kSensorShort) {
+        stoppingCleared |= clearAlarm(10);
+        clearAlarm(29);
+    }
+    if (previous == kSensorActive) {
+        botSensorTimeout_.cancel();
+        stoppingCleared |= clearAlarm(9);
+        stoppingCleared |= clearAlarm(8);
+        clearAlarm(28);
+        clearAlarm(24);
+    }
+    switch (state) {
+    case kSensorActive:
+        if (unit1_->running() || unit2_->running() || unit1_->turning() || unit2_->turning())
+            armBotSensorTimeout();
+        if (!automatic()) {
+            if (manual())
+                closeBothValves();
+            break;
+        }
+        if (state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown)
+            onBottomReversal();
+        else if (state_ == kOverheatDown)
+            onOverheatBottom();
+        else if (state_ == kOverloadDown)
+            onOverloadBottom();
+        break;
+    case kSensorOpen:
+        if (isAlarmActive(33))
+            break;
+        if (brokenSensorTimed)
+            raiseAlarm(makeAlarm(30));
+        else if (raiseAlarm(makeAlarm(6)) && automatic())
+            halt(true);
+        break;
+    case kSensorShort:
+        if (brokenSensorTimed)
+            raiseAlarm(makeAlarm(29));
+        else if (raiseAlarm(makeAlarm(10)) && automatic())
+            halt(true);
+        break;
+    case kSensorInactive:
+        break;
+    default:
+        LOG_MSG(LOG_ERR, kUnit, "нижний датчик положения перешел в неожиданное состояние %d", state);
+        return;
+    }
+    checkSimultaneousActivation();
+    restartAfterClearing(stoppingCleared);
+}
+
+// Both sensors of НУ1 active at once cannot be true of the rod. Without a time to go down on a broken
+// sensor the drive stops (alarm 8); with one, the cycle goes on, timing its down strokes (alarm 24).
+// Both alarms go when the bottom sensor leaves the active state.
+void Controller::checkSimultaneousActivation() {
+    if (unit1_->topSensor() != kSensorActive || unit1_->bottomSensor() != kSensorActive)
+        return;
+    if (gConfig->downTimeOnBrokenSensor.value != 0) {
+        raiseAlarm(makeAlarm(24));
+        return;
+    }
+    if (raiseAlarm(makeAlarm(8)) && automatic())
+        halt(true);
+}

@@ -1,0 +1,72 @@
+// Rod load supervision and the rod overload (states 9-11): a load above gMax stops the drive, the
+// sensors are reset, the rod goes down, and after araDelay minutes the drive restarts, at most numARA
+// times within araReset completed cycles. A load below gMin on the way down is a warning.
+
+#include "config/config.h"
+#include "core/journal.h"
+#include "core/log.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+
+#include <algorithm>
+
+void Controller::onLoadSample(float load) {
+    strokeMinLoad_ = std::min(strokeMinLoad_, load);
+    strokeMaxLoad_ = std::max(strokeMaxLoad_, load);
+    superviseRodLoad(load);
+}
+
+void Controller::superviseRodLoad(float load) {
+    if (!pressureSensorOk(1))
+        return;
+    float maximum = gConfig->gMax.value;
+    bool driveRuns = unit1_->running() || unit2_->running();
+    if (maximum >= 0 && load > maximum && driveRuns) {
+        totalCycles_ = 0;
+        if (overloadRestarts_ >= static_cast<int>(gConfig->numARA.value)) {
+            if (raiseAlarm(makeAlarm(20)) && automatic())
+                halt(true);
+            return;
+        }
+        raiseAlarm(makeAlarm(19, alarmText(19, overloadRestarts_ + 1)));
+        if (!automatic())
+            return;
+        halt(true);
+        ++overloadRestarts_;
+        state_ = kOverload;
+        resetSensors();
+        return;
+    }
+    float minimum = gConfig->gMin.value;
+    bool goingDown = state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown;
+    if (minimum >= 0 && load < minimum && goingDown) {
+        lowLoadThisStroke_ = true;
+        raiseAlarm(makeAlarm(25));
+    }
+}
+
+// The sensor reset is over: the rod goes down.
+void Controller::continueOverloadDescent() {
+    if (state_ != kOverload || !automatic())
+        return;
+    state_ = kOverloadDown;
+    openValves();
+    if (anyValveSelected())
+        armMaxDownTimer();
+    armStateTimer("overloadDown", downStrokeLimitMs());
+}
+
+void Controller::onOverloadBottom() {
+    clearPerStrokeAlarms();
+    closeBothValves();
+    maxDownTimer_.cancel();
+    state_ = kRecloseWait;
+    armStateTimer("ARA", static_cast<uint32_t>(gConfig->araDelay.value * 60000.0f));
+}
+
+void Controller::onRecloseTimer() {
+    journalPrintf(LOG_INFO, "АПВ");
+    selectUnitsAndValves();
+    state_ = kFirstUp;
+    beginUpStroke();
+}

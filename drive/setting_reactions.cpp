@@ -1,0 +1,76 @@
+// What setting changes do to the drive: the remote stop, the monitoring switches that are alarms of
+// their own, the drive addresses, and the performance file that keeps the selections.
+
+#include "config/config.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+
+namespace {
+
+bool isPerformanceSetting(const void* setting) {
+    const Config& c = *gConfig;
+    return setting == &c.selectedDrive1 || setting == &c.selectedDrive2 || setting == &c.selectedValve1 ||
+           setting == &c.selectedValve2 || setting == &c.freqDrive1 || setting == &c.freqDrive2;
+}
+
+} // namespace
+
+void Controller::onSettingChanged(const void* setting, float newValue, float) {
+    Config& c = *gConfig;
+    if (setting == &c.stopDrive)
+        onStopDriveChanged();
+    else if (setting == &c.oilSensorConnection)
+        onOilSensorConnectionChanged();
+    else if (setting == &c.topSensorType || setting == &c.botSensorType || setting == &c.magSensorConnection)
+        evaluateSensorConnectionAlarms();
+    else if (setting == &c.modbusAddrDrive1)
+        unit1_->setAddress(static_cast<int>(newValue));
+    else if (setting == &c.modbusAddrDrive2)
+        unit2_->setAddress(static_cast<int>(newValue));
+    else if (isPerformanceSetting(setting))
+        c.savePerf();
+}
+
+// The alarms that stand for settings are raised at start-up as well: nothing keeps alarms across a
+// restart.
+void Controller::evaluateSettingAlarms() {
+    if (gConfig->stopDrive.current == 0)
+        raiseAlarm(makeAlarm(0));
+    if (gConfig->oilSensorConnection.current == 0)
+        raiseAlarm(makeAlarm(31));
+    evaluateSensorConnectionAlarms();
+}
+
+// stopDrive "остановить" (0) is the remote stop; any other value is the remote start.
+void Controller::onStopDriveChanged() {
+    if (gConfig->stopDrive.current == 0) {
+        raiseAlarm(makeAlarm(0));
+        halt(true);
+        return;
+    }
+    clearAndRestart(0);
+}
+
+// A two-wire oil level sensor cannot tell an open circuit: its monitoring is off (alarm 31).
+void Controller::onOilSensorConnectionChanged() {
+    if (gConfig->oilSensorConnection.current == 0) {
+        raiseAlarm(makeAlarm(31));
+        return;
+    }
+    clearAlarm(31);
+    if (oilLevelState_ == kSensorOpen && raiseAlarm(makeAlarm(2)) && automatic())
+        halt(true);
+}
+
+// A three-wire magnetic sensor cannot tell an open circuit either (alarms 32 and 33).
+void Controller::evaluateSensorConnectionAlarms() {
+    bool threeWire = gConfig->magSensorConnection.current == 0;
+    if (gConfig->topSensorType.current == 1 && threeWire)
+        raiseAlarm(makeAlarm(32));
+    else
+        clearAlarm(32);
+    if (gConfig->botSensorType.current == 1 && threeWire)
+        raiseAlarm(makeAlarm(33));
+    else
+        clearAlarm(33);
+}

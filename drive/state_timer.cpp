@@ -1,0 +1,68 @@
+// The state timer: one handle shared by every state; its expiry acts by the state, and only while
+// НУ1's mode switch is in automatic. The drive reset pulse is the exception: it always ends.
+
+#include "core/log.h"
+#include "drive/controller.h"
+
+namespace {
+
+const char kUnit[] = "controller";
+
+} // namespace
+
+void Controller::onStateTimer() {
+    if (state_ == kResetUnit1 || state_ == kResetUnit2) {
+        onResetPulseEnd();
+        return;
+    }
+    if (state_ == kResetBoth) {
+        onResetBothEnd();
+        return;
+    }
+    if (!automatic())
+        return;
+    switch (state_) {
+    case kFirstDown:
+    case kFirstCycleDown:
+    case kDown:
+        LOG_MSG(LOG_ERR, kUnit, "условие разворота");
+        onBottomReversal();
+        return;
+    case kOverheatDown:
+        onOverheatBottom();
+        return;
+    case kOverheatBottom:
+        startCoolingRun();
+        return;
+    case kCoolingRun:
+        // The cooling run has lasted mainPumpMaxTime: the pumps stop, the cycle waits in state 8.
+        halt(false);
+        state_ = kCoolingRun;
+        return;
+    case kOverloadDown:
+        onOverloadBottom();
+        return;
+    case kRecloseWait:
+        onRecloseTimer();
+        return;
+    case kWedgingDown:
+        closeBothValves();
+        maxDownTimer_.cancel();
+        state_ = kWedgingToggle;
+        armStateTimer("Wedging", 1000);
+        return;
+    case kWedgingToggle:
+        toggleValvesForWedging();
+        return;
+    case kWedgingUp:
+        onWedgingUpTimeout();
+        return;
+    case kCheckUnit1:
+    case kCheckUnit2:
+        onCheckVfdAlarms();
+        return;
+    default:
+        // States 0, 2, 4, 9 and 15 have no timer action.
+        return;
+    }
+}

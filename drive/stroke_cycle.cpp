@@ -1,0 +1,217 @@
+// The stroke cycle: up on the motors of the selected units, down on the valves, reversed at the
+// position sensors, after dwell delays, or when the down stroke's time limit runs out.
+//
+// | state | meaning                                  | left by                                  |
+// |   0   | stopped                                  | startDrive, automatic restarts           |
+// |   1   | first down stroke after a start          | bottom reversal -> 2                     |
+// |   2   | first up stroke after a start            | top reversal -> 3                        |
+// |   3   | first down stroke of the following cycle | bottom reversal -> 4                     |
+// |   4   | up stroke                                | top reversal -> 5                        |
+// |   5   | down stroke (steady cycle)               | bottom reversal (tuning, dynamogram) -> 4 |
+// States 6-8 are the oil overheating (oil_overheat.cpp), 9-11 the rod overload (rod_overload.cpp),
+// 12-14 the wedging (wedging.cpp), 16-20 the drive reset (drive_reset_sequence.cpp).
+
+#include "config/config.h"
+#include "core/journal.h"
+#include "core/log.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+#include "drive/unit_settings.h"
+
+#include <algorithm>
+#include <cfloat>
+
+namespace {
+
+const char kUnit[] = "controller";
+
+bool bothValvesOff() {
+    return gConfig->ev1Mode.current == kUnitOff && gConfig->ev2Mode.current == kUnitOff;
+}
+
+} // namespace
+
+void Controller::startDrive() {
+    if (bottomConfirm_[0].armed())
+        return;
+    LOG_MSG(LOG_INFO, kUnit, "запуск привода");
+    selectUnitsAndValves();
+    if (unit1_->bottomSensor() != kSensorActive) {
+        state_ = kFirstDown;
+        beginDownStroke("longDownTurn");
+        return;
+    }
+    state_ = kFirstUp;
+    beginUpStroke();
+}
+
+void Controller::halt(bool closeRecords) {
+    LOG_MSG(LOG_INFO, kUnit, "остановка привода");
+    unit1_->stopAndCloseValve();
+    unit2_->stopAndCloseValve();
+    state_ = kStopped;
+    stateTimer_.cancel();
+    dwellTimer_.cancel();
+    // The dynamogram records are written by the recorder once it exists.
+    (void)closeRecords;
+}
+
+// Opens the valves (supervised by maxDownTimer when one is selected) and arms the state timer with the
+// down stroke's limit.
+void Controller::beginDownStroke(const char* timerName) {
+    if (unit1_->topSensor() == kSensorActive)
+        armTopSensorTimeout();
+    openValves();
+    if (anyValveSelected())
+        armMaxDownTimer();
+    armStateTimer(timerName, downStrokeLimitMs());
+}
+
+void Controller::beginUpStroke() {
+    strokeStartMs_ = now();
+    if (state_ == kUp) {
+        downStrokeMs_ = now() - downStartMs_;
+        countCompletedCycle();
+    }
+    closeBothValves();
+    maxDownTimer_.cancel();
+    float delay = gConfig->delayBDP.value;
+    if (delay == 0 || bothValvesOff()) {
+        if (unit1_->topSensor() == kSensorActive)
+            onTopReversal(false);
+        else
+            startSelectedMotors();
+    } else if (delay > 0) {
+        dwellTimer_.start("delayBDP", static_cast<uint32_t>(delay * 1000.0f), [this] { onDwellTimer(); });
+    }
+    unit1_->clearPower();
+    unit2_->clearPower();
+    unit1_->resetGaugeExtremes();
+    strokeMinLoad_ = FLT_MAX;
+    strokeMaxLoad_ = FLT_MIN;
+}
+
+// A start can stop the drive at once (a drive reporting over-current): the other unit is then not
+// started.
+void Controller::startSelectedMotors() {
+    int startedIn = state_;
+    for (int n = 1; n <= 2 && state_ == startedIn; ++n)
+        if (selectedDriveOf(n).current == 1 && !unit(n).faulty())
+            unit(n).start(freqDriveOf(n).value);
+}
+
+// Cycles without an overload or over-current are counted; after araReset of them the restart counts
+// are forgotten. Each count is forgotten (and journalled) once, when it is not already zero.
+void Controller::countCompletedCycle() {
+    int limit = static_cast<int>(gConfig->araReset.value);
+    totalCycles_ = std::min(totalCycles_ + 1, limit + 1);
+    if (totalCycles_ > limit && overloadRestarts_ != 0) {
+        journalPrintf(LOG_INFO, "Сброс счетчика АПВ");
+        overloadRestarts_ = 0;
+    }
+    for (int n = 1; n <= 2; ++n) {
+        int& cycles = unitCycles_[index(n)];
+        cycles = std::min(cycles + 1, limit + 1);
+        if (cycles > limit && recloses_[index(n)] != 0) {
+            journalPrintf(LOG_INFO, "Сброс счетчика АПВ НУ%d", n);
+            recloses_[index(n)] = 0;
+        }
+    }
+}
+
+void Controller::onTopReversal(bool fromSensor) {
+    uint32_t limitMs = downStrokeLimitMs();
+    maxUpTimer_.cancel();
+    state_ = state_ == kFirstUp ? kFirstCycleDown : kDown;
+    strokeCompleted_ = true;
+    topReversalSeen_ = true;
+    if (fromSensor) {
+        unit1_->stop(false);
+        unit2_->stop(false);
+    }
+    upStrokeMs_ = now() - strokeStartMs_;
+    lowerMaxFrequencyAfterReset();
+    checkPressurePlausibility();
+    float dwell = topDwellSeconds();
+    if (dwell > 0 && !bothValvesOff()) {
+        dwellTimer_.start("delayTDP", static_cast<uint32_t>(dwell * 1000.0f), [this] { onDwellTimer(); });
+    } else {
+        if (unit1_->topSensor() == kSensorActive)
+            armTopSensorTimeout();
+        openValves();
+        if (anyValveSelected())
+            armMaxDownTimer();
+    }
+    armStateTimer("longDownTurn", limitMs);
+}
+
+void Controller::onDwellTimer() {
+    if (!automatic())
+        return;
+    if (state_ == kFirstCycleDown || state_ == kDown) {
+        if (unit1_->topSensor() == kSensorActive)
+            armTopSensorTimeout();
+        openValves();
+        if (anyValveSelected())
+            armMaxDownTimer();
+        return;
+    }
+    if (state_ != kFirstUp && state_ != kUp)
+        return;
+    if (unit1_->topSensor() == kSensorActive)
+        onTopReversal(false);
+    else
+        startSelectedMotors();
+}
+
+void Controller::clearPerStrokeAlarms() {
+    if (!strokeRateLimitThisStroke_)
+        clearAlarm(26);
+    if (!downTimeThisStroke_)
+        clearAlarm(27);
+    if (!lowLoadThisStroke_)
+        clearAlarm(25);
+}
+
+// The bottom of a down stroke in states 1, 3 and 5, by the sensor or by the time limit.
+void Controller::onBottomReversal() {
+    clearPerStrokeAlarms();
+    strokeCompleted_ = true;
+    bottomReversalSeen_ = true;
+    if (state_ == kDown)
+        tuneSwings();
+    if (serveReclosePending())
+        return;
+    if (state_ == kDown) {
+        state_ = kUp;
+        beginUpStroke();
+        saveFinishedCycle();
+        return;
+    }
+    state_ = state_ == kFirstDown ? kFirstUp : kUp;
+    beginUpStroke();
+}
+
+// At the first top reversal after a unit came back from a drive reset, its maximum frequency is
+// lowered below the set-point it tripped at, when lowerFreqOnOverload says "Да".
+void Controller::lowerMaxFrequencyAfterReset() {
+    for (int n = 1; n <= 2; ++n) {
+        if (!restartedAfterReset_[index(n)])
+            continue;
+        restartedAfterReset_[index(n)] = false;
+        if (gConfig->lowerFreqOnOverload.current != 0)
+            continue;
+        float lowered = overCurrentSetPoint_[index(n)] - gConfig->lowerFreqStep.value;
+        maxFreqOf(n).set(std::max(lowered, minFreqOf(n).value));
+    }
+}
+
+// The stroke-rate tuning and the dynamogram recorder plug in here.
+void Controller::tuneSwings() {
+    ++tuningRuns_;
+}
+
+void Controller::saveFinishedCycle() {
+    topReversalSeen_ = false;
+    bottomReversalSeen_ = false;
+}

@@ -1,0 +1,70 @@
+// The supervision timers of the stroke: how long a down or up stroke may take, and how long a
+// position sensor may stay active.
+
+#include "config/config.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+
+namespace {
+
+uint32_t secondsMs(float seconds) {
+    return seconds > 0 ? static_cast<uint32_t>(seconds * 1000.0f) : 0;
+}
+
+} // namespace
+
+void Controller::armStateTimer(const char* name, uint32_t ms) {
+    stateTimer_.start(name, ms, [this] { onStateTimer(); });
+}
+
+// Armed when the valves open; a new down stroke starts with clean per-stroke flags, except the mark of
+// a limit already computed from the stroke rate for it.
+void Controller::armMaxDownTimer() {
+    lowLoadThisStroke_ = false;
+    downTimeThisStroke_ = false;
+    strokeRateLimitThisStroke_ = strokeRateLimitInForce_;
+    maxDownTimer_.start("maxDownTimer", secondsMs(gConfig->downTimeMax.value), [this] { onMaxDownTimer(); });
+}
+
+void Controller::onMaxDownTimer() {
+    // A long down stroke is a malfunction only when the stroke is reversed by time and the setting
+    // longDownAsMalfunction says "Да".
+    if (gConfig->longDownTurn.current != 1 || gConfig->longDownAsMalfunction.current != 0)
+        return;
+    downTimeThisStroke_ = true;
+    raiseAlarm(makeAlarm(27));
+}
+
+// Armed when the motors start, except during the up-stroke attempts of the wedging procedure and the
+// cooling run, where the motors run against open valves on purpose.
+void Controller::armMaxUpTimer() {
+    if (state_ == kWedgingUp || state_ == kCoolingRun)
+        return;
+    maxUpTimer_.start("maxUpTimer", secondsMs(gConfig->upTimeMax.value), [this] { onMaxUpTimer(); });
+}
+
+void Controller::armTopSensorTimeout() {
+    topSensorTimeout_.start("topSensorTimeout", secondsMs(gConfig->posSensorMaxTime.value),
+                            [this] { onTopSensorTimeout(); });
+}
+
+void Controller::armBotSensorTimeout() {
+    if (state_ == kCoolingRun)
+        return;
+    botSensorTimeout_.start("botSensorTimeout", secondsMs(gConfig->posSensorMaxTime.value),
+                            [this] { onBotSensorTimeout(); });
+}
+
+void Controller::onTopSensorTimeout() {
+    if (raiseAlarm(makeAlarm(5)) && automatic())
+        halt(true);
+}
+
+void Controller::onBotSensorTimeout() {
+    if (gConfig->downTimeOnBrokenSensor.value != 0) {
+        raiseAlarm(makeAlarm(28));
+        return;
+    }
+    if (raiseAlarm(makeAlarm(9)) && automatic())
+        halt(true);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The simulated drives on the far end of the drive bus pty: requests are read as RTU frames, echoed
+// as the board's RS-485 transceiver does, and answered by the drive at the frame's address. A drive's
+// reset line is the GPIO value file the daemon writes; while it reads "255" the drive is held in reset.
+
+#include "core/epoller.h"
+#include "sim/sim_drive.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class SMBus;
+
+class SimDriveBus : public EPoller {
+public:
+    // More buffered input than this without a complete frame is noise and is dropped.
+    static constexpr size_t kMaxBuffered = 512;
+    // Real-time checks without progress after which bytes in flight are taken as lost.
+    static constexpr int kLostAfterChecks = 5;
+
+    // fd: the far end of the pty (not owned).
+    explicit SimDriveBus(int fd);
+    ~SimDriveBus() override;
+
+    // Adds a drive; its reset line (a board path such as "/sys/class/gpio/pioA16/value") may be empty.
+    SimDrive& addDrive(uint8_t address, SimDriveModel model, const std::string& resetLinePath = "");
+    // Drive 1 or 2 as added; nullptr when there is none.
+    SimDrive* drive(int number);
+
+    void onEvents(uint32_t events) override;
+
+    uint64_t bytesReceived() const { return bytesReceived_; }
+    uint64_t bytesSent() const { return bytesSent_; }
+    uint32_t framesReceived() const { return framesReceived_; }
+    uint32_t badFrames() const { return badFrames_; }
+    // Bytes between the daemon's bus and these drives have not arrived yet on one side or the other.
+    bool inFlight(const SMBus& bus);
+
+private:
+    struct Attached {
+        std::unique_ptr<SimDrive> drive;
+        std::string resetLinePath;
+    };
+
+    void readInput();
+    void processFrames();
+    void serve(const SimBytes& frame);
+    void send(const SimBytes& bytes);
+    void flush();
+    bool resetLineRaised(const std::string& path) const;
+
+    int fd_;
+    SimBytes input_;
+    SimBytes output_;
+    std::vector<Attached> drives_;
+    uint64_t bytesReceived_ = 0;
+    uint64_t bytesSent_ = 0;
+    uint32_t framesReceived_ = 0;
+    uint32_t badFrames_ = 0;
+    // Bytes taken as lost (the daemon's counts ahead of ours, or ours ahead of its).
+    int64_t lostToDrives_ = 0;
+    int64_t lostToBus_ = 0;
+    uint64_t lastSeen_[4] = {};
+    int stalledChecks_ = 0;
+};
