@@ -51,6 +51,8 @@ Controller::Controller()
     alarms_->redraw();
     adcStepMs_ = now();
     adcTimer_.start("adc", kAdcFirstMs, [this] { onAdcTimer(); });
+    // A smart mode loaded from the file corrects from the start, as one switched on later does.
+    armStrokeRateCorrection();
     // The oil thermometer joins here once it exists; it reports through onOilTemperature.
     unit1_->startPolling();
     unit2_->startPolling();

@@ -10,13 +10,15 @@
 // rod_overload.cpp, drive_reset_sequence.cpp, reclose.cpp, drive_health.cpp, drive_parameters.cpp,
 // drive_reset_lines.cpp, input_dispatch.cpp, position_sensors.cpp, analog_sampling.cpp,
 // contact_manometer.cpp, oil_level.cpp, oil_temperature.cpp, valve_check.cpp, sensor_reset.cpp,
-// board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp.
+// board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp,
+// dynamogram_recorder.cpp, dynamogram_saving.cpp, stroke_rate_tuning.cpp, smart_correction.cpp.
 
 #include "core/sysfs_file.h"
 #include "core/timer_queue.h"
 #include "drive/alarm_catalogue.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
+#include "drive/dynamogram_record.h"
 #include "drive/keypad.h"
 #include "drive/pump_unit.h"
 
@@ -79,6 +81,7 @@ public:
     static constexpr uint32_t kCheckVfdAlarmsMs = 1000;
     static constexpr uint32_t kConfirmMs = 200;
     static constexpr size_t kAlarmEventsKept = 64;
+    static constexpr size_t kDynamogramsKept = 10;
 
     // Creates the pump units and the alarm page, opens the reset lines, picks the board thermometer,
     // hooks into the configuration and the journal, arms the analogue sampling and starts the polls.
@@ -110,6 +113,13 @@ public:
     void resetDrives();
     // A new oil temperature from the thermometer (°C).
     void onOilTemperature(float celsius);
+    // Writes the newest completed dynamogram unless it is written, then re-arms the "saveDG" timer for
+    // recordPeriod minutes (with recordPeriod 0 no more are written until the next start).
+    void saveDynamogram();
+    // The smart mode's correction of its target from the last ten dynamograms ("nsTimer").
+    void correctStrokeRate();
+    // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
+    float fillFactor(const DynamogramRecord& record) const;
     // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
     void setTemperatureSensorState(bool good);
     bool temperatureSensorGood() const { return temperatureSensorGood_; }
@@ -182,6 +192,21 @@ public:
     bool coolingFault(int n) const { return coolingFault_[index(n)]; }
     // How often the stroke-rate tuning was due (once at the bottom of every steady cycle).
     uint32_t tuningRuns() const { return tuningRuns_; }
+    // The tuning: the error of the last tuned cycle (target - rate), the smart mode's target (0 until
+    // its first correction), the top dwell of the emergency temperature mode (s), and whether a
+    // correction waits for ten dynamograms.
+    float tuningError() const { return tuningError_; }
+    float smartTarget() const { return smartTarget_; }
+    float emergencyTopDwell() const { return emergencyTopDwellS_; }
+    bool strokeRateCorrectionPending() const { return correctionPending_; }
+    bool strokeRateCorrectionArmed() const { return nsTimer_.armed(); }
+    // Dynamograms: the record of the cycle under way (nullptr before the first), the completed ones
+    // (oldest first, at most kDynamogramsKept), how many were completed since start, and whether the
+    // "saveDG" period runs.
+    const DynamogramRecord* currentDynamogram() const { return currentDynamogram_.get(); }
+    const std::deque<std::unique_ptr<DynamogramRecord>>& dynamograms() const { return dynamograms_; }
+    uint32_t dynamogramsCompleted() const { return dynamogramsCompleted_; }
+    bool dynamogramPeriodRunning() const { return saveDgTimer_.armed() || dynamogramsHeldUntilStart_; }
     bool sensorResetRunning() const { return sensorResetTimer_.armed(); }
 
 private:
@@ -224,6 +249,27 @@ private:
     // Where the stroke-rate tuning and the dynamogram recorder join the cycle.
     void tuneSwings();
     void saveFinishedCycle();
+
+    // Stroke-rate tuning (stroke_rate_tuning.cpp).
+    void tuneSwings2(uint32_t periodMs);
+    float strokeRateTarget() const;
+    void stepFrequencies(int step);
+
+    // Smart correction (smart_correction.cpp).
+    void armStrokeRateCorrection();
+    void onStrokeRateTimer();
+
+    // Dynamogram recording (dynamogram_recorder.cpp, dynamogram_saving.cpp).
+    enum class SamplePhase { None, Up, Down };
+    SamplePhase samplePhase() const;
+    bool valveInUse(int valve) const;
+    void recordDynamogramSample(float load);
+    void recordUpSample(float load);
+    void recordDownSample(float load);
+    void beginDynamogram();
+    void completeDynamogram(std::unique_ptr<DynamogramRecord> record);
+    void writeDynamogram(DynamogramRecord& record);
+    void writeUnwrittenDynamograms();
     void checkPressurePlausibility();
 
     // Selection (unit_selection.cpp).
@@ -270,6 +316,7 @@ private:
     // Rod overload (rod_overload.cpp).
     void onLoadSample(float load);
     void superviseRodLoad(float load);
+    void raiseLowLoad();
     void continueOverloadDescent();
     void onOverloadBottom();
     void onRecloseTimer();
@@ -444,7 +491,23 @@ private:
     float emergencyTopDwellS_ = 0;
 
     std::deque<int32_t> alarmEvents_;
+
+    // Stroke-rate tuning.
     uint32_t tuningRuns_ = 0;
+    float tuningError_ = 0;
+    float smartTarget_ = 0;
+    bool correctionPending_ = false;
+    Timer nsTimer_;
+
+    // Dynamograms.
+    std::unique_ptr<DynamogramRecord> currentDynamogram_;
+    // The current record's last sample went to its down stroke.
+    bool dynamogramInDown_ = false;
+    std::deque<std::unique_ptr<DynamogramRecord>> dynamograms_;
+    uint32_t dynamogramsCompleted_ = 0;
+    Timer saveDgTimer_;
+    // recordPeriod 0: one record was written since the start, the next waits for the next start.
+    bool dynamogramsHeldUntilStart_ = false;
     // The outputs as the controller set them (the chain may not exist yet), bit n = output n.
     uint64_t outputs_ = 0;
     uint64_t outputsSet_ = 0;

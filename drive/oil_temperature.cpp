@@ -103,6 +103,7 @@ void Controller::enterEmergencyTemperatureMode() {
     }
     gConfig->freqDrive1.set(kEmergencyFrequency);
     gConfig->freqDrive2.set(kEmergencyFrequency);
+    tuningError_ = 0;
     emergencyTopDwellS_ = std::max(gConfig->delayTDP.value, 0.0f);
 }
 
@@ -115,18 +116,10 @@ void Controller::leaveEmergencyTemperatureMode() {
     gConfig->freqDrive2.set(emergencySnapshot_.freq2);
 }
 
-// In the emergency mode the dwell at the top is at least delayTDP, and long enough that a cycle
-// takes the period of nsAlarmTempMode strokes a minute.
+// In the emergency mode the top dwell is the one the tuning stretches at the bottom of every cycle
+// (tuneSwings2), so that a cycle takes the period of nsAlarmTempMode strokes a minute.
 float Controller::topDwellSeconds() const {
-    if (!isAlarmActive(36))
-        return gConfig->delayTDP.value;
-    float dwell = emergencyTopDwellS_;
-    float rate = gConfig->nsAlarmTempMode.value;
-    if (rate > 0 && upStrokeMs_ != 0 && downStrokeMs_ != 0) {
-        float period = 60.0f / rate;
-        dwell = std::max(dwell, period - (upStrokeMs_ + downStrokeMs_) / 1000.0f);
-    }
-    return dwell;
+    return isAlarmActive(36) ? emergencyTopDwellS_ : gConfig->delayTDP.value;
 }
 
 // The sensor failed: the fan runs, since the oil may be hot without anyone knowing.

@@ -13,6 +13,7 @@
 void Controller::onLoadSample(float load) {
     strokeMinLoad_ = std::min(strokeMinLoad_, load);
     strokeMaxLoad_ = std::max(strokeMaxLoad_, load);
+    recordDynamogramSample(load);
     superviseRodLoad(load);
 }
 
@@ -39,10 +40,14 @@ void Controller::superviseRodLoad(float load) {
     }
     float minimum = gConfig->gMin.value;
     bool goingDown = state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown;
-    if (minimum >= 0 && load < minimum && goingDown) {
-        lowLoadThisStroke_ = true;
-        raiseAlarm(makeAlarm(25));
-    }
+    if (minimum >= 0 && load < minimum && goingDown)
+        raiseLowLoad();
+}
+
+// Alarm 25, held for the rest of this down stroke.
+void Controller::raiseLowLoad() {
+    lowLoadThisStroke_ = true;
+    raiseAlarm(makeAlarm(25));
 }
 
 // The sensor reset is over: the rod goes down.

@@ -52,8 +52,8 @@ void Controller::halt(bool closeRecords) {
     state_ = kStopped;
     stateTimer_.cancel();
     dwellTimer_.cancel();
-    // The dynamogram records are written by the recorder once it exists.
-    (void)closeRecords;
+    if (closeRecords)
+        writeUnwrittenDynamograms();
 }
 
 // Opens the valves (supervised by maxDownTimer when one is selected) and arms the state timer with the
@@ -69,6 +69,11 @@ void Controller::beginDownStroke(const char* timerName) {
 
 void Controller::beginUpStroke() {
     strokeStartMs_ = now();
+    // The first full cycle after a start is recorded.
+    if (state_ == kFirstUp) {
+        saveDgTimer_.cancel();
+        dynamogramsHeldUntilStart_ = false;
+    }
     if (state_ == kUp) {
         downStrokeMs_ = now() - downStartMs_;
         countCompletedCycle();
@@ -204,14 +209,4 @@ void Controller::lowerMaxFrequencyAfterReset() {
         float lowered = overCurrentSetPoint_[index(n)] - gConfig->lowerFreqStep.value;
         maxFreqOf(n).set(std::max(lowered, minFreqOf(n).value));
     }
-}
-
-// The stroke-rate tuning and the dynamogram recorder plug in here.
-void Controller::tuneSwings() {
-    ++tuningRuns_;
-}
-
-void Controller::saveFinishedCycle() {
-    topReversalSeen_ = false;
-    bottomReversalSeen_ = false;
 }

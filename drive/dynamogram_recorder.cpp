@@ -1,0 +1,104 @@
+// The dynamogram recorder: every 50 ms load sample, while НУ1's switch is in automatic, goes to the up
+// or the down stroke of the record of the cycle under way. A cycle ends with the first up-stroke
+// sample after its down stroke; it joins the last ten completed records (and is drawn) when both of
+// its reversals happened and nothing overflowed.
+//
+// Phase of a sample (a drive turns when its turning output 32 or 35 is on, a valve is on when its
+// output 22 or 23 is on; a valve is in use when its mode is not "Откл." and its state is OK):
+//   no valve in use:  up when a drive turns, else down;
+//   a valve on:       down; with dynoRecordInPause "Вкл." not recorded while a drive also turns;
+//   no valve on:      up when a drive turns; else (a pause at a reversal point) down with
+//                     dynoRecordInPause "Вкл.", not recorded with "Откл.".
+
+#include "config/config.h"
+#include "core/registry.h"
+#include "drive/controller.h"
+#include "drive/dynamogram_plot.h"
+#include "drive/unit_settings.h"
+#include "ui/display.h"
+
+namespace {
+
+constexpr int kPlotWidth = 240;
+constexpr int kPlotHeight = 64;
+
+bool recordsPauses() {
+    return gConfig->dynoRecordInPause.current == 0;
+}
+
+} // namespace
+
+bool Controller::valveInUse(int valve) const {
+    return valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk;
+}
+
+Controller::SamplePhase Controller::samplePhase() const {
+    bool turning = outputOn(kTurningLamp1) || outputOn(kTurningLamp2);
+    if (!valveInUse(1) && !valveInUse(2))
+        return turning ? SamplePhase::Up : SamplePhase::Down;
+    if (outputOn(kValve1Output) || outputOn(kValve2Output))
+        return turning && recordsPauses() ? SamplePhase::None : SamplePhase::Down;
+    if (turning)
+        return SamplePhase::Up;
+    return recordsPauses() ? SamplePhase::Down : SamplePhase::None;
+}
+
+void Controller::recordDynamogramSample(float load) {
+    if (!automatic())
+        return;
+    SamplePhase phase = samplePhase();
+    if (phase == SamplePhase::Up)
+        recordUpSample(load);
+    else if (phase == SamplePhase::Down)
+        recordDownSample(load);
+}
+
+void Controller::recordUpSample(float load) {
+    if (!currentDynamogram_ || dynamogramInDown_)
+        beginDynamogram();
+    currentDynamogram_->appendUp(load);
+}
+
+void Controller::recordDownSample(float load) {
+    if (gConfig->gMin.value >= 0 && load < gConfig->gMin.value)
+        raiseLowLoad();
+    DynamogramRecord* record = currentDynamogram_.get();
+    if (!record)
+        return;
+    if (record->upLoads().empty()) {
+        record->skip = true;
+        return;
+    }
+    if (!dynamogramInDown_ && !topReversalSeen_)
+        record->skip = true;
+    dynamogramInDown_ = true;
+    record->appendDown(load);
+}
+
+// A new cycle: the one before ends, and the reversals are looked for afresh.
+void Controller::beginDynamogram() {
+    if (currentDynamogram_)
+        completeDynamogram(std::move(currentDynamogram_));
+    currentDynamogram_ = std::make_unique<DynamogramRecord>();
+    dynamogramInDown_ = false;
+    topReversalSeen_ = false;
+    bottomReversalSeen_ = false;
+}
+
+// An incomplete or overflowed record goes; a good one is drawn, shown and kept.
+void Controller::completeDynamogram(std::unique_ptr<DynamogramRecord> record) {
+    if (!bottomReversalSeen_ || record->skip)
+        return;
+    int width = gDisplay ? gDisplay->width() : kPlotWidth;
+    int height = gDisplay ? gDisplay->height() : kPlotHeight;
+    drawDynamogramPlot(*record, fillFactor(*record), gDisplay ? &gDisplay->font(FontFace::Verdana) : nullptr,
+                       width, height);
+    if (!dynamograms_.empty())
+        dynamograms_.back()->plot.visible = false;
+    dynamograms_.push_back(std::move(record));
+    ++dynamogramsCompleted_;
+    while (dynamograms_.size() > kDynamogramsKept)
+        dynamograms_.pop_front();
+    if (correctionPending_ && dynamograms_.size() > 9 && dynamogramsCompleted_ > 9)
+        correctStrokeRate();
+}
