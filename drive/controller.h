@@ -18,6 +18,7 @@
 #include "drive/alarm_catalogue.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
+#include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
 #include "drive/keypad.h"
 #include "drive/pump_unit.h"
@@ -260,7 +261,6 @@ private:
     void onStrokeRateTimer();
 
     // Dynamogram recording (dynamogram_recorder.cpp, dynamogram_saving.cpp).
-    enum class SamplePhase { None, Up, Down };
     SamplePhase samplePhase() const;
     bool valveInUse(int valve) const;
     void recordDynamogramSample(float load);

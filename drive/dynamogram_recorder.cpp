@@ -1,14 +1,8 @@
 // The dynamogram recorder: every 50 ms load sample, while НУ1's switch is in automatic, goes to the up
 // or the down stroke of the record of the cycle under way. A cycle ends with the first up-stroke
 // sample after its down stroke; it joins the last ten completed records (and is drawn) when both of
-// its reversals happened and nothing overflowed.
-//
-// Phase of a sample (a drive turns when its turning output 32 or 35 is on, a valve is on when its
-// output 22 or 23 is on; a valve is in use when its mode is not "Откл." and its state is OK):
-//   no valve in use:  up when a drive turns, else down;
-//   a valve on:       down; with dynoRecordInPause "Вкл." not recorded while a drive also turns;
-//   no valve on:      up when a drive turns; else (a pause at a reversal point) down with
-//                     dynoRecordInPause "Вкл.", not recorded with "Откл.".
+// its reversals happened and nothing overflowed. The phase rules are in drive/dynamogram_phase.h; a
+// valve is in use when its mode is not "Откл." and its state is OK.
 
 #include "config/config.h"
 #include "core/registry.h"
@@ -22,25 +16,17 @@ namespace {
 constexpr int kPlotWidth = 240;
 constexpr int kPlotHeight = 64;
 
-bool recordsPauses() {
-    return gConfig->dynoRecordInPause.current == 0;
-}
-
 } // namespace
 
 bool Controller::valveInUse(int valve) const {
     return valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk;
 }
 
-Controller::SamplePhase Controller::samplePhase() const {
-    bool turning = outputOn(kTurningLamp1) || outputOn(kTurningLamp2);
-    if (!valveInUse(1) && !valveInUse(2))
-        return turning ? SamplePhase::Up : SamplePhase::Down;
-    if (outputOn(kValve1Output) || outputOn(kValve2Output))
-        return turning && recordsPauses() ? SamplePhase::None : SamplePhase::Down;
-    if (turning)
-        return SamplePhase::Up;
-    return recordsPauses() ? SamplePhase::Down : SamplePhase::None;
+// A drive turns when its turning output (32, 35) is on, a valve is on when its output (22, 23) is.
+SamplePhase Controller::samplePhase() const {
+    return dynamogramSamplePhase(
+        valveInUse(1) || valveInUse(2), outputOn(kValve1Output) || outputOn(kValve2Output),
+        outputOn(kTurningLamp1) || outputOn(kTurningLamp2), gConfig->dynoRecordInPause.current == 0);
 }
 
 void Controller::recordDynamogramSample(float load) {
