@@ -27,10 +27,15 @@ struct CurveBox {
     int bottom;
 };
 
+// Truncated towards zero; the float limits the extremes start at stay representable.
+int wholeKgf(float load) {
+    return static_cast<int>(std::max(-1e9f, std::min(1e9f, load)));
+}
+
 std::vector<std::string> figures(const DynamogramRecord& record, float fillFactor) {
     std::vector<std::string> lines = {
-        formatText("Gmin=%d кгс", static_cast<int>(record.minLoad())),
-        formatText("Gmax=%d кгс", static_cast<int>(record.maxLoad())),
+        formatText("Gmin=%d кгс", wholeKgf(record.minLoad())),
+        formatText("Gmax=%d кгс", wholeKgf(record.maxLoad())),
         formatText("Tвв=%.1f с", static_cast<double>(record.upLoads().size()) * kDynamogramSampleSeconds),
         formatText("Tвн=%.1f с", static_cast<double>(record.downLoads().size()) * kDynamogramSampleSeconds),
         formatText("h=%.1f/мин", static_cast<double>(record.strokesPerMinute)),
@@ -49,9 +54,11 @@ void drawTexts(Layer& layer, Font& font, const DynamogramRecord& record, float f
         layer.drawText(font, line, x, y, kInk);
         y += kLineStep;
     }
+    size_t samples = record.upLoads().size() + record.downLoads().size();
+    if (samples == 0)
+        return;
     layer.drawText(font, axisLabel(record.maxLoad()), 0, box.top + 6, kInk);
     layer.drawText(font, axisLabel(record.minLoad()), 0, box.bottom + 1, kInk);
-    size_t samples = record.upLoads().size() + record.downLoads().size();
     std::string seconds = axisLabel(static_cast<float>(samples * kDynamogramSampleSeconds));
     int width = 0, height = 0;
     font.measure(seconds, width, height);
