@@ -80,3 +80,11 @@ void ScriptedCycleTest::runCycle(const CycleScript& script) {
 float ScriptedCycleTest::lastRate() const {
     return lastPeriodMs_ > 0 ? 60000.0f / static_cast<float>(lastPeriodMs_) : 0;
 }
+
+void ScriptedCycleTest::completeLastCycle() {
+    auto newCycle = [&] {
+        const DynamogramRecord* record = controller->currentDynamogram();
+        return record && !record->upLoads().empty() && record->downLoads().empty();
+    };
+    EXPECT_TRUE(runUntil(newCycle, 5000)) << "no new cycle began";
+}

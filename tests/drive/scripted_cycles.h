@@ -39,6 +39,9 @@ protected:
         for (int i = 0; i < count; ++i)
             runCycle(script);
     }
+    // Runs until the next cycle's first up-stroke sample has completed the record of the last one (the
+    // drives' polling reports them turning up to two seconds after the start).
+    void completeLastCycle();
     // The rate of the last cycle (strokes/min) as the tuning measured it: from one bottom reversal to
     // the next.
     float lastRate() const;
