@@ -1,6 +1,7 @@
 #include "core/journal.h"
 
 #include "core/log.h"
+#include "core/write_all.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
@@ -28,14 +29,8 @@ std::string stamp(time_t now) {
     return std::string(buffer, length);
 }
 
-void writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
+void writeText(int fd, const std::string& text) {
+    writeAll(fd, text.data(), text.size());
 }
 
 void rotateIfFull() {
@@ -76,11 +71,11 @@ void journalPrintf(int priority, const char* format, ...) {
     if (!journalFd)
         return;
     std::string entryStamp = stamp(now);
-    writeAll(journalFd.get(), entryStamp + text + "\n");
+    writeText(journalFd.get(), entryStamp + text + "\n");
     if (parameterLine) {
         std::string parameters = parameterLine();
         if (!parameters.empty())
-            writeAll(journalFd.get(), entryStamp + parameters + "\n");
+            writeText(journalFd.get(), entryStamp + parameters + "\n");
     }
     rotateIfFull();
 }

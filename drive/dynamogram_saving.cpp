@@ -6,6 +6,7 @@
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
+#include "core/write_all.h"
 #include "drive/controller.h"
 #include "drive/dynamogram_file.h"
 #include "platform/clock.h"
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,16 +24,6 @@ const char kUnit[] = "controller";
 
 // Far more files than one minute can produce; the bound only keeps a strange directory from looping.
 constexpr int kMaxSuffix = 10000;
-
-void writeAll(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
-}
 
 } // namespace
 
@@ -71,7 +61,7 @@ void Controller::writeDynamogram(DynamogramRecord& record) {
         platform::UniqueFd fd(
             ::open(platform::rootPath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
         if (fd) {
-            writeAll(fd.get(), bytes);
+            writeAll(fd.get(), bytes.data(), bytes.size());
             record.written = true;
             return;
         }

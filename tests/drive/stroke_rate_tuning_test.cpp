@@ -37,6 +37,25 @@ protected:
         return from;
     }
 
+    // A well whose up stroke takes upWork / flow seconds and its down stroke 5 s, started at the bottom
+    // and tuned to 4 strokes a minute (15 s a cycle) for some cycles.
+    std::vector<Turn> tuneToFourStrokes(float upWork, int cycles) {
+        config->nSwings.value = 4;
+        CycleScript well;
+        well.upWork = upWork;
+        well.downMs = 5000;
+        startIn(kModeAutomatic, true);
+        std::vector<Turn> turns = tune(cycles, well);
+        EXPECT_EQ(turns.size(), static_cast<size_t>(cycles));
+        return turns;
+    }
+
+    // The rate is within 0.1 of 4 from cycle `within` on, and nothing changed in the last `steadyFor`.
+    static void expectSettled(const std::vector<Turn>& turns, size_t within, size_t steadyFor) {
+        EXPECT_LE(settledFrom(turns, 4, 0.1f), within);
+        EXPECT_TRUE(turns.size() >= steadyFor && steady(turns, steadyFor));
+    }
+
     static bool steady(const std::vector<Turn>& turns, size_t last) {
         for (size_t i = turns.size() - last; i < turns.size(); ++i)
             if (turns[i].f1 != turns.back().f1 || turns[i].f2 != turns.back().f2 ||
@@ -84,16 +103,9 @@ TEST_F(StrokeRateTuningTest, AnEightSecondCycleAtEightStrokesIsSevenAndAHalfAndF
 }
 
 TEST_F(StrokeRateTuningTest, OneUnitReachesTheRequiredRateWithinAFewCyclesAndStays) {
-    config->nSwings.value = 4;
     config->freqDrive1.value = 25;
-    CycleScript well;
-    well.upWork = 392; // 9.8 s at 40 Hz
-    well.downMs = 5000;
-    startIn(kModeAutomatic, true);
-    std::vector<Turn> turns = tune(12, well);
-    ASSERT_EQ(turns.size(), 12u);
-    EXPECT_LE(settledFrom(turns, 4, 0.1f), 6u);
-    EXPECT_TRUE(steady(turns, 4));
+    std::vector<Turn> turns = tuneToFourStrokes(392, 12); // 9.8 s up at 40 Hz
+    expectSettled(turns, 6, 4);
     for (const Turn& turn : turns) {
         EXPECT_GE(turn.f1, 22);
         EXPECT_LE(turn.f1, 50);
@@ -104,17 +116,10 @@ TEST_F(StrokeRateTuningTest, OneUnitReachesTheRequiredRateWithinAFewCyclesAndSta
 
 TEST_F(StrokeRateTuningTest, TwoUnitsReachTheRateMovingTogetherInTheirRatio) {
     config->pu2Mode.current = kUnitOn;
-    config->nSwings.value = 4;
     config->freqDrive1.value = 22;
     config->freqDrive2.value = 22;
-    CycleScript well;
-    well.upWork = 784; // 9.8 s at 2 x 40 Hz
-    well.downMs = 5000;
-    startIn(kModeAutomatic, true);
-    std::vector<Turn> turns = tune(12, well);
-    ASSERT_EQ(turns.size(), 12u);
-    EXPECT_LE(settledFrom(turns, 4, 0.1f), 6u);
-    EXPECT_TRUE(steady(turns, 4));
+    std::vector<Turn> turns = tuneToFourStrokes(784, 12); // 9.8 s up at 2 x 40 Hz
+    expectSettled(turns, 6, 4);
     for (const Turn& turn : turns) {
         EXPECT_EQ(turn.selected1 + turn.selected2, 2);
         EXPECT_NEAR(turn.f2 / turn.f1, 1, 0.05);
@@ -125,17 +130,10 @@ TEST_F(StrokeRateTuningTest, TwoUnitsReachTheRateMovingTogetherInTheirRatio) {
 TEST_F(StrokeRateTuningTest, TwoUnitsInARatioOfOneAndAHalfKeepItWhileTheRateSettles) {
     config->pu2Mode.current = kUnitOn;
     config->pu2pu1FreqRatio.value = 1.5f;
-    config->nSwings.value = 4;
     config->freqDrive1.value = 22;
     config->freqDrive2.value = 33;
-    CycleScript well;
-    well.upWork = 735; // 9.8 s at 30 + 45 Hz
-    well.downMs = 5000;
-    startIn(kModeAutomatic, true);
-    std::vector<Turn> turns = tune(14, well);
-    ASSERT_EQ(turns.size(), 14u);
-    EXPECT_LE(settledFrom(turns, 4, 0.1f), 8u);
-    EXPECT_TRUE(steady(turns, 4));
+    std::vector<Turn> turns = tuneToFourStrokes(735, 14); // 9.8 s up at 30 + 45 Hz
+    expectSettled(turns, 8, 4);
     EXPECT_NEAR(turns.back().f2 / turns.back().f1, 1.5f, 0.1f);
     for (const Turn& turn : turns)
         EXPECT_LE(std::max(turn.f1, turn.f2), 50);
@@ -144,19 +142,14 @@ TEST_F(StrokeRateTuningTest, TwoUnitsInARatioOfOneAndAHalfKeepItWhileTheRateSett
 TEST_F(StrokeRateTuningTest, WithUnitSwitchingTheSecondUnitJoinsWhenTheFirstIsAtItsMaximum) {
     config->pu2Mode.current = kUnitAuto;
     config->perfIncMode.current = 1; // "Двигатель - клапан"
-    config->nSwings.value = 4;
     config->freqDrive1.value = 45;
     config->freqDrive2.value = 30;
-    CycleScript well;
-    well.upWork = 700; // 14 s at 50 Hz: one unit cannot make 4 strokes a minute
-    well.downMs = 5000;
-    startIn(kModeAutomatic, true);
-    std::vector<Turn> turns = tune(14, well);
-    ASSERT_EQ(turns.size(), 14u);
+    // 14 s up at 50 Hz: one unit cannot make 4 strokes a minute.
+    std::vector<Turn> turns = tuneToFourStrokes(700, 14);
+    ASSERT_FALSE(turns.empty());
     EXPECT_EQ(turns.back().selected2, 1);
     EXPECT_TRUE(journalHas("Настройка 'selectedDrive2' изменена: 'Не выбран' --> 'Выбран'"));
-    EXPECT_LE(settledFrom(turns, 4, 0.1f), 9u);
-    EXPECT_TRUE(steady(turns, 4));
+    expectSettled(turns, 9, 4);
     // Once switched on it stays on.
     auto joined = std::find_if(turns.begin(), turns.end(), [](const Turn& t) { return t.selected2 == 1; });
     EXPECT_TRUE(std::all_of(joined, turns.end(), [](const Turn& t) { return t.selected2 == 1; }));
@@ -168,31 +161,21 @@ TEST_F(StrokeRateTuningTest, WithUnitSwitchingOneOfTwoLeavesWhenBothAreAtTheirLo
     config->selectedDrive1.current = 1;
     config->selectedDrive2.current = 1;
     config->perfIncMode.current = 1;
-    config->nSwings.value = 4;
     config->freqDrive1.value = 22;
     config->freqDrive2.value = 22;
-    CycleScript well;
-    well.upWork = 300; // 6.8 s at 2 x 22 Hz: too fast; 9.7 s at 31 Hz alone
-    well.downMs = 5000;
-    startIn(kModeAutomatic, true);
-    std::vector<Turn> turns = tune(10, well);
-    ASSERT_EQ(turns.size(), 10u);
+    // 6.8 s up at 2 x 22 Hz is too fast; 9.7 s at 31 Hz alone.
+    std::vector<Turn> turns = tuneToFourStrokes(300, 10);
+    ASSERT_FALSE(turns.empty());
     EXPECT_EQ(turns.back().selected1, 1); // the unit with priority stays
     EXPECT_EQ(turns.back().selected2, 0);
-    EXPECT_LE(settledFrom(turns, 4, 0.1f), 6u);
-    EXPECT_TRUE(steady(turns, 3));
+    expectSettled(turns, 6, 3);
 }
 
 TEST_F(StrokeRateTuningTest, WithoutUnitSwitchingTheUnitsStayAndTheRateStaysWhereTheLimitsHoldIt) {
     config->pu2Mode.current = kUnitAuto;
-    config->nSwings.value = 4;
     config->freqDrive1.value = 45;
-    CycleScript well;
-    well.upWork = 700;
-    well.downMs = 5000;
-    startIn(kModeAutomatic, true);
-    std::vector<Turn> turns = tune(6, well);
-    ASSERT_EQ(turns.size(), 6u);
+    std::vector<Turn> turns = tuneToFourStrokes(700, 6);
+    ASSERT_FALSE(turns.empty());
     EXPECT_FLOAT_EQ(turns.back().f1, 50);
     EXPECT_EQ(turns.back().selected2, 0);
     EXPECT_TRUE(steady(turns, 4));
