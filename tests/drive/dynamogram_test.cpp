@@ -195,6 +195,11 @@ TEST_F(DynamogramTest, WithRecordPeriodZeroOnlyTheFirstCycleAfterAStartAndTheRec
     EXPECT_EQ(spool().size(), 7u);
     runCycles(2, fixed);
     EXPECT_EQ(spool().size(), 7u);
+    // A period set while the records are held starts with the next steady cycle.
+    config->recordPeriod.set(1);
+    runCycle(fixed);
+    EXPECT_EQ(spool().size(), 8u);
+    EXPECT_TRUE(controller->dynamogramPeriodRunning());
 }
 
 TEST_F(DynamogramTest, WithARecordPeriodTheNewestCycleIsWrittenOncePerPeriodAndAStartWritesAtOnce) {
