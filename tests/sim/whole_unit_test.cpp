@@ -63,6 +63,16 @@ int entry(const Outcome& outcome, const std::string& text, int from = 0) {
     return -1;
 }
 
+// The alarm was raised and, later, cleared; returns where it was raised (-1 when it was not).
+int raisedThenCleared(const Outcome& outcome, const std::string& alarm) {
+    int raised = entry(outcome, "Авария привода: " + alarm);
+    EXPECT_GE(raised, 0) << alarm;
+    if (raised >= 0) {
+        EXPECT_GT(entry(outcome, "Снятие аварии: " + alarm, raised), raised) << alarm;
+    }
+    return raised;
+}
+
 size_t count(const Outcome& outcome, const std::string& text) {
     size_t n = 0;
     for (const std::string& line : outcome.journal)
@@ -89,9 +99,7 @@ TEST(WholeUnit, AHealthyUnitStrokesWithoutAlarms) {
 
 TEST(WholeUnit, ABrokenBottomSensorStopsTheDriveUntilItIsMended) {
     Outcome outcome = simulate("bottom-sensor-break", 400);
-    int raised = entry(outcome, "Авария привода: 9.1 Остановка по обрыву нижнего дат.");
-    ASSERT_GE(raised, 0);
-    EXPECT_GT(entry(outcome, "Снятие аварии: 9.1 Остановка по обрыву нижнего дат.", raised), raised);
+    raisedThenCleared(outcome, "9.1 Остановка по обрыву нижнего дат.");
     EXPECT_TRUE(outcome.alarms.empty());
     EXPECT_GE(outcome.state, 2); // stroking again
     EXPECT_GT(outcome.strokes, 10u);
@@ -99,9 +107,7 @@ TEST(WholeUnit, ABrokenBottomSensorStopsTheDriveUntilItIsMended) {
 
 TEST(WholeUnit, WithATimedDownStrokeABrokenBottomSensorIsOnlyAWarning) {
     Outcome outcome = simulate("bottom-sensor-break-timed", 400);
-    int raised = entry(outcome, "Авария привода: 9.3 Игнорирование обрыва нижнего дат.");
-    ASSERT_GE(raised, 0);
-    EXPECT_GT(entry(outcome, "Снятие аварии: 9.3 Игнорирование обрыва нижнего дат.", raised), raised);
+    raisedThenCleared(outcome, "9.3 Игнорирование обрыва нижнего дат.");
     EXPECT_EQ(entry(outcome, "Авария привода: 9.1"), -1);
     EXPECT_GT(outcome.strokes, 15u); // it never stopped
 }
@@ -120,9 +126,7 @@ TEST(WholeUnit, ARodOverloadStopsRestsAndRestartsOnItsOwn) {
 
 TEST(WholeUnit, ARemoteStopHoldsTheDriveAndTheRemoteStartResumesIt) {
     Outcome outcome = simulate("remote-stop", 300);
-    int raised = entry(outcome, "Авария привода: 3. Ожидание удаленного запуска");
-    ASSERT_GE(raised, 0);
-    EXPECT_GT(entry(outcome, "Снятие аварии: 3. Ожидание удаленного запуска", raised), raised);
+    raisedThenCleared(outcome, "3. Ожидание удаленного запуска");
     EXPECT_TRUE(outcome.alarms.empty());
     // About a minute of the five was spent standing.
     EXPECT_LT(outcome.strokes, 300 / 60.0 * 4.5);
@@ -131,17 +135,13 @@ TEST(WholeUnit, ARemoteStopHoldsTheDriveAndTheRemoteStartResumesIt) {
 
 TEST(WholeUnit, LowOilStopsTheDriveUntilItIsToppedUp) {
     Outcome outcome = simulate("low-oil", 300);
-    int raised = entry(outcome, "Авария привода: 13. Низкий уровень масла");
-    ASSERT_GE(raised, 0);
-    EXPECT_GT(entry(outcome, "Снятие аварии: 13. Низкий уровень масла", raised), raised);
+    raisedThenCleared(outcome, "13. Низкий уровень масла");
     EXPECT_TRUE(outcome.alarms.empty());
 }
 
 TEST(WholeUnit, OverheatedOilSendsTheRodDownToCoolAndTheDriveRestartsWhenCool) {
     Outcome outcome = simulate("oil-overheat", 900);
-    int raised = entry(outcome, "Авария привода: 22. Перегр. масла. Прив. будет зап. авт.");
-    ASSERT_GE(raised, 0);
-    EXPECT_GT(entry(outcome, "Снятие аварии: 22. Перегр. масла.", raised), raised);
+    raisedThenCleared(outcome, "22. Перегр. масла. Прив. будет зап. авт.");
     EXPECT_EQ(std::count(outcome.alarms.begin(), outcome.alarms.end(), 17), 0);
     EXPECT_GE(outcome.state, 2);
 }
