@@ -68,6 +68,8 @@ void Controller::enterOverheatDown() {
 // At the bottom the rod waits downTimeMax before the cooling run.
 void Controller::onOverheatBottom() {
     maxDownTimer_.cancel();
+    // Resting on the bottom sensor is what this state is for (see onOverloadBottom).
+    botSensorTimeout_.cancel();
     state_ = kOverheatBottom;
     armStateTimer("overheatDown2", static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f));
 }

@@ -65,6 +65,9 @@ void Controller::onOverloadBottom() {
     clearPerStrokeAlarms();
     closeBothValves();
     maxDownTimer_.cancel();
+    // The rod is meant to rest on the bottom sensor for the whole wait; a turning word not yet polled
+    // since the halt must not turn that rest into a bottom-sensor fault.
+    botSensorTimeout_.cancel();
     state_ = kRecloseWait;
     armStateTimer("ARA", static_cast<uint32_t>(gConfig->araDelay.value * 60000.0f));
 }

@@ -51,9 +51,10 @@ int VirtualClock::realWaitMs(int timeoutMs) {
 }
 
 void VirtualClock::waited(int timeoutMs, int readyCount) {
-    // A real loop would spin until the next millisecond when the timer is due now; jump instead.
+    // A timer fires once its expiry has passed by a millisecond: jump to that moment, not to the
+    // expiry itself, which would only cost a pass that fires nothing.
     if (readyCount == 0 && timeoutMs >= 0)
-        advanceMs(timeoutMs > 0 ? static_cast<uint64_t>(timeoutMs) : 1u);
+        advanceMs(static_cast<uint64_t>(timeoutMs) + 1u);
 }
 
 ScaledClock::ScaledClock(double factor)

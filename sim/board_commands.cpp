@@ -1,6 +1,4 @@
 // Control commands of the simulated board's inputs and of the settings:
-//   input N 0|1            a discrete input's level (while no plant drives the inputs)
-//   adc CHANNEL COUNT      a converter channel's count 0..4095
 //   setting NAME VALUE     a setting by its web name, through its setter
 //   controller             the stroke state and the current alarm, "ok state=2 mode=2 alarm=..."
 //   alarms                 the active alarm codes, "ok 16 40"
@@ -63,20 +61,7 @@ std::string activeAlarms() {
 
 } // namespace
 
-void addBoardCommands(ControlServer& control, platform::SimPlatform& board) {
-    control.addCommand("input", [&board](const Arguments& arguments) -> std::string {
-        if (arguments.size() != 2)
-            return "error usage: input N 0|1";
-        board.simSpi().fixedInputs().setInput(std::atoi(arguments[0].c_str()), arguments[1] == "1");
-        return "ok";
-    });
-    control.addCommand("adc", [&board](const Arguments& arguments) -> std::string {
-        if (arguments.size() != 2)
-            return "error usage: adc CHANNEL COUNT";
-        board.simSpi().fixedInputs().setAdcCount(std::atoi(arguments[0].c_str()),
-                                                 std::atoi(arguments[1].c_str()));
-        return "ok";
-    });
+void addBoardCommands(ControlServer& control) {
     control.addCommand("setting", [](const Arguments& arguments) { return setSetting(arguments); });
     control.addCommand("controller", [](const Arguments&) { return controllerState(); });
     control.addCommand("alarms", [](const Arguments&) { return activeAlarms(); });

@@ -23,6 +23,7 @@ public:
     // Listens on the socket path (a stale socket file is replaced). False with a reason on failure.
     bool listen(const std::string& path, std::string& error);
     void addCommand(const std::string& name, Handler handler);
+    bool hasCommand(const std::string& name) const { return commands_.count(name) != 0; }
     // The answer to one command line.
     std::string execute(const std::string& line) const;
 

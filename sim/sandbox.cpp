@@ -3,6 +3,7 @@
 #include "sim/boot_env_image.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -99,7 +100,48 @@ bool makeLink(const std::string& path, const char* target, std::string& error) {
     return false;
 }
 
+// The two 1-wire thermometers: the board's own, named in /etc/thermSensorId so it is never taken for
+// the oil, and the oil sensor, whose reading the plant writes.
+bool makeThermometers(const std::string& root, std::string& error) {
+    for (const char* directory :
+         {"/sys/bus", "/sys/bus/w1", "/sys/bus/w1/devices", "/sys/devices", "/sys/devices/w1_bus_master1"})
+        if (!makeDirectory(root + directory, error))
+            return false;
+    for (const char* id : {kSimBoardThermometer, kSimOilThermometer}) {
+        std::string device = std::string("/sys/devices/w1_bus_master1/") + id;
+        if (!makeDirectory(root + device, error))
+            return false;
+        if (access((root + device + "/w1_slave").c_str(), F_OK) != 0 &&
+            !makeFileWith(root + device + "/w1_slave", w1SlaveText(36.5, true), error))
+            return false;
+        // Relative, as the kernel's links are, so that the sandbox can be moved.
+        std::string target = std::string("../../../devices/w1_bus_master1/") + id;
+        if (!makeLink(root + "/sys/bus/w1/devices/" + id, target.c_str(), error))
+            return false;
+    }
+    if (access((root + "/etc/thermSensorId").c_str(), F_OK) == 0)
+        return true;
+    return makeFileWith(root + "/etc/thermSensorId", std::string(kSimBoardThermometer) + "\n", error);
+}
+
 } // namespace
+
+std::string w1SlaveText(double celsius, bool crcGood) {
+    long milli = static_cast<long>(celsius * 1000.0);
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "50 05 4b 46 7f ff 0c 10 1c : crc=1c %s\n50 05 4b 46 7f ff 0c 10 1c t=%ld\n",
+                  crcGood ? "YES" : "NO", milli);
+    return text;
+}
+
+bool installSimThermometers(const std::string& root, std::string& error) {
+    return makeThermometers(root, error);
+}
+
+bool sandboxCommissioned(const std::string& root) {
+    return access((root + "/etc/velkord").c_str(), F_OK) == 0;
+}
 
 bool prepareSandbox(const std::string& root, std::string& error) {
     if (!makeDirectory(root, error))

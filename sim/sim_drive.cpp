@@ -85,6 +85,8 @@ void SimDrive::setHeldInReset(bool held) {
 }
 
 bool SimDrive::runCommanded() const {
+    if (runLine_)
+        return true;
     if (model_ == SimDriveModel::First)
         return (controlWord_ & kRunBit) != 0;
     return (command_ & 0x03) == 0x02;
@@ -120,8 +122,7 @@ float SimDrive::motorCurrent() {
 }
 
 float SimDrive::powerWatts() {
-    float frequency = outputFrequency();
-    return std::sqrt(3.0f) * 380.0f * motorCurrent() * 0.85f * frequency / 50.0f;
+    return outputFrequency() > 0 ? power_ : 0.0f;
 }
 
 int SimDrive::temperature() const {

@@ -60,6 +60,10 @@ public:
     // Extra bits of the first model's warning word (alarm text tests).
     void setWarningWord(uint32_t word) { warningWord_ = word; }
 
+    // The discrete run line of the I/O board (the daemon's discrete control); the plant sets it.
+    void setRunLine(bool on) { runLine_ = on; }
+    // The electrical power the motor draws for the work it does (W); the plant sets it.
+    void setPowerWatts(float watts) { power_ = watts; }
     // 0 (no load) .. 1 (full load); the plant sets it.
     void setLoad(float fraction) { load_ = fraction; }
     // The commanded state and the ramped output, advanced to now.
@@ -100,8 +104,10 @@ private:
     bool overheat_ = false;
     bool cold_ = false;
     bool heldInReset_ = false;
+    bool runLine_ = false;
     uint32_t warningWord_ = 0;
     float load_ = 0.5f;
+    float power_ = 0;
     uint16_t controlWord_ = 0x042C;
     uint16_t reference_ = 0;
     uint16_t command_ = 0x0011;

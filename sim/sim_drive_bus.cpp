@@ -43,7 +43,7 @@ SimDriveBus::~SimDriveBus() {
 }
 
 SimDrive& SimDriveBus::addDrive(uint8_t address, SimDriveModel model, const std::string& resetLinePath) {
-    drives_.push_back({std::make_unique<SimDrive>(address, model), resetLinePath});
+    drives_.push_back({std::make_unique<SimDrive>(address, model), resetLinePath, platform::UniqueFd()});
     return *drives_.back().drive;
 }
 
@@ -103,7 +103,7 @@ void SimDriveBus::serve(const SimBytes& frame) {
         if (attached.drive->address() != request[0])
             continue;
         if (!attached.resetLinePath.empty())
-            attached.drive->setHeldInReset(resetLineRaised(attached.resetLinePath));
+            attached.drive->setHeldInReset(resetLineRaised(attached));
         SimBytes answer = attached.drive->answer(request);
         if (!answer.empty())
             send(rtuFrame(answer.data(), answer.size()));
@@ -111,13 +111,15 @@ void SimDriveBus::serve(const SimBytes& frame) {
     }
 }
 
-bool SimDriveBus::resetLineRaised(const std::string& path) const {
-    int fd = ::open(platform::rootPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+bool SimDriveBus::resetLineRaised(Attached& attached) {
+    // The daemon rewrites the value file in place, so one descriptor held open reads every value.
+    if (!attached.resetLine)
+        attached.resetLine.reset(
+            ::open(platform::rootPath(attached.resetLinePath).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!attached.resetLine)
         return false;
     char text[8] = {};
-    ssize_t count = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    ssize_t count = ::pread(attached.resetLine.get(), text, sizeof text - 1, 0);
     return count >= 3 && std::strncmp(text, "255", 3) == 0;
 }
 

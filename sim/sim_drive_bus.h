@@ -4,6 +4,7 @@
 // reset line is the GPIO value file the daemon writes; while it reads "255" the drive is held in reset.
 
 #include "core/epoller.h"
+#include "platform/unique_fd.h"
 #include "sim/sim_drive.h"
 
 #include <memory>
@@ -41,6 +42,7 @@ private:
     struct Attached {
         std::unique_ptr<SimDrive> drive;
         std::string resetLinePath;
+        platform::UniqueFd resetLine;
     };
 
     void readInput();
@@ -48,7 +50,7 @@ private:
     void serve(const SimBytes& frame);
     void send(const SimBytes& bytes);
     void flush();
-    bool resetLineRaised(const std::string& path) const;
+    bool resetLineRaised(Attached& attached);
 
     int fd_;
     SimBytes input_;

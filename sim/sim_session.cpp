@@ -9,10 +9,18 @@
 
 #include <cstdio>
 
-SimSession::SimSession(platform::SimPlatform& board) : board_(board), keys_(board.simSpi().fixedInputs()) {
-    board_.simSpi().setProvider(&keys_);
+SimSession::SimSession(platform::SimPlatform& board, bool fresh, Scenario scenario)
+    : board_(board), keys_(board.simSpi().fixedInputs()) {
     attachDrives();
+    plant_ = std::make_unique<PlantBoard>(board_.simSpi(), drives_.get());
+    keys_.setInputs(*plant_);
+    board_.simSpi().setProvider(&keys_);
+    thermometer_ = std::make_unique<SimThermometer>(plant_->model());
     addCommands();
+    if (fresh)
+        scenarios_.push_back(std::make_unique<ScenarioRunner>(control_, commissioningScenario()));
+    if (!scenario.steps.empty())
+        scenarios_.push_back(std::make_unique<ScenarioRunner>(control_, std::move(scenario)));
 }
 
 SimSession::~SimSession() {
@@ -21,10 +29,20 @@ SimSession::~SimSession() {
         clock->setInFlightCheck(nullptr);
 }
 
-void SimSession::start() {
+bool SimSession::start() {
     std::string error;
     if (!control_.listen(platform::rootPath("/sim.sock"), error))
         std::fprintf(stderr, "velkord-sim: %s\n", error.c_str());
+    for (auto& scenario : scenarios_) {
+        std::vector<std::string> unknown = scenario->unknownCommands();
+        if (!unknown.empty()) {
+            std::fprintf(stderr, "velkord-sim: the scenario uses unknown commands: %s\n", unknown[0].c_str());
+            return false;
+        }
+    }
+    for (auto& scenario : scenarios_)
+        scenario->start();
+    return true;
 }
 
 // The drives take the addresses and models the configuration has at start-up.
@@ -81,5 +99,6 @@ void SimSession::addCommands() {
     });
     if (drives_)
         addDriveCommands(control_, *drives_);
-    addBoardCommands(control_, board_);
+    addBoardCommands(control_);
+    addPlantCommands(control_, *plant_, *thermometer_);
 }

@@ -6,22 +6,28 @@
 #include "platform/sim_platform.h"
 #include "sim/control_server.h"
 #include "sim/panel_keys.h"
+#include "sim/plant_board.h"
+#include "sim/scenario.h"
 #include "sim/sim_drive_bus.h"
+#include "sim/sim_thermometer.h"
 
 #include <memory>
 #include <string>
 
 class SimSession {
 public:
-    explicit SimSession(platform::SimPlatform& board);
+    // fresh: the sandbox was new, so the unit is commissioned first; then the scenario's steps run.
+    SimSession(platform::SimPlatform& board, bool fresh = false, Scenario scenario = Scenario());
     // Hands the board's inputs back to the fixed ones.
     ~SimSession();
 
-    // Opens the control socket "/sim.sock" of the sandbox; a failure is only reported.
-    void start();
+    // Opens the control socket "/sim.sock" of the sandbox (a failure is only reported) and starts the
+    // scenario. False, with the reason on standard error, when the scenario uses unknown commands.
+    bool start();
     ControlServer& control() { return control_; }
     // The drives as the configuration addresses them; null when the board has no drive bus pty.
     SimDriveBus* drives() { return drives_.get(); }
+    PlantBoard& plant() { return *plant_; }
 
 private:
     void addCommands();
@@ -31,9 +37,13 @@ private:
     ControlServer control_;
     PanelKeys keys_;
     std::unique_ptr<SimDriveBus> drives_;
+    std::unique_ptr<PlantBoard> plant_;
+    std::unique_ptr<SimThermometer> thermometer_;
+    std::vector<std::unique_ptr<ScenarioRunner>> scenarios_;
 };
 
 // The control commands of the simulated drives ("drive N ...", "bus") and of the board's inputs and
 // settings ("input", "adc", "setting"), added to a control server.
 void addDriveCommands(ControlServer& control, SimDriveBus& drives);
-void addBoardCommands(ControlServer& control, platform::SimPlatform& board);
+void addBoardCommands(ControlServer& control);
+void addPlantCommands(ControlServer& control, PlantBoard& plant, SimThermometer& thermometer);

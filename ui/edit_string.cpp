@@ -9,7 +9,6 @@
 namespace {
 
 constexpr long kFieldFontSize = 960;
-constexpr long kTitleFontSize = 704;
 constexpr int kFieldX = 3;
 constexpr int kFieldBaseline = 40;
 
@@ -115,10 +114,7 @@ bool EditString::onKey(int key, bool pressed) {
 void EditString::draw() {
     if (!gDisplay || !isShown())
         return;
-    page_.clear();
-    Font& title = gDisplay->font(FontFace::Arial);
-    title.setSize(kTitleFontSize);
-    page_.drawText(title, titleRef(), kFieldX, 12, 255);
+    clearWithTitle();
     std::u32string window;
     for (int i = first_; i < first_ + kVisibleCharacters; ++i)
         window += static_cast<size_t>(i) < text_.size() ? text_[i] : U' ';

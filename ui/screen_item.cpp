@@ -3,6 +3,14 @@
 #include "core/registry.h"
 #include "ui/display.h"
 
+namespace {
+
+constexpr long kTitleFontSize = 704;
+constexpr int kTitleX = 3;
+constexpr int kTitleBaseline = 12;
+
+} // namespace
+
 ScreenItem::ScreenItem(std::string title) : MenuItem(std::move(title)) {
     page_.visible = false;
     bar_.visible = false;
@@ -36,6 +44,15 @@ void ScreenItem::hide() {
     gDisplay->removeLayer(&page_);
     gDisplay->removeLayer(&bar_);
     gDisplay->redraw();
+}
+
+void ScreenItem::clearWithTitle() {
+    page_.clear();
+    if (!gDisplay)
+        return;
+    Font& font = gDisplay->font(FontFace::Arial);
+    font.setSize(kTitleFontSize);
+    page_.drawText(font, titleRef(), kTitleX, kTitleBaseline, 255);
 }
 
 void ScreenItem::refresh() {

@@ -20,6 +20,8 @@ protected:
     void hide();
     // Redraws the display after the page changed.
     void refresh();
+    // A blank page with the item's title on its top line.
+    void clearWithTitle();
     // The bar over the box (x, y, width, height) of the page; width 0 hides it.
     void placeBar(int x, int y, int width, int height);
 

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr long kValueFontSize = 1024;
-constexpr long kTitleFontSize = 704;
 constexpr int kTextX = 3;
 constexpr int kTextBaseline = 40;
 
@@ -123,10 +122,7 @@ bool ValueEdit::onKey(int key, bool pressed) {
 void ValueEdit::draw() {
     if (!gDisplay || !isShown())
         return;
-    page_.clear();
-    Font& title = gDisplay->font(FontFace::Arial);
-    title.setSize(kTitleFontSize);
-    page_.drawText(title, titleRef(), kTextX, 12, 255);
+    clearWithTitle();
     Font& font = gDisplay->font(FontFace::Arial);
     font.setSize(kValueFontSize);
     page_.drawText(font, shownText(), kTextX, kTextBaseline, 255);

@@ -310,6 +310,7 @@ int countsForImpliedPressure(float watts, float seconds, float areaCm2, float le
 TEST_F(StrokeCycleTest, APressureThatDoesNotFitTheMotorsPowerMarksThePressureSensorFaultyAtTheTop) {
     config->pressSensorMalfuncAutodetect.value = 50;
     startIn(kModeAutomatic, true);
+    drive(1).setPowerWatts(5000.0f); // what lifting the rod takes
     rodLeavesBottom();
     run(6000);
     rodReachesTop(); // 4 mA: no pressure while the motor works hard

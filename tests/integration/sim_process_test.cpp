@@ -68,11 +68,12 @@ TEST(SimProcess, BothConfigurationFilesAreCreatedAndKeptAcrossRestarts) {
     EXPECT_NE(readFile(dir / "stderr").find("serial number: SIM-0001"), std::string::npos);
 }
 
-TEST(SimProcess, AnHourOfSimulatedTimeAtMaximumSpeedTakesSeconds) {
+TEST(SimProcess, TenSimulatedMinutesAtMaximumSpeedTakeSeconds) {
     TempDir dir;
     auto start = std::chrono::steady_clock::now();
-    Process sim({kSim, "--root", dir / "run", "--speed", "max", "--for", "3600"}, dir / "stderr");
-    EXPECT_EQ(sim.wait(60000), 0) << readFile(dir / "stderr");
+    Process sim({kSim, "--root", dir / "run", "--speed", "max", "--for", "600"}, dir / "stderr");
+    EXPECT_EQ(sim.wait(120000), 0) << readFile(dir / "stderr");
+    // Twenty times faster than real time even on a loaded machine under the sanitizers.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
@@ -118,31 +119,29 @@ TEST(SimProcess, BothUnitsPollTheirSimulatedDrivesAndAStartTurnsTheMotor) {
         << readFile(dir / "stderr");
 
     // Both drives answer the continuous poll.
-    ASSERT_TRUE(
-        waitUntil(10000, [&] { return std::atoi(field(simCommand(socket, "bus", 1000), "TX").c_str()) > 40; }));
+    ASSERT_TRUE(waitUntil(
+        10000, [&] { return std::atoi(field(simCommand(socket, "bus", 1000), "TX").c_str()) > 40; }));
     EXPECT_EQ(field(simCommand(socket, "bus", 1000), "TO"), "0");
 
-    // A healthy rig with the rod at the bottom, НУ1 switched on and its mode switch to automatic.
-    EXPECT_EQ(simCommand(socket, "setting pu1Mode 0", 1000), "ok");
-    EXPECT_EQ(simCommand(socket, "adc 4 721", 1000), "ok");
-    for (const char* input : {"input 9 1", "input 20 1", "input 2 1", "input 5 1", "input 6 1", "input 26 1"})
-        EXPECT_EQ(simCommand(socket, input, 1000), "ok");
-    ASSERT_TRUE(waitUntil(10000, [&] {
-        return field(simCommand(socket, "drive 1 state", 1000), "run") == "1";
-    })) << simCommand(socket, "controller", 1000);
+    // The commissioned unit strokes on НУ1 at its working frequency; НУ2 stands by.
     ASSERT_TRUE(waitUntil(10000, [&] {
         return std::atof(field(simCommand(socket, "drive 1 state", 1000), "frequency").c_str()) > 30.0;
-    }));
+    })) << simCommand(socket, "controller", 1000);
     EXPECT_EQ(field(simCommand(socket, "drive 2 state", 1000), "run"), "0");
-    EXPECT_EQ(simCommand(socket, "controller", 1000).rfind("ok state=2 mode=2", 0), 0u);
+    std::string controller = simCommand(socket, "controller", 1000);
+    EXPECT_TRUE(controller.rfind("ok state=2 mode=2", 0) == 0 ||
+                controller.rfind("ok state=4 mode=2", 0) == 0)
+        << controller;
 
+    // An over-current trips drive 1: alarm 40, and the unit is taken out until its reclose.
     EXPECT_EQ(simCommand(socket, "drive 1 fault overcurrent", 1000), "ok");
     ASSERT_TRUE(waitUntil(10000, [&] {
         return (simCommand(socket, "alarms", 1000) + " ").find(" 40 ") != std::string::npos;
     })) << simCommand(socket, "alarms", 1000);
-    // Halted, as no partner takes over.
-    EXPECT_TRUE(
-        waitUntil(10000, [&] { return field(simCommand(socket, "drive 1 state", 1000), "run") == "0"; }));
+    EXPECT_TRUE(waitUntil(10000, [&] {
+        return std::atof(field(simCommand(socket, "drive 1 state", 1000), "frequency").c_str()) == 0.0;
+    }));
+    EXPECT_EQ(field(simCommand(socket, "drive 2 state", 1000), "run"), "0");
     EXPECT_EQ(simCommand(socket, "drive 3 state", 1000), "error no drive 3");
     sim.signal(SIGTERM);
     EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "stderr");

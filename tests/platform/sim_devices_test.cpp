@@ -129,8 +129,8 @@ TEST(VirtualClock, WaitsInRealTimeOnlyWhileBytesAreInFlight) {
     EXPECT_EQ(clock.elapsedMs(), 0u);
     inFlight = false;
     EXPECT_EQ(clock.realWaitMs(50), 0);
-    clock.waited(50, 0);
-    EXPECT_EQ(clock.elapsedMs(), 50u);
+    clock.waited(50, 0); // on to the moment the timer fires: 1 ms past its expiry
+    EXPECT_EQ(clock.elapsedMs(), 51u);
 }
 
 } // namespace

@@ -1,0 +1,157 @@
+// The whole daemon, started as velkord-sim starts it, on the simulated unit and the virtual clock:
+// what a person checks on a real well after an hour of each scenario.
+
+#include "core/registry.h"
+#include "drive/alarm_list.h"
+#include "drive/controller.h"
+#include "drive/discrete_io.h"
+#include "sim/simulation.h"
+#include "tests/support/temp_dir.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    uint64_t strokes = 0;
+    int state = -1;
+    std::vector<bool> outputs; // 0..39 at the end
+    std::vector<int> alarms;
+    std::vector<std::string> journal; // the texts, without their stamps
+};
+
+Outcome simulate(const std::string& scenario, double seconds) {
+    TempDir dir;
+    SimOptions options;
+    options.root = dir / "run";
+    options.speed = 0;
+    options.forSeconds = seconds;
+    options.scenario = scenario;
+    options.httpPort = options.httpsPort = options.modbusPort = 0;
+    Outcome outcome;
+    SimulationHooks hooks;
+    hooks.stopping = [&](SimSession& session) {
+        outcome.strokes = session.plant().model().strokesCompleted();
+        outcome.state = gController->strokeState();
+        for (int n = 0; n < 40; ++n)
+            outcome.outputs.push_back(gDiscreteIO->isOutputOn(n));
+        for (const auto& entry : gController->alarms().entries())
+            outcome.alarms.push_back(entry.first);
+    };
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    outcome.status = runSimulation(options, hooks);
+    ::testing::internal::GetCapturedStdout();
+    std::string errors = ::testing::internal::GetCapturedStderr();
+    std::istringstream journal(readFile(options.root + "/var/log/events"));
+    for (std::string line; std::getline(journal, line);)
+        outcome.journal.push_back(line.size() > 16 ? line.substr(16) : line);
+    EXPECT_EQ(errors.find("scenario"), std::string::npos) << errors;
+    return outcome;
+}
+
+// Index of the first journal entry at or after `from` that begins with the text; -1 when none.
+int entry(const Outcome& outcome, const std::string& text, int from = 0) {
+    for (size_t i = static_cast<size_t>(from); i < outcome.journal.size(); ++i)
+        if (outcome.journal[i].rfind(text, 0) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The alarm was raised and, later, cleared; returns where it was raised (-1 when it was not).
+int raisedThenCleared(const Outcome& outcome, const std::string& alarm) {
+    int raised = entry(outcome, "Авария привода: " + alarm);
+    EXPECT_GE(raised, 0) << alarm;
+    if (raised >= 0) {
+        EXPECT_GT(entry(outcome, "Снятие аварии: " + alarm, raised), raised) << alarm;
+    }
+    return raised;
+}
+
+size_t count(const Outcome& outcome, const std::string& text) {
+    size_t n = 0;
+    for (const std::string& line : outcome.journal)
+        n += line.rfind(text, 0) == 0;
+    return n;
+}
+
+TEST(WholeUnit, AHealthyUnitStrokesWithoutAlarms) {
+    Outcome outcome = simulate("normal", 1200);
+    ASSERT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.journal.front(), "velkord started");
+    EXPECT_EQ(count(outcome, "Авария привода"), 0u);
+    EXPECT_TRUE(outcome.alarms.empty());
+    double perMinute = outcome.strokes / 20.0;
+    EXPECT_GT(perMinute, 2.0);
+    EXPECT_LT(perMinute, 6.0);
+    EXPECT_GE(outcome.state, 2);
+    EXPECT_LE(outcome.state, 5);
+    // Relays healthy, status "automatic, no alarm, not stopped".
+    EXPECT_TRUE(outcome.outputs[17] && outcome.outputs[18]);
+    EXPECT_TRUE(outcome.outputs[25]);
+    EXPECT_FALSE(outcome.outputs[26] || outcome.outputs[27]);
+}
+
+TEST(WholeUnit, ABrokenBottomSensorStopsTheDriveUntilItIsMended) {
+    Outcome outcome = simulate("bottom-sensor-break", 400);
+    raisedThenCleared(outcome, "9.1 Остановка по обрыву нижнего дат.");
+    EXPECT_TRUE(outcome.alarms.empty());
+    EXPECT_GE(outcome.state, 2); // stroking again
+    EXPECT_GT(outcome.strokes, 10u);
+}
+
+TEST(WholeUnit, WithATimedDownStrokeABrokenBottomSensorIsOnlyAWarning) {
+    Outcome outcome = simulate("bottom-sensor-break-timed", 400);
+    raisedThenCleared(outcome, "9.3 Игнорирование обрыва нижнего дат.");
+    EXPECT_EQ(entry(outcome, "Авария привода: 9.1"), -1);
+    EXPECT_GT(outcome.strokes, 15u); // it never stopped
+}
+
+TEST(WholeUnit, ARodOverloadStopsRestsAndRestartsOnItsOwn) {
+    Outcome outcome = simulate("overload", 400);
+    int raised = entry(outcome, "Авария привода: 16.1 Превыш. нагр. на штоке. Авт. перез. прив. №1");
+    ASSERT_GE(raised, 0);
+    int reclose = entry(outcome, "АПВ", raised);
+    ASSERT_GT(reclose, raised);
+    EXPECT_GT(entry(outcome, "Снятие аварии: 16.1", reclose), reclose);
+    EXPECT_EQ(entry(outcome, "Авария привода: 16.2"), -1);
+    EXPECT_TRUE(outcome.alarms.empty());
+    EXPECT_GE(outcome.state, 2);
+}
+
+TEST(WholeUnit, ARemoteStopHoldsTheDriveAndTheRemoteStartResumesIt) {
+    Outcome outcome = simulate("remote-stop", 300);
+    raisedThenCleared(outcome, "3. Ожидание удаленного запуска");
+    EXPECT_TRUE(outcome.alarms.empty());
+    // About a minute of the five was spent standing.
+    EXPECT_LT(outcome.strokes, 300 / 60.0 * 4.5);
+    EXPECT_GT(outcome.strokes, 8u);
+}
+
+TEST(WholeUnit, LowOilStopsTheDriveUntilItIsToppedUp) {
+    Outcome outcome = simulate("low-oil", 300);
+    raisedThenCleared(outcome, "13. Низкий уровень масла");
+    EXPECT_TRUE(outcome.alarms.empty());
+}
+
+TEST(WholeUnit, OverheatedOilSendsTheRodDownToCoolAndTheDriveRestartsWhenCool) {
+    Outcome outcome = simulate("oil-overheat", 900);
+    raisedThenCleared(outcome, "22. Перегр. масла. Прив. будет зап. авт.");
+    EXPECT_EQ(std::count(outcome.alarms.begin(), outcome.alarms.end(), 17), 0);
+    EXPECT_GE(outcome.state, 2);
+}
+
+TEST(WholeUnit, ADriveOverCurrentIsReclosedAfterTheDelay) {
+    Outcome outcome = simulate("overcurrent", 400);
+    int raised = entry(outcome, "Авария привода: 20.1 Перегруз по току ЧРП НУ1");
+    ASSERT_GE(raised, 0);
+    EXPECT_GT(entry(outcome, "АПВ НУ1", raised), raised);
+    EXPECT_GT(entry(outcome, "НУ1: помечена как неисправная", raised), raised);
+}
+
+} // namespace
