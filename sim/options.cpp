@@ -13,7 +13,7 @@ const char kSimUsage[] =
     "  --for SECONDS       run this many simulated seconds, then stop cleanly\n"
     "  --scenario NAME|FILE  scripted plant scenario: a file, or one of normal, two-units,\n"
     "                      bottom-sensor-break, bottom-sensor-break-timed, overload, oil-overheat,\n"
-    "                      overcurrent, remote-stop, low-oil\n"
+    "                      overcurrent, remote-stop, low-oil, smart-rate\n"
     "  --http-port PORT    web interface over HTTP (default 8080)\n"
     "  --https-port PORT   web interface over HTTPS and HTTP/2 (default 8443)\n"
     "  --modbus-port PORT  Modbus TCP slave (default 5020)\n"

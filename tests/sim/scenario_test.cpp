@@ -28,8 +28,9 @@ TEST(Scenario, LinesBecomeTimedCommandsInTimeOrder) {
 
 TEST(Scenario, BuiltInScenariosAreFoundByNameAndFilesByPath) {
     std::vector<std::string> names = builtinScenarioNames();
-    for (const char* name : {"normal", "overload", "bottom-sensor-break", "oil-overheat", "overcurrent",
-                             "remote-stop", "low-oil", "two-units", "bottom-sensor-break-timed"})
+    for (const char* name :
+         {"normal", "overload", "bottom-sensor-break", "oil-overheat", "overcurrent", "remote-stop",
+          "low-oil", "two-units", "bottom-sensor-break-timed", "smart-rate"})
         EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
     EXPECT_EQ(std::find(names.begin(), names.end(), "commissioning"), names.end());
 

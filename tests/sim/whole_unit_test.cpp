@@ -1,6 +1,7 @@
 // The whole daemon, started as velkord-sim starts it, on the simulated unit and the virtual clock:
 // what a person checks on a real well after an hour of each scenario.
 
+#include "config/config.h"
 #include "core/registry.h"
 #include "drive/alarm_list.h"
 #include "drive/controller.h"
@@ -9,6 +10,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <algorithm>
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -23,7 +25,21 @@ struct Outcome {
     std::vector<bool> outputs; // 0..39 at the end
     std::vector<int> alarms;
     std::vector<std::string> journal; // the texts, without their stamps
+    double lastCycleRate = 0;         // strokes per minute of the last full cycle
+    double workingHz[2] = {0, 0};     // freqDrive1, freqDrive2 at the end
+    bool selected[2] = {false, false};
+    size_t dynamogramFiles = 0;
 };
+
+size_t countFiles(const std::string& directory, const std::string& prefix) {
+    size_t count = 0;
+    if (DIR* listing = opendir(directory.c_str())) {
+        while (dirent* entry = readdir(listing))
+            count += std::string(entry->d_name).rfind(prefix, 0) == 0;
+        closedir(listing);
+    }
+    return count;
+}
 
 Outcome simulate(const std::string& scenario, double seconds) {
     TempDir dir;
@@ -42,6 +58,13 @@ Outcome simulate(const std::string& scenario, double seconds) {
             outcome.outputs.push_back(gDiscreteIO->isOutputOn(n));
         for (const auto& entry : gController->alarms().entries())
             outcome.alarms.push_back(entry.first);
+        uint32_t cycleMs = gController->upStrokeMs() + gController->downStrokeMs();
+        outcome.lastCycleRate = cycleMs > 0 ? 60000.0 / cycleMs : 0;
+        outcome.workingHz[0] = gConfig->freqDrive1.value;
+        outcome.workingHz[1] = gConfig->freqDrive2.value;
+        outcome.selected[0] = gConfig->selectedDrive1.current == 1;
+        outcome.selected[1] = gConfig->selectedDrive2.current == 1;
+        outcome.dynamogramFiles = countFiles(options.root + "/var/spool", "telm_");
     };
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
@@ -80,15 +103,19 @@ size_t count(const Outcome& outcome, const std::string& text) {
     return n;
 }
 
-TEST(WholeUnit, AHealthyUnitStrokesWithoutAlarms) {
+TEST(WholeUnit, AHealthyUnitStrokesWithoutAlarmsAtTheRequiredRate) {
     Outcome outcome = simulate("normal", 1200);
     ASSERT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.journal.front(), "velkord started");
     EXPECT_EQ(count(outcome, "Авария привода"), 0u);
     EXPECT_TRUE(outcome.alarms.empty());
-    double perMinute = outcome.strokes / 20.0;
-    EXPECT_GT(perMinute, 2.0);
-    EXPECT_LT(perMinute, 6.0);
+    // nSwings is 3 strokes a minute: the tuning lowers the working frequency from its first guess.
+    EXPECT_NEAR(outcome.lastCycleRate, 3.0, 0.15);
+    EXPECT_NEAR(outcome.strokes / 20.0, 3.0, 0.3);
+    EXPECT_LT(outcome.workingHz[0], 36.0);
+    EXPECT_GT(count(outcome, "Настройка 'freqDrive1' изменена"), 1u);
+    // The first full cycle after the start, then one an hour (recordPeriod 60).
+    EXPECT_EQ(outcome.dynamogramFiles, 1u);
     EXPECT_GE(outcome.state, 2);
     EXPECT_LE(outcome.state, 5);
     // Relays healthy, status "automatic, no alarm, not stopped".
@@ -152,6 +179,58 @@ TEST(WholeUnit, ADriveOverCurrentIsReclosedAfterTheDelay) {
     ASSERT_GE(raised, 0);
     EXPECT_GT(entry(outcome, "АПВ НУ1", raised), raised);
     EXPECT_GT(entry(outcome, "НУ1: помечена как неисправная", raised), raised);
+}
+
+} // namespace
+
+namespace {
+
+TEST(WholeUnit, TwoUnitsShareTheWorkAndReachTheRequiredRate) {
+    Outcome outcome = simulate("two-units", 1200);
+    EXPECT_EQ(count(outcome, "Авария привода"), 0u);
+    EXPECT_TRUE(outcome.selected[0] && outcome.selected[1]);
+    EXPECT_NEAR(outcome.lastCycleRate, 7.0, 0.2); // the scenario asks for 7 strokes a minute
+    // Shared as pu2pu1FreqRatio (1) asks, both well inside their range.
+    EXPECT_NEAR(outcome.workingHz[0], outcome.workingHz[1], 1.0);
+    EXPECT_GT(outcome.workingHz[0], 22);
+    EXPECT_LT(outcome.workingHz[0], 50);
+}
+
+} // namespace
+
+namespace {
+
+struct SmartCorrection {
+    double target;
+    double fill;
+};
+
+// "Изменено число качаний: OLD --> NEW, Kнаполн=K": the corrections in order.
+std::vector<SmartCorrection> smartCorrections(const Outcome& outcome) {
+    std::vector<SmartCorrection> corrections;
+    for (const std::string& line : outcome.journal) {
+        size_t arrow = line.find(" --> ");
+        size_t fill = line.find("Kнаполн=");
+        if (line.rfind("Изменено число качаний: ", 0) == 0 && arrow != std::string::npos &&
+            fill != std::string::npos)
+            corrections.push_back({std::atof(line.c_str() + arrow + 5), std::atof(line.c_str() + fill + 15)});
+    }
+    return corrections;
+}
+
+TEST(WholeUnit, ThePumpFillingLessLowersTheSmartTarget) {
+    Outcome outcome = simulate("smart-rate", 3600);
+    std::vector<SmartCorrection> corrections = smartCorrections(outcome);
+    ASSERT_GE(corrections.size(), 6u);
+    // Corrections every 5 minutes from the tenth record; the fill drops at 30 minutes.
+    const SmartCorrection& before = corrections[2];
+    const SmartCorrection& after = corrections.back();
+    EXPECT_NEAR(before.fill, 0.75, 0.1); // a barrel 85 % full, seen through the threshold line
+    EXPECT_NEAR(after.fill, 0.33, 0.1);
+    EXPECT_LT(after.target, before.target - 0.2);
+    EXPECT_GE(after.target, 1.0); // within nsMin .. nsMax
+    EXPECT_LE(before.target, 4.0);
+    EXPECT_EQ(count(outcome, "Авария привода"), 0u);
 }
 
 } // namespace
