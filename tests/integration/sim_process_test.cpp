@@ -193,3 +193,31 @@ TEST(SimProcess, ControlSocketSavesThePanelAsAPngAndTakesKeys) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimProcess, ThePanelShowsTheAlarmListAndTheDownKeyScrollsIt) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "output");
+    std::string socket = root + "/sim.sock";
+    ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "time", 200).rfind("ok ", 0) == 0; }));
+    for (const char* fault : {"sensor oil break", "ecm on", "sensor top short", "pressure break"})
+        EXPECT_EQ(simCommand(socket, fault), "ok");
+    ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "alarms").rfind("ok 2 3 18 22", 0) == 0; }))
+        << simCommand(socket, "alarms");
+    ASSERT_TRUE(waitUntil(5000, [&] {
+        return simCommand(socket, "frame " + dir / "before.png") == "ok" &&
+               readFile(dir / "before.png").size() > 200;
+    }));
+    std::string presents = simCommand(socket, "presents");
+
+    EXPECT_EQ(simCommand(socket, "key down"), "ok");
+    ASSERT_TRUE(waitUntil(5000, [&] { return simCommand(socket, "presents") != presents; }));
+    EXPECT_EQ(simCommand(socket, "frame " + dir / "after.png"), "ok");
+    EXPECT_NE(readFile(dir / "before.png"), readFile(dir / "after.png"));
+    EXPECT_EQ(simCommand(socket, "quit"), "ok");
+    EXPECT_EQ(sim.wait(10000), 0);
+}
+
+} // namespace
