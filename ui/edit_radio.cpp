@@ -24,11 +24,6 @@ void EditRadio::activate(int) {
     draw();
 }
 
-void EditRadio::deactivate() {
-    if (isShown())
-        hide();
-}
-
 void EditRadio::confirm() {
     if (cursor_ != select_.current)
         select_.set(cursor_);

@@ -12,7 +12,6 @@ public:
 
     bool onKey(int key, bool pressed) override;
     void activate(int index) override;
-    void deactivate() override;
 
     int cursor() const { return cursor_; }
 

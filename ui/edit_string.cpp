@@ -53,11 +53,6 @@ void EditString::activate(int) {
     draw();
 }
 
-void EditString::deactivate() {
-    if (isShown())
-        hide();
-}
-
 void EditString::cycle(int direction) {
     if (alphabet_.empty())
         return;

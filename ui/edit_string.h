@@ -18,7 +18,6 @@ public:
 
     bool onKey(int key, bool pressed) override;
     void activate(int index) override;
-    void deactivate() override;
 
     const std::u32string& edited() const { return text_; }
     int cursor() const { return cursor_; }

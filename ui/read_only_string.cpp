@@ -23,11 +23,6 @@ void ReadOnlyString::activate(int) {
     refresh();
 }
 
-void ReadOnlyString::deactivate() {
-    if (isShown())
-        hide();
-}
-
 bool ReadOnlyString::onKey(int key, bool pressed) {
     if (!isShown() || key != kKeyCancel)
         return false;

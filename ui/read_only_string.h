@@ -9,7 +9,6 @@ public:
 
     bool onKey(int key, bool pressed) override;
     void activate(int index) override;
-    void deactivate() override;
 
     void setText(std::string text) { text_ = std::move(text); }
     const std::string& text() const { return text_; }

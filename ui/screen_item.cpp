@@ -35,6 +35,11 @@ void ScreenItem::show() {
     gDisplay->addLayer(&bar_);
 }
 
+void ScreenItem::deactivate() {
+    if (shown_)
+        hide();
+}
+
 void ScreenItem::hide() {
     shown_ = false;
     page_.visible = false;

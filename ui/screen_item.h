@@ -9,6 +9,9 @@ public:
     explicit ScreenItem(std::string title);
     ~ScreenItem() override;
 
+    // Takes the page off the screen when it is shown.
+    void deactivate() override;
+
     bool isShown() const { return shown_; }
     const Layer& page() const { return page_; }
     const Layer& bar() const { return bar_; }

@@ -61,11 +61,6 @@ void ValueEdit::activate(int) {
     draw();
 }
 
-void ValueEdit::deactivate() {
-    if (isShown())
-        hide();
-}
-
 void ValueEdit::moveCursor(int direction) {
     int next = cursor_ + direction;
     if (next >= 0 && next < static_cast<int>(text_.size()) && text_[next] == '.')

@@ -19,7 +19,6 @@ public:
 
     bool onKey(int key, bool pressed) override;
     void activate(int index) override;
-    void deactivate() override;
 
     // What the editor shows now: the number text, or the special text.
     std::string shownText() const;
