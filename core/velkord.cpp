@@ -223,22 +223,23 @@ int runDaemon(platform::Platform& platform) {
         return 1;
 
     DaemonObjects objects;
-    // Without its panel the daemon ends at once, as it does without its GPIO lines.
-    if (int status = createObjects(platform, objects))
-        return status;
-    if (platform.onStarted)
-        platform.onStarted();
-
-    runMainLoop(platform, watchdog);
-
-    LOG_MSG(LOG_INFO, kUnit, "velkord finished");
-    if (platform.onStopping)
-        platform.onStopping();
+    // Without its panel the daemon ends at once, as it does without its GPIO lines: what was built is
+    // taken down again, but the watchdog is left armed.
+    int status = createObjects(platform, objects);
+    if (status == 0) {
+        if (platform.onStarted)
+            platform.onStarted();
+        runMainLoop(platform, watchdog);
+        LOG_MSG(LOG_INFO, kUnit, "velkord finished");
+        if (platform.onStopping)
+            platform.onStopping();
+    }
     objects.destroyInOrder();
     EPoller::shutdown();
     objects.destroyConfig();
     journalClose();
     closelog();
-    watchdog.release();
-    return 0;
+    if (status == 0)
+        watchdog.release();
+    return status;
 }

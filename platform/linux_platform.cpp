@@ -8,7 +8,7 @@
 namespace platform {
 
 int LinuxWatchdog::open() {
-    int fd = ::open(rootPath("/dev/watchdog").c_str(), O_WRONLY);
+    int fd = ::open(rootPath("/dev/watchdog").c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return errno;
     fd_.reset(fd);

@@ -14,7 +14,11 @@ SimFramebuffer::SimFramebuffer(int width, int height, int bitsPerPixel) {
     memory_.assign(static_cast<size_t>(info_.lineLength) * height, 0);
 }
 
-FramebufferError SimFramebuffer::open(int&) {
+FramebufferError SimFramebuffer::open(int& error) {
+    if (failStage_ != FramebufferError::None) {
+        error = failError_;
+        return failStage_;
+    }
     open_ = true;
     return FramebufferError::None;
 }

@@ -19,6 +19,11 @@ public:
     void presented() override { ++presents_; }
     void close() override { open_ = false; }
 
+    // The next open fails at `stage` with errno `error`, as a missing or broken panel would.
+    void failOpen(FramebufferError stage, int error) {
+        failStage_ = stage;
+        failError_ = error;
+    }
     bool isOpen() const { return open_; }
     unsigned long presents() const { return presents_; }
     // The 16-bit pixel at (x, y) of the last frame.
@@ -31,6 +36,8 @@ private:
     std::vector<uint8_t> memory_;
     unsigned long presents_ = 0;
     bool open_ = false;
+    FramebufferError failStage_ = FramebufferError::None;
+    int failError_ = 0;
 };
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,10 +47,13 @@ const char* const kDeviceFiles[] = {"/dev/watchdog", "/dev/spidev32766.0", "/dev
 // GPIO lines of the board: the export file and, per line, its direction and value files.
 const char* const kGpioLines[] = {"pioA13", "pioA16", "pioA17", "pioB21", "pioB23", "pioD19"};
 
+// Creates the directory and any missing parents, as mkdir -p does.
 bool makeDirectory(const std::string& path, std::string& error) {
-    if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST)
+    std::error_code code;
+    std::filesystem::create_directories(path, code);
+    if (!code)
         return true;
-    error = "cannot create " + path + ": " + strerror(errno);
+    error = "cannot create " + path + ": " + code.message();
     return false;
 }
 

@@ -1,3 +1,4 @@
+#include "core/epoller.h"
 #include "core/registry.h"
 #include "core/timer_queue.h"
 #include "core/velkord.h"
@@ -141,6 +142,25 @@ TEST_F(Daemon, MissingGpioExportFileEndsStartUpWithStatusOne) {
     EXPECT_EQ(
         board.logLinesWith(LOG_ERR, "cannot open /sys/class/gpio/export: No such file or directory").size(),
         1u);
+}
+
+TEST_F(Daemon, PanelThatCannotBeOpenedEndsStartUpAndLeavesNothingBehind) {
+    TestBoard board;
+    board.platform().simFramebuffer().failOpen(platform::FramebufferError::Map, ENOMEM);
+
+    EXPECT_EQ(runDaemon(board.platform()), 4);
+
+    EXPECT_EQ(gTimers, nullptr);
+    EXPECT_EQ(gConfig, nullptr);
+    EXPECT_EQ(EPoller::descriptor(), -1);
+    EXPECT_EQ(readFile(board.path("/dev/watchdog")), ""); // left armed: no "V"
+    EXPECT_NE(readFile(board.path("/var/log/events")).find(" velkord started\n"), std::string::npos);
+
+    // The same process can start the daemon again once the panel is there.
+    board.platform().simFramebuffer().failOpen(platform::FramebufferError::None, 0);
+    stopAfter(board, 10);
+    EXPECT_EQ(runDaemon(board.platform()), 0);
+    EXPECT_EQ(readFile(board.path("/dev/watchdog")), "V");
 }
 
 TEST_F(Daemon, SigtermInsideATimerCallbackFinishesThatCallbackAndStopsTheLoop) {

@@ -14,7 +14,7 @@ const std::string kSim = VELKORD_SIM_PATH;
 
 TEST(SimProcess, FreshSandboxStartsJournalsAndStopsCleanlyOnSigterm) {
     TempDir dir;
-    std::string root = dir / "run";
+    std::string root = dir / "sites/well-7/run"; // missing parents are created too
     Process sim({kSim, "--root", root}, dir / "stderr");
     ASSERT_TRUE(sim.started());
 
