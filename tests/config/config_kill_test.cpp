@@ -156,6 +156,8 @@ TEST_F(ConfigKill, EveryKilledSaveLoadsTheOldOrTheNewVersion) {
     // The kills fell on both sides of the moment the new file takes the old one's place.
     EXPECT_GT(loadedOld, 0);
     EXPECT_GT(loadedNew, 0);
+    // And some fell in the save that follows a recovery from the damaged main file.
+    EXPECT_GT(killedInTheFirstSaveAfterDamage, 0);
 }
 
 } // namespace
