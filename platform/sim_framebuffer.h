@@ -24,6 +24,11 @@ public:
         failStage_ = stage;
         failError_ = error;
     }
+    // Reports a panned screen without growing the memory, as a driver may.
+    void setOffsets(int xoffset, int yoffset) {
+        info_.xoffset = xoffset;
+        info_.yoffset = yoffset;
+    }
     bool isOpen() const { return open_; }
     unsigned long presents() const { return presents_; }
     // The 16-bit pixel at (x, y) of the last frame.

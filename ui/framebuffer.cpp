@@ -46,7 +46,16 @@ void Framebuffer::present(const Layer& layer) {
         std::fprintf(stderr, "Error: %d bits per pixel is not supported\n", info_.bitsPerPixel);
         return;
     }
-    uint8_t* base = device_.memory() + info_.xoffset * 2 + info_.yoffset * info_.lineLength;
+    // A screen whose offsets or row length reach past the mapped memory is not written at all.
+    size_t start =
+        static_cast<size_t>(info_.xoffset) * 2 + static_cast<size_t>(info_.yoffset) * info_.lineLength;
+    size_t end = start + static_cast<size_t>(rect_.height() - 1) * info_.lineLength + rect_.width() * 2;
+    if (info_.xoffset < 0 || info_.yoffset < 0 || info_.lineLength < rect_.width() * 2 ||
+        end > device_.size()) {
+        std::fprintf(stderr, "Error: the screen does not fit the mapped framebuffer memory\n");
+        return;
+    }
+    uint8_t* base = device_.memory() + start;
     for (int y = 0; y < rect_.height(); ++y) {
         auto* row = reinterpret_cast<uint16_t*>(base + y * info_.lineLength);
         for (int x = 0; x < rect_.width(); ++x)

@@ -9,7 +9,7 @@
 namespace {
 
 const char kUnit[] = "layer";
-constexpr long kMaxImagePixels = 0x100000;
+constexpr long long kMaxImagePixels = 0x100000;
 
 // The next line that is not a comment; false at end of file.
 bool nextLine(std::istream& in, std::string& line) {
@@ -34,13 +34,14 @@ bool Layer::loadPgm(const std::string& path, bool visibleLayer) {
         LOG_MSG(LOG_ERR, kUnit, "%s: unsupported image type (magic='%s')", path.c_str(), line.c_str());
         return false;
     }
-    long width = 0, height = 0, maxGrey = 0;
+    long long width = 0, height = 0, maxGrey = 0;
     if (!nextLine(in, line) || !(std::istringstream(line) >> width >> height) || width < 0 || height < 0) {
         LOG_MSG(LOG_ERR, kUnit, "%s: bad image size '%s'", path.c_str(), line.c_str());
         return false;
     }
-    if (width * height > kMaxImagePixels) {
-        LOG_MSG(LOG_ERR, kUnit, "%s: image size too big (%ldx%ld)", path.c_str(), width, height);
+    // Each side is checked first so the product cannot overflow.
+    if (width > kMaxImagePixels || height > kMaxImagePixels || width * height > kMaxImagePixels) {
+        LOG_MSG(LOG_ERR, kUnit, "%s: image size too big (%lldx%lld)", path.c_str(), width, height);
         return false;
     }
     // A maximum of 0 cannot scale anything: such a file is as unusable as a wrong header.
@@ -51,20 +52,20 @@ bool Layer::loadPgm(const std::string& path, bool visibleLayer) {
     rect_ = Rect{0, static_cast<int32_t>(width), 0, static_cast<int32_t>(height)};
     pixels_.assign(static_cast<size_t>(width * height), 0);
 
-    long count = 0;
+    long long count = 0;
     while (nextLine(in, line)) {
         std::istringstream values(line);
-        long value = 0;
+        long long value = 0;
         while (values >> value) {
             if (count < width * height) {
-                long grey = 255 * std::max(0L, std::min(value, maxGrey)) / maxGrey;
+                long long grey = 255 * std::max(0LL, std::min(value, maxGrey)) / maxGrey;
                 pixels_[static_cast<size_t>(count)] = static_cast<uint8_t>(grey);
             }
             ++count;
         }
     }
     if (count != width * height)
-        LOG_MSG(LOG_ERR, kUnit, "%s: incorrect number of pixels (%ld != %ld x %ld)", path.c_str(), count,
+        LOG_MSG(LOG_ERR, kUnit, "%s: incorrect number of pixels (%lld != %lld x %lld)", path.c_str(), count,
                 width, height);
     return true;
 }

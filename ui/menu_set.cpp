@@ -15,6 +15,8 @@ MenuSet::MenuSet(std::string title) : MenuItem(std::move(title)) {}
 
 MenuSet::~MenuSet() {
     for (MenuItem* item : items_) {
+        if (!item)
+            continue;
         item->parent_ = nullptr;
         item->index_ = -1;
     }
@@ -31,7 +33,7 @@ bool MenuSet::onKey(int key, bool pressed) {
     if (!pressed || (key != kKeyLeft && key != kKeyRight))
         return false;
     int next = current_ + (key == kKeyLeft ? -1 : 1);
-    if (next < 0 || next >= static_cast<int>(items_.size()))
+    if (next < 0 || next >= static_cast<int>(items_.size()) || !items_[next])
         return false;
     // The page left behind stays in place: the display slides to the new one.
     current_ = next;
@@ -40,7 +42,7 @@ bool MenuSet::onKey(int key, bool pressed) {
 }
 
 void MenuSet::activate(int index) {
-    if (index < 0 || index >= static_cast<int>(items_.size()) || index == current_)
+    if (index < 0 || index >= static_cast<int>(items_.size()) || index == current_ || !items_[index])
         return;
     if (MenuItem* item = currentItem())
         item->deactivate();
@@ -57,6 +59,9 @@ void MenuSet::close() {
 int MenuSet::addMenuItem(MenuItem* item) {
     items_.push_back(item);
     int index = static_cast<int>(items_.size()) - 1;
+    // A missing entry keeps its place in the list (a menu shows it as such) but is never selected.
+    if (!item)
+        return index;
     item->parent_ = this;
     item->setIndex(index);
     if (current_ < 0 && item->enabled())
@@ -69,20 +74,22 @@ void MenuSet::removeMenuItem(int index) {
         LOG_MSG(LOG_ERR, kUnit, "MenuSet::removeMenuItem(): invalid item number %d", index);
         return;
     }
-    MenuItem* item = items_[index];
-    if (index == current_)
-        item->close();
-    item->parent_ = nullptr;
-    item->setIndex(-1);
+    if (MenuItem* item = items_[index]) {
+        if (index == current_)
+            item->close();
+        item->parent_ = nullptr;
+        item->setIndex(-1);
+    }
     items_.erase(items_.begin() + index);
     for (int i = index; i < static_cast<int>(items_.size()); ++i)
-        items_[i]->setIndex(i);
+        if (items_[i])
+            items_[i]->setIndex(i);
     if (index > current_)
         return;
     --current_;
     if (current_ < 0 || current_ >= static_cast<int>(items_.size())) {
         current_ = static_cast<int>(items_.size()) - 1;
-        if (current_ >= 0)
+        if (current_ >= 0 && items_[current_])
             items_[current_]->activate(current_);
     }
 }

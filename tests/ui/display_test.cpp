@@ -171,6 +171,25 @@ TEST(DisplayDevice, UnsupportedDepthWritesNothingAndClosingBlackensTheScreen) {
     EXPECT_FALSE(lcd.isOpen());
 }
 
+TEST(DisplayDevice, ScreenPannedPastTheMappedMemoryIsNotWritten) {
+    TestBoard board;
+    platform::SimFramebuffer lcd(240, 64, 16);
+    lcd.setOffsets(0, 1);
+    Display display(lcd);
+    ::testing::internal::CaptureStdout();
+    ASSERT_EQ(display.open(), 0);
+    ::testing::internal::GetCapturedStdout();
+    Layer page(Rect{0, 240, 0, 64}, true, kBlendOpaque);
+    page.fillRect(page.rect(), 255);
+    display.addLayer(&page);
+    ::testing::internal::CaptureStderr();
+    display.redraw();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Error: the screen does not fit the mapped framebuffer memory\n");
+    EXPECT_EQ(lcd.presents(), 0u);
+    EXPECT_EQ(lcd.pixel(0, 63), 0);
+}
+
 TEST_F(DisplayTest, LastFrameCanBeSavedAsAPngPicture) {
     Layer page(Rect{0, 240, 0, 64}, true, kBlendOpaque);
     page.fillRect(Rect{100, 140, 20, 40}, 255);

@@ -107,6 +107,10 @@ TEST_F(PgmTest, TooLargeOrForeignImagesAreRefused) {
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_NE(errors()[0].find("image.pgm: image size too big (1025x1024)"), std::string::npos);
     EXPECT_TRUE(layer.loadPgm(write("P2\n1024 1024\n255\n"), true)); // exactly 2^20 is allowed
+    // Sides whose product wraps a 32-bit long (the board's) or even 64 bits.
+    EXPECT_FALSE(layer.loadPgm(write("P2\n65536 65537\n255\n"), true));
+    EXPECT_FALSE(layer.loadPgm(write("P2\n4294967296 4294967297\n255\n"), true));
+    EXPECT_FALSE(layer.loadPgm(write("P2\n1 2000000\n255\n"), true));
 
     board.clearLog();
     EXPECT_FALSE(layer.loadPgm(write("P5\n2 2\n255\n"), true));

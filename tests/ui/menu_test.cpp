@@ -175,6 +175,30 @@ TEST_F(MenuTest, VerticalMenuSkipsDisabledEntriesAndOpensTheSelectedOne) {
     EXPECT_FALSE(menu.onKey(kKeyDown, true));                        // a closed menu takes no keys
 }
 
+TEST_F(MenuTest, MissingEntryIsShownButNeverSelectedAndRemovesCleanly) {
+    VerticalMenu menu;
+    ProbePage first("Первый", calls), last("Последний", calls);
+    menu.addMenuItem(nullptr);
+    menu.addMenuItem(&first);
+    menu.addMenuItem(nullptr);
+    menu.addMenuItem(&last);
+    menu.activate(0);
+    EXPECT_EQ(menu.currentItem(), &first);
+    EXPECT_EQ(rowInk(menu.listLayer(), 0), 255); // "*** NULL ***" drawn on the first row
+
+    press(menu, kKeyDown);
+    EXPECT_EQ(menu.currentItem(), &last);
+    press(menu, kKeyUp);
+    press(menu, kKeyUp); // the missing entry above is skipped
+    EXPECT_EQ(menu.currentItem(), &first);
+
+    menu.removeMenuItem(2);
+    menu.removeMenuItem(0);
+    EXPECT_EQ(first.index(), 0);
+    EXPECT_EQ(last.index(), 1);
+    EXPECT_EQ(menu.currentItem(), &first);
+}
+
 TEST_F(MenuTest, LongMenuScrollsItsWindowToKeepTheBarOnScreen) {
     VerticalMenu menu;
     std::vector<std::unique_ptr<ProbePage>> pages;
