@@ -249,6 +249,8 @@ private:
     void countCompletedCycle();
     // Where the stroke-rate tuning and the dynamogram recorder join the cycle.
     void tuneSwings();
+    // The first cycle after a start is not tuned, but its record carries the rate it achieved.
+    void rateFirstCycle();
     void saveFinishedCycle();
 
     // Stroke-rate tuning (stroke_rate_tuning.cpp).

@@ -26,6 +26,7 @@ void Controller::armStrokeRateCorrection() {
     float minutes = gConfig->nsCorrectionInterval.value;
     if (gConfig->nsMode.current == 0 || !(minutes > 0)) {
         nsTimer_.cancel();
+        correctionPending_ = false; // a correction waiting for its ten cycles is dropped too
         return;
     }
     nsTimer_.start("nsTimer", static_cast<uint32_t>(minutes * 60000.0f), [this] { onStrokeRateTimer(); });

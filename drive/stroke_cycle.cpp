@@ -185,6 +185,8 @@ void Controller::onBottomReversal() {
     bottomReversalSeen_ = true;
     if (state_ == kDown)
         tuneSwings();
+    else if (state_ == kFirstCycleDown)
+        rateFirstCycle();
     if (serveReclosePending())
         return;
     if (state_ == kDown) {

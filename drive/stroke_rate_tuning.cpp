@@ -52,6 +52,12 @@ void Controller::tuneSwings() {
     stepFrequencies(static_cast<int>(std::lround(10.0f * tuningError_)));
 }
 
+void Controller::rateFirstCycle() {
+    uint32_t period = now() - strokeStartMs_;
+    if (period > 0 && currentDynamogram_)
+        currentDynamogram_->strokesPerMinute = 60000.0f / static_cast<float>(period);
+}
+
 void Controller::tuneSwings2(uint32_t periodMs) {
     if (periodMs == 0) {
         LOG_MSG(LOG_ERR, kUnit, "Controller::tuneSwings2(): error: period is 0!");

@@ -178,7 +178,11 @@ TEST_F(DynamogramTest, WithRecordPeriodZeroOnlyTheFirstCycleAfterAStartAndTheRec
     config->recordPeriod.value = 0;
     startIn(kModeAutomatic, true);
     runCycles(2, fixed); // the first steady bottom writes the first cycle
-    EXPECT_EQ(spool().size(), 1u);
+    ASSERT_EQ(spool().size(), 1u);
+    // Not tuned, but with the rate it achieved.
+    EXPECT_GT(readCard(spool()[0]).periodMs, 1000u);
+    EXPECT_EQ(readCard(spool()[0]).periodMs,
+              static_cast<uint32_t>(60000.0f / controller->dynamograms().front()->strokesPerMinute));
     runCycles(4, fixed);
     EXPECT_EQ(spool().size(), 1u);
     EXPECT_FALSE(controller->dynamogramPeriodRunning() && controller->strokeRateCorrectionArmed());

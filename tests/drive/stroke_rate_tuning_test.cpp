@@ -248,6 +248,20 @@ TEST_F(SmartModeTest, TheTimerIsArmedBySmartModeFromTheStartAndFollowsItsSetting
     EXPECT_FLOAT_EQ(controller->smartTarget(), 0);
 }
 
+TEST_F(SmartModeTest, AWaitingCorrectionIsDroppedWhenTheSmartModeIsSwitchedOff) {
+    CycleScript well;
+    well.upWork = 150;
+    well.downMs = 3000;
+    startIn(kModeAutomatic, true);
+    runCycles(8, well);
+    ASSERT_TRUE(controller->strokeRateCorrectionPending());
+    config->nsMode.set(0);
+    EXPECT_FALSE(controller->strokeRateCorrectionPending());
+    runCycles(4, well);
+    EXPECT_GE(controller->dynamograms().size(), 10u);
+    EXPECT_TRUE(corrections().empty());
+}
+
 TEST_F(SmartModeTest, ACorrectionWaitsForTenDynamogramsAndAFillChangeMovesTheTargetItsWay) {
     config->freqDrive1.value = 40;
     CycleScript well;

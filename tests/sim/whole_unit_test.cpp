@@ -3,6 +3,7 @@
 
 #include "config/config.h"
 #include "core/registry.h"
+#include "core/timer_queue.h"
 #include "drive/alarm_list.h"
 #include "drive/controller.h"
 #include "drive/discrete_io.h"
@@ -10,7 +11,9 @@
 #include "tests/support/temp_dir.h"
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -29,7 +32,20 @@ struct Outcome {
     double workingHz[2] = {0, 0};     // freqDrive1, freqDrive2 at the end
     bool selected[2] = {false, false};
     size_t dynamogramFiles = 0;
+    std::vector<int> states; // the stroke states in the order they were entered
 };
+
+// Whether `wanted` occurs in `states` in this order, each right after the one before.
+bool passesThrough(const std::vector<int>& states, const std::vector<int>& wanted) {
+    return std::search(states.begin(), states.end(), wanted.begin(), wanted.end()) != states.end();
+}
+
+std::string listed(const std::vector<int>& states) {
+    std::string text;
+    for (int state : states)
+        text += std::to_string(state) + " ";
+    return text;
+}
 
 size_t countFiles(const std::string& directory, const std::string& prefix) {
     size_t count = 0;
@@ -51,7 +67,17 @@ Outcome simulate(const std::string& scenario, double seconds) {
     options.httpPort = options.httpsPort = options.modbusPort = 0;
     Outcome outcome;
     SimulationHooks hooks;
+    // The stroke state, looked at every 10 ms (the cycle's own cadence).
+    Timer stateProbe;
+    std::function<void()> probe = [&] {
+        int state = gController->strokeState();
+        if (outcome.states.empty() || outcome.states.back() != state)
+            outcome.states.push_back(state);
+        stateProbe.start("test-state-probe", 10, probe);
+    };
+    hooks.started = [&](SimSession&) { probe(); };
     hooks.stopping = [&](SimSession& session) {
+        stateProbe.cancel();
         outcome.strokes = session.plant().model().strokesCompleted();
         outcome.state = gController->strokeState();
         for (int n = 0; n < 40; ++n)
@@ -118,6 +144,12 @@ TEST(WholeUnit, AHealthyUnitStrokesWithoutAlarmsAtTheRequiredRate) {
     EXPECT_EQ(outcome.dynamogramFiles, 1u);
     EXPECT_GE(outcome.state, 2);
     EXPECT_LE(outcome.state, 5);
+    // The rod starts on the bottom sensor: the first cycle at once, then steady cycles only.
+    ASSERT_GE(outcome.states.size(), 6u) << listed(outcome.states);
+    EXPECT_TRUE(passesThrough(outcome.states, {0, 2, 3, 4, 5, 4, 5})) << listed(outcome.states);
+    EXPECT_TRUE(std::all_of(outcome.states.begin() + 3, outcome.states.end(), [](int state) {
+        return state == 4 || state == 5;
+    })) << listed(outcome.states);
     // Relays healthy, status "automatic, no alarm, not stopped".
     EXPECT_TRUE(outcome.outputs[17] && outcome.outputs[18]);
     EXPECT_TRUE(outcome.outputs[25]);
@@ -129,6 +161,9 @@ TEST(WholeUnit, ABrokenBottomSensorStopsTheDriveUntilItIsMended) {
     raisedThenCleared(outcome, "9.1 Остановка по обрыву нижнего дат.");
     EXPECT_TRUE(outcome.alarms.empty());
     EXPECT_GE(outcome.state, 2); // stroking again
+    // Stopped from a stroke, then started afresh from the bottom.
+    EXPECT_TRUE(passesThrough(outcome.states, {0, 2, 3, 4, 5})) << listed(outcome.states);
+    EXPECT_GE(std::count(outcome.states.begin(), outcome.states.end(), 0), 2) << listed(outcome.states);
     EXPECT_GT(outcome.strokes, 10u);
 }
 
@@ -149,6 +184,9 @@ TEST(WholeUnit, ARodOverloadStopsRestsAndRestartsOnItsOwn) {
     EXPECT_EQ(entry(outcome, "Авария привода: 16.2"), -1);
     EXPECT_TRUE(outcome.alarms.empty());
     EXPECT_GE(outcome.state, 2);
+    // Halted on the up stroke (state 9 passes within one pass), let down, rested at the bottom,
+    // then the first cycle again.
+    EXPECT_TRUE(passesThrough(outcome.states, {4, 10, 11, 2, 3})) << listed(outcome.states);
 }
 
 TEST(WholeUnit, ARemoteStopHoldsTheDriveAndTheRemoteStartResumesIt) {
@@ -171,6 +209,9 @@ TEST(WholeUnit, OverheatedOilSendsTheRodDownToCoolAndTheDriveRestartsWhenCool) {
     raisedThenCleared(outcome, "22. Перегр. масла. Прив. будет зап. авт.");
     EXPECT_EQ(std::count(outcome.alarms.begin(), outcome.alarms.end(), 17), 0);
     EXPECT_GE(outcome.state, 2);
+    // Down to the bottom, resting there while it cools, then the first cycle again.
+    EXPECT_TRUE(passesThrough(outcome.states, {6, 7})) << listed(outcome.states);
+    EXPECT_TRUE(passesThrough(outcome.states, {2, 3, 4})) << listed(outcome.states);
 }
 
 TEST(WholeUnit, ADriveOverCurrentIsReclosedAfterTheDelay) {
@@ -213,7 +254,8 @@ std::vector<SmartCorrection> smartCorrections(const Outcome& outcome) {
         size_t fill = line.find("Kнаполн=");
         if (line.rfind("Изменено число качаний: ", 0) == 0 && arrow != std::string::npos &&
             fill != std::string::npos)
-            corrections.push_back({std::atof(line.c_str() + arrow + 5), std::atof(line.c_str() + fill + 15)});
+            corrections.push_back({std::atof(line.c_str() + arrow + 5),
+                                   std::atof(line.c_str() + fill + std::strlen("Kнаполн="))});
     }
     return corrections;
 }
