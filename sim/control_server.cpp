@@ -13,10 +13,13 @@ namespace {
 
 constexpr size_t kMaxLine = 4096;
 constexpr size_t kMaxConnections = 16;
+// Answers a client has not read yet; past this, its commands wait until it reads.
+constexpr size_t kMaxBacklog = 65536;
 
 } // namespace
 
-// One client: lines in, answers out. A line longer than kMaxLine ends the connection.
+// One client: lines in, answers out. A line longer than kMaxLine ends the connection; a client that
+// does not read its answers is not read from either.
 class ControlServer::Connection : public EPoller {
 public:
     Connection(ControlServer& server, int fd) : server_(server), fd_(fd) { watch(fd, EPOLLIN); }
@@ -25,7 +28,8 @@ public:
     void onEvents(uint32_t events) override {
         if (events & EPOLLOUT)
             flush();
-        if (!(events & (EPOLLIN | EPOLLHUP | EPOLLERR)))
+        bool hungUp = events & (EPOLLHUP | EPOLLERR);
+        if (!hungUp && (!(events & EPOLLIN) || output_.size() > kMaxBacklog))
             return;
         char buffer[1024];
         ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
@@ -55,7 +59,10 @@ private:
                 break;
             output_.erase(0, static_cast<size_t>(n));
         }
-        watch(fd_.get(), output_.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT);
+        if (output_.size() > kMaxBacklog)
+            watch(fd_.get(), EPOLLOUT);
+        else
+            watch(fd_.get(), output_.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT);
     }
 
     ControlServer& server_;

@@ -1,6 +1,7 @@
 #include "sim/options.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,7 +11,7 @@ const char kSimUsage[] =
     "\n"
     "  --root DIR          sandbox directory (default ./run; created when missing, reused when present)\n"
     "  --speed N|max       simulated seconds per real second (default 1); max runs as fast as possible\n"
-    "  --for SECONDS       run this many simulated seconds, then stop cleanly\n"
+    "  --for SECONDS       run this many simulated seconds (at most 4000000), then stop cleanly\n"
     "  --scenario NAME|FILE  scripted plant scenario: a file, or one of normal, two-units,\n"
     "                      bottom-sensor-break, bottom-sensor-break-timed, overload, oil-overheat,\n"
     "                      overcurrent, remote-stop, low-oil, smart-rate\n"
@@ -21,11 +22,14 @@ const char kSimUsage[] =
 
 namespace {
 
+// The longest run --for takes: its milliseconds fit the 32-bit timer delay.
+constexpr double kMaxForSeconds = 4000000;
+
 bool parseNumber(const char* text, double& value) {
     errno = 0;
     char* end = nullptr;
     value = std::strtod(text, &end);
-    return errno == 0 && end != text && *end == '\0';
+    return errno == 0 && end != text && *end == '\0' && std::isfinite(value);
 }
 
 bool parsePort(const char* text, int& port) {
@@ -49,7 +53,8 @@ bool parseValue(const std::string& name, const char* value, SimOptions& options)
         return parseNumber(value, options.speed) && options.speed > 0;
     }
     if (name == "--for")
-        return parseNumber(value, options.forSeconds) && options.forSeconds >= 0;
+        return parseNumber(value, options.forSeconds) && options.forSeconds >= 0 &&
+               options.forSeconds <= kMaxForSeconds;
     if (name == "--scenario") {
         options.scenario = value;
         return true;

@@ -18,6 +18,7 @@
 #include "sim/sim_session.h"
 #include "sim/sim_thermometer.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <map>
 
@@ -38,7 +39,7 @@ bool parseWiring(const std::string& word, Wiring& wiring) {
 bool parseNumber(const std::string& text, double& value) {
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0';
+    return !text.empty() && *end == '\0' && std::isfinite(value);
 }
 
 std::string setParameter(PlantBoard& board, const Arguments& arguments) {

@@ -3,6 +3,7 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,8 @@ extern const BuiltinScenario kBuiltinScenarios[];
 extern const size_t kBuiltinScenarioCount;
 
 namespace {
+
+constexpr double kMaxStepSeconds = 4000000;
 
 std::string trimmed(const std::string& text) {
     size_t first = text.find_first_not_of(" \t\r");
@@ -42,7 +45,9 @@ bool parseScenario(const std::string& name, const std::string& text, Scenario& s
         if (line[0] == '@') {
             char* end = nullptr;
             step.atSeconds = std::strtod(line.c_str() + 1, &end);
-            if (end == line.c_str() + 1 || step.atSeconds < 0 || (*end != ' ' && *end != '\t')) {
+            // The step's milliseconds must fit the 32-bit clock of the timers.
+            if (end == line.c_str() + 1 || !(step.atSeconds >= 0 && step.atSeconds <= kMaxStepSeconds) ||
+                (*end != ' ' && *end != '\t')) {
                 error = "line " + std::to_string(number) + ": expected @SECONDS COMMAND";
                 return false;
             }

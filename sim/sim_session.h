@@ -42,8 +42,8 @@ private:
     std::vector<std::unique_ptr<ScenarioRunner>> scenarios_;
 };
 
-// The control commands of the simulated drives ("drive N ...", "bus") and of the board's inputs and
-// settings ("input", "adc", "setting"), added to a control server.
+// The control commands of the simulated drives ("drive N ...", "bus"), of the board ("setting",
+// "controller", "alarms", ...) and of the plant ("plant", "sensor", "valve", ...), added to a control server.
 void addDriveCommands(ControlServer& control, SimDriveBus& drives);
 void addBoardCommands(ControlServer& control);
 void addPlantCommands(ControlServer& control, PlantBoard& plant, SimThermometer& thermometer);

@@ -31,11 +31,15 @@ struct Options {
     std::vector<std::string> files;
 };
 
-bool readAll(const std::string& path, std::vector<uint8_t>& bytes) {
+// Reads at most one byte more than a dynamogram file holds: a larger file (or a device that never
+// ends) is refused without being read whole.
+bool readCard(const std::string& path, std::vector<uint8_t>& bytes) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    bytes.resize(kDynamogramFileSize + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
     return !in.bad();
 }
 
@@ -58,8 +62,13 @@ std::string outputBase(const std::string& input, const std::string& outDir) {
 // 0 when converted, 1 when the file is unreadable or not a dynamogram.
 int convert(const std::string& path, const Options& options) {
     std::vector<uint8_t> bytes;
-    if (!readAll(path, bytes)) {
+    if (!readCard(path, bytes)) {
         std::fprintf(stderr, "velkord-dyno: %s: cannot read: %s\n", path.c_str(), strerror(errno));
+        return 1;
+    }
+    if (bytes.size() > kDynamogramFileSize) {
+        std::fprintf(stderr, "velkord-dyno: %s: not a dynamogram file: more than the %zu bytes of one\n",
+                     path.c_str(), kDynamogramFileSize);
         return 1;
     }
     DynamogramFileContent card;

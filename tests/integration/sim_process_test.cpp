@@ -156,6 +156,9 @@ TEST(SimProcess, OptionsAreCheckedBeforeAnythingStarts) {
     for (auto arguments : std::vector<std::vector<std::string>>{{kSim, "--bogus"},
                                                                 {kSim, "--speed", "fast"},
                                                                 {kSim, "--modbus-port", "70000"},
+                                                                {kSim, "--for", "inf"},
+                                                                {kSim, "--for", "5000000"},
+                                                                {kSim, "--speed", "nan"},
                                                                 {kSim, "--root"}}) {
         Process bad(arguments, dir / "bad");
         EXPECT_EQ(bad.wait(5000), 2) << arguments[1];
@@ -186,6 +189,9 @@ TEST(SimProcess, ControlSocketSavesThePanelAsAPngAndTakesKeys) {
               "error usage: key 33-38|cancel|left|down|up|enter|right [tap|press|release]");
     EXPECT_EQ(simCommand(socket, "frame /nonexistent/dir/x.png"),
               "error cannot write /nonexistent/dir/x.png");
+    EXPECT_EQ(simCommand(socket, "plant set oil nan"), "error usage: plant set NAME VALUE");
+    EXPECT_EQ(simCommand(socket, "plant set fill inf"), "error usage: plant set NAME VALUE");
+    EXPECT_EQ(simCommand(socket, "plant set fill 0.6"), "ok");
 
     EXPECT_EQ(simCommand(socket, "quit"), "ok");
     EXPECT_EQ(sim.wait(10000), 0);

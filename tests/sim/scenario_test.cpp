@@ -24,6 +24,9 @@ TEST(Scenario, LinesBecomeTimedCommandsInTimeOrder) {
 
     EXPECT_FALSE(parseScenario("test", "@10\n", scenario, error));
     EXPECT_FALSE(parseScenario("test", "@-1 x\n", scenario, error));
+    EXPECT_FALSE(parseScenario("test", "@nan x\n", scenario, error));
+    EXPECT_FALSE(parseScenario("test", "@inf x\n", scenario, error));
+    EXPECT_FALSE(parseScenario("test", "@5000000 x\n", scenario, error)); // past the 32-bit clock
 }
 
 TEST(Scenario, BuiltInScenariosAreFoundByNameAndFilesByPath) {

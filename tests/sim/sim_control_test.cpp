@@ -84,6 +84,34 @@ TEST_F(ControlServerTest, OverlongLineEndsOnlyThatConnection) {
     ::close(client);
 }
 
+TEST_F(ControlServerTest, AClientThatDoesNotReadIsNotServedWithoutBound) {
+    size_t executed = 0;
+    std::string bulky(1000, 'y');
+    server.addCommand("bulky", [&](const std::vector<std::string>&) {
+        ++executed;
+        return "ok " + bulky;
+    });
+    int greedy = connectClient();
+    std::string request;
+    for (int i = 0; i < 100; ++i)
+        request += "bulky\n";
+    // Commands keep coming while nothing is read; the socket buffers fill up on both sides.
+    for (int round = 0; round < 2000; ++round) {
+        if (::write(greedy, request.data(), request.size()) < 0 && errno != EAGAIN)
+            break;
+        EPoller::dispatch(0);
+    }
+    size_t before = executed;
+    for (int pass = 0; pass < 200; ++pass)
+        EPoller::dispatch(0);
+    EXPECT_EQ(executed, before);       // it stopped taking commands
+    EXPECT_LT(executed, 2000u * 100u); // long before all of them
+    int client = connectClient();
+    EXPECT_EQ(exchange(client, "echo others\n", 1), "ok others\n");
+    ::close(greedy);
+    ::close(client);
+}
+
 TEST(PanelKeys, HeldAndTappedKeysOverlayTheOtherInputs) {
     TestBoard board;
     TimerQueue timers;

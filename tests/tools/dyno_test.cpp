@@ -148,9 +148,12 @@ TEST(DynoTool, ConvertsGoodFilesAndRefusesForeignOnesWithAClearError) {
     EXPECT_NE(readFile(dir / "telm_20260305_1407.csv").find("0.00,up,1230\n"), std::string::npos);
     EXPECT_NE(readFile(dir / "telm_20260305_1407.svg").find("rod position"), std::string::npos);
 
-    Process bad({VELKORD_DYNO_PATH, dir / "notes.bin", dir / "missing.bin"}, dir / "bad.out");
+    Process bad({VELKORD_DYNO_PATH, dir / "notes.bin", dir / "missing.bin", "/dev/zero"}, dir / "bad.out");
     EXPECT_EQ(bad.wait(10000), 1);
     std::string errors = readFile(dir / "bad.out");
+    EXPECT_NE(errors.find("/dev/zero: not a dynamogram file: more than the 9730 bytes of one"),
+              std::string::npos)
+        << errors;
     EXPECT_NE(errors.find("notes.bin: not a dynamogram file: 10 bytes where a dynamogram file has 9730"),
               std::string::npos)
         << errors;
