@@ -220,6 +220,23 @@ TEST_F(ConfigFile, ADamagedFileIsReplacedFromItsBackupWhichTheNextSaveKeeps) {
     EXPECT_TRUE(contains(readFile(mainPath() + ".bak"), "<wellName>новое</wellName>"));
 }
 
+TEST_F(ConfigFile, ContentThatWouldNotLoadIsNeverWritten) {
+    std::unique_ptr<Config> config = start();
+    config->save();
+    std::string before = mainFile();
+    std::string backup = readFile(mainPath() + ".bak");
+    // The thermometer id has no setter to check it.
+    config->thermSensorId = "28-\x01";
+
+    config->save();
+
+    EXPECT_EQ(mainFile(), before);
+    EXPECT_EQ(readFile(mainPath() + ".bak"), backup);
+    EXPECT_EQ(
+        board.logLinesWith(LOG_ERR, "not saving " + mainPath() + ": the new content would not load").size(),
+        1u);
+}
+
 TEST_F(ConfigFile, AFailedWriteKeepsTheFileAndItsBackup) {
     std::unique_ptr<Config> config = start();
     config->save();
