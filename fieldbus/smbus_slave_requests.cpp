@@ -92,10 +92,14 @@ Bytes SMBusSlave::handleRequest(const Bytes& request) {
         return {};
     Bytes response{request[0], request[1]};
     Handler handler = handlerFor(request[1]);
-    if (handler)
+    if (handler) {
+        // A request writing a hundred settings saves the file once, when it is done, not once per
+        // setting: each save is synced to flash and would stall the control cycle.
+        Config::SaveBatch batch(gConfig);
         (this->*handler)(request, response);
-    else
+    } else {
         makeException(response, kIllegalFunction);
+    }
     // A broadcast is executed and never answered.
     if (request[0] == 0)
         return {};

@@ -2,6 +2,7 @@
 // the writes through the settings' setters.
 
 #include "config/config_time_zone.h"
+#include "config/setting_text.h"
 #include "tests/fieldbus/slave_fixture.h"
 
 #include <cstdlib>
@@ -328,6 +329,35 @@ TEST_F(SlaveRequests, AUtf8NameIsWrittenInOneRequestOrRegisterByRegisterWhereNoL
     // ..."AБ" does not: register 0 alone leaves half a letter.
     EXPECT_EQ(slave.handleRequest(pdu(6, {0, 0x41D0})), exception(6, 3));
     EXPECT_EQ(config->wellName.value, "Ск");
+}
+
+// Each save is synced to flash: a request over all the settings must not write the file a hundred times.
+TEST_F(SlaveRequests, AWriteOverAllSettingsSavesTheFileOnceWithEveryValueWritten) {
+    std::string before = mainFile();
+    size_t journalBefore = journal().size();
+    Bytes request = pdu(16, {256, 107});
+    request.push_back(214);
+    for (int i = 0; i < 107; ++i) {
+        request.push_back(0);
+        request.push_back(1);
+    }
+    EXPECT_EQ(slave.handleRequest(request), pdu(16, {256, 107}));
+    EXPECT_GT(journal().size() - journalBefore, 60u);
+    // Written once: the backup is the file from before the request.
+    EXPECT_EQ(readFile(mainPath() + ".bak"), before);
+
+    std::vector<std::string> written;
+    for (const SettingEntry& entry : config->settings())
+        if (entry.group->store == SettingStore::MainFile)
+            written.push_back(settingFileText(entry));
+    config.reset();
+    gConfig = nullptr;
+    std::unique_ptr<Config> reloaded = load();
+    std::vector<std::string> loaded;
+    for (const SettingEntry& entry : reloaded->settings())
+        if (entry.group->store == SettingStore::MainFile)
+            loaded.push_back(settingFileText(entry));
+    EXPECT_EQ(loaded, written);
 }
 
 } // namespace
