@@ -47,7 +47,13 @@ void renameLogged(const std::string& from, const std::string& to) {
 void saveWithBackup(xmlDoc* document, const std::string& path) {
     std::string backup = path + ".bak";
     std::string temporary = path + ".tmp";
-    if (int error = writeDurably(temporary, formatXmlDocument(document))) {
+    std::string content = formatXmlDocument(document);
+    // The setters keep every value storable; should one still slip through, the files that load stay.
+    if (!parseXmlText(content)) {
+        LOG_MSG(LOG_ERR, kUnit, "not saving %s: the new content would not load", path.c_str());
+        return;
+    }
+    if (int error = writeDurably(temporary, content)) {
         // The file and its backup stay as they were.
         LOG_MSG(LOG_ERR, kUnit, "cannot write %s: %s", temporary.c_str(), strerror(error));
         ::unlink(temporary.c_str());

@@ -135,6 +135,8 @@ void Config::factoryReset() {
 }
 
 void Config::resetPerf() {
+    // A save noted by an open batch was of the document being dropped; the file stays deleted.
+    perfUnsaved_ = false;
     ::unlink(perfPath_.c_str());
     ::unlink((perfPath_ + ".bak").c_str());
     perfDoc_ = newXmlDocument("perf_params");

@@ -31,10 +31,25 @@ public:
     Config(const Config&) = delete;
     Config& operator=(const Config&) = delete;
 
-    // Writes the main file; the previous one becomes its backup.
+    // Writes the main file; the previous one becomes its backup. Within a SaveBatch, only notes that
+    // the file is to be written.
     void save();
     // Writes the performance file likewise.
     void savePerf();
+
+    // Changes that come together (one Modbus write request) are saved together: while a batch exists,
+    // save and savePerf only note their file, and when the outermost batch ends each noted file is
+    // written once. Journal lines and the controller's hook are not delayed. A null config is allowed.
+    class SaveBatch {
+    public:
+        explicit SaveBatch(Config* config);
+        ~SaveBatch();
+        SaveBatch(const SaveBatch&) = delete;
+        SaveBatch& operator=(const SaveBatch&) = delete;
+
+    private:
+        Config* config_;
+    };
     // Every setting of the main file and the two manual-mode switches back to its default, through
     // its setter. The workControl mask, the thermometer id and the performance settings stay.
     void factoryReset();
@@ -61,6 +76,8 @@ private:
     void loadThermSensorId(xmlNode* element);
     void loadPerfFile();
     void storeValue(const SettingEntry& entry, xmlNode* element);
+    void writeMainFile();
+    void writePerfFile();
     // A drive's manual and learnt frequencies start halfway between its minimum and maximum.
     static float midFrequency(const ConfigFloat& minimum, const ConfigFloat& maximum);
 
@@ -74,6 +91,10 @@ private:
     // Main-file and unstored settings in member order, the order of factory reset.
     std::vector<const SettingEntry*> memberOrder_;
     SettingChangeHook hook_;
+    // Open SaveBatch scopes, and the files noted while they are open.
+    int saveBatches_ = 0;
+    bool mainUnsaved_ = false;
+    bool perfUnsaved_ = false;
 
 public:
     // The settings, in member order (the declaration order is the order of factory reset). Defaults,

@@ -5,6 +5,40 @@
 #include "config/setting_text.h"
 
 void Config::save() {
+    if (saveBatches_ > 0) {
+        mainUnsaved_ = true;
+        return;
+    }
+    writeMainFile();
+}
+
+void Config::savePerf() {
+    if (saveBatches_ > 0) {
+        perfUnsaved_ = true;
+        return;
+    }
+    writePerfFile();
+}
+
+Config::SaveBatch::SaveBatch(Config* config) : config_(config) {
+    if (config_)
+        ++config_->saveBatches_;
+}
+
+Config::SaveBatch::~SaveBatch() {
+    if (!config_ || --config_->saveBatches_ > 0)
+        return;
+    if (config_->mainUnsaved_) {
+        config_->mainUnsaved_ = false;
+        config_->writeMainFile();
+    }
+    if (config_->perfUnsaved_) {
+        config_->perfUnsaved_ = false;
+        config_->writePerfFile();
+    }
+}
+
+void Config::writeMainFile() {
     // Each key is written anew at the end of its group, so known keys stand in catalogue order and
     // unknown elements keep their place before them.
     const SettingGroup* group = nullptr;
@@ -21,7 +55,7 @@ void Config::save() {
     saveWithBackup(mainDoc_.get(), mainPath_);
 }
 
-void Config::savePerf() {
+void Config::writePerfFile() {
     for (const SettingEntry& entry : entries_)
         if (entry.group->store == SettingStore::PerformanceFile)
             replaceChildElements(perfRoot_, entry.info->key, settingFileText(entry));

@@ -1,5 +1,5 @@
 #pragma once
-// A text setting: any text, no length limit.
+// A text setting: any text the configuration file can hold (storable_text.h), no length limit.
 
 #include <string>
 
@@ -9,6 +9,7 @@ struct ConfigString {
     std::string value;
     bool autosave = false;
 
-    // A different text is journalled and, with autosave, saved. The controller is not told.
+    // A different text is journalled and, with autosave, saved. The controller is not told. A text the
+    // file could not load back is refused with an error line and the value kept.
     void set(const std::string& text);
 };

@@ -12,12 +12,17 @@ bool isElementNamed(const xmlNode* node, const char* name) {
     return node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, xmlText(name));
 }
 
+const int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
 } // namespace
 
 XmlDocument parseXmlFile(const std::string& path) {
+    return XmlDocument(xmlReadFile(path.c_str(), nullptr, kParseOptions));
+}
+
+XmlDocument parseXmlText(const std::string& text) {
     return XmlDocument(
-        xmlReadFile(path.c_str(), nullptr,
-                    XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+        xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, kParseOptions));
 }
 
 XmlDocument newXmlDocument(const char* rootName) {

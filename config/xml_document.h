@@ -13,6 +13,8 @@ using XmlDocument = std::unique_ptr<xmlDoc, XmlDocumentFree>;
 // Parses a file, dropping blank text nodes; nullptr when it cannot be read or is not well-formed.
 // Nothing is printed on failure and no external resource is fetched.
 XmlDocument parseXmlFile(const std::string& path);
+// Parses a document held in memory likewise.
+XmlDocument parseXmlText(const std::string& text);
 // A new version "1.0" document holding an empty root element.
 XmlDocument newXmlDocument(const char* rootName);
 // The document in UTF-8 with its XML declaration, indented.

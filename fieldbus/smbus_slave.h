@@ -13,6 +13,7 @@
 #include <array>
 #include <string>
 
+struct ConfigString;
 struct HoldingRegisterRow;
 
 class SMBusSlave : public EPoller {
@@ -64,9 +65,11 @@ public:
     // final register of the request.
     int writeRegister(int reg, uint16_t value, bool last);
     // Bracket every holding register write request: the texts are edited in scratch copies and set
-    // when the whole request succeeded.
+    // when the whole request succeeded. endWrite returns the request's exception code: the one given,
+    // or 3 when a text written would not be valid UTF-8 or would hold a control character (logged;
+    // both texts then stay as they were).
     void beginWrite(int start, int count);
-    void endWrite(int start, int count, int exceptionCode);
+    int endWrite(int start, int count, int exceptionCode);
     // Appends the byte count and the registers to response, or makes it exception 2.
     void readHoldingRegisters(int start, int count, Bytes& response);
 
@@ -91,6 +94,7 @@ private:
 
     uint16_t holdingRegister(const HoldingRegisterRow& row, int reg);
     int writeSettingRegister(int reg, uint16_t value, bool last);
+    bool storableScratch(const ConfigString& text, const std::string& scratch, int start, int count);
 
     void count(BusCounter counter) { ++counters_[static_cast<size_t>(counter)]; }
     void send(const Bytes& response);

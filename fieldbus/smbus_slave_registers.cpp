@@ -4,6 +4,8 @@
 #include "fieldbus/smbus_slave.h"
 
 #include "config/config.h"
+#include "config/storable_text.h"
+#include "core/log.h"
 #include "core/registry.h"
 #include "fieldbus/register_map.h"
 #include "fieldbus/register_values.h"
@@ -11,6 +13,8 @@
 #include <variant>
 
 namespace {
+
+const char kUnit[] = "smbus";
 
 // Registers of the two texts.
 constexpr int kNameFirst = 0;
@@ -151,12 +155,28 @@ void SMBusSlave::beginWrite(int start, int count) {
         commentScratch_ = gConfig->wellComment.value;
 }
 
-void SMBusSlave::endWrite(int start, int count, int exceptionCode) {
+int SMBusSlave::endWrite(int start, int count, int exceptionCode) {
     pendingPair_ = -1;
     if (exceptionCode != 0)
-        return;
-    if (start < kCommentFirst)
+        return exceptionCode;
+    bool name = start < kCommentFirst;
+    bool comment = start < kTextsEnd && start + count > kCommentFirst;
+    // Refused before either text changes; numbers written by the same request stay written.
+    if ((name && !storableScratch(gConfig->wellName, nameScratch_, start, count)) ||
+        (comment && !storableScratch(gConfig->wellComment, commentScratch_, start, count)))
+        return kIllegalDataValue;
+    if (name)
         gConfig->wellName.set(finishedText(nameScratch_));
-    if (start < kTextsEnd && start + count > kCommentFirst)
+    if (comment)
         gConfig->wellComment.set(finishedText(commentScratch_));
+    return 0;
+}
+
+bool SMBusSlave::storableScratch(const ConfigString& text, const std::string& scratch, int start, int count) {
+    if (isStorableText(finishedText(scratch)))
+        return true;
+    LOG_MSG(LOG_WARNING, kUnit,
+            "refusing text of '%s' written to registers %d-%d: not UTF-8 or holds a control character",
+            text.label.c_str(), start, start + count - 1);
+    return false;
 }

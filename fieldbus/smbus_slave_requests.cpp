@@ -92,10 +92,14 @@ Bytes SMBusSlave::handleRequest(const Bytes& request) {
         return {};
     Bytes response{request[0], request[1]};
     Handler handler = handlerFor(request[1]);
-    if (handler)
+    if (handler) {
+        // A request writing a hundred settings saves the file once, when it is done, not once per
+        // setting: each save is synced to flash and would stall the control cycle.
+        Config::SaveBatch batch(gConfig);
         (this->*handler)(request, response);
-    else
+    } else {
         makeException(response, kIllegalFunction);
+    }
     // A broadcast is executed and never answered.
     if (request[0] == 0)
         return {};
@@ -160,8 +164,7 @@ void SMBusSlave::writeSingleRegister(const Bytes& request, Bytes& response) {
         return makeException(response, kIllegalDataValue);
     int reg = wordAt(request, 2);
     beginWrite(reg, 1);
-    int result = writeRegister(reg, wordAt(request, 4), true);
-    endWrite(reg, 1, result);
+    int result = endWrite(reg, 1, writeRegister(reg, wordAt(request, 4), true));
     if (result != 0)
         return makeException(response, static_cast<uint8_t>(result));
     response = request;
@@ -202,7 +205,7 @@ void SMBusSlave::writeMultipleRegisters(const Bytes& request, Bytes& response) {
     int result = 0;
     for (int i = 0; i < quantity && result == 0; ++i)
         result = writeRegister(start + i, wordAt(request, 7 + 2 * static_cast<size_t>(i)), i == quantity - 1);
-    endWrite(start, quantity, result);
+    result = endWrite(start, quantity, result);
     if (result != 0)
         return makeException(response, static_cast<uint8_t>(result));
     response.assign(request.begin(), request.begin() + 6);

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -90,13 +91,19 @@ std::unique_ptr<SpiDevice> SimSpi::open(const char* path, int& error) {
     return std::make_unique<SimSpiDevice>(*this, device);
 }
 
+void SimSpi::setKeptFrames(size_t count) {
+    keptFrames_ = std::max<size_t>(count, 1);
+    while (frames_.size() > keptFrames_)
+        frames_.pop_front();
+}
+
 int SimSpi::exchangeChain(const uint8_t* transmit, uint8_t* receive, size_t length) {
     if (transferError_ != 0)
         return transferError_;
     if (length != kChainBytes)
         return EINVAL;
     ++chainTransfers_;
-    if (frames_.size() == kKeptFrames)
+    while (frames_.size() >= keptFrames_)
         frames_.pop_front();
     frames_.push_back(SimSpiOutputFrame{clockMs(clock_), frameBits(transmit)});
     uint64_t inputs = provider_->inputBits();

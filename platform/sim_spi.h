@@ -45,6 +45,7 @@ struct SimSpiOutputFrame {
 
 class SimSpi : public Spi {
 public:
+    // Frames kept by default: ten seconds of the 10 ms exchange.
     static constexpr size_t kKeptFrames = 1000;
 
     explicit SimSpi(Clock& clock) : clock_(clock) {}
@@ -58,8 +59,11 @@ public:
     // Every later transfer fails with this errno value; 0 ends the failures.
     void setTransferError(int error) { transferError_ = error; }
 
-    // The newest frames the chain was sent, oldest first (at most kKeptFrames).
+    // The newest frames the chain was sent, oldest first (at most keptFrames()).
     const std::deque<SimSpiOutputFrame>& outputFrames() const { return frames_; }
+    // How many frames are kept (at least 1); a longer record for a run measured as a whole.
+    void setKeptFrames(size_t count);
+    size_t keptFrames() const { return keptFrames_; }
     size_t chainTransfers() const { return chainTransfers_; }
     size_t converterTransfers() const { return converterTransfers_; }
 
@@ -73,6 +77,7 @@ private:
     SimSpiProvider* provider_ = &fixed_;
     int transferError_ = 0;
     std::deque<SimSpiOutputFrame> frames_;
+    size_t keptFrames_ = kKeptFrames;
     size_t chainTransfers_ = 0;
     size_t converterTransfers_ = 0;
 };

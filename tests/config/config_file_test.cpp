@@ -220,6 +220,61 @@ TEST_F(ConfigFile, ADamagedFileIsReplacedFromItsBackupWhichTheNextSaveKeeps) {
     EXPECT_TRUE(contains(readFile(mainPath() + ".bak"), "<wellName>новое</wellName>"));
 }
 
+TEST_F(ConfigFile, ContentThatWouldNotLoadIsNeverWritten) {
+    std::unique_ptr<Config> config = start();
+    config->save();
+    std::string before = mainFile();
+    std::string backup = readFile(mainPath() + ".bak");
+    // The thermometer id has no setter to check it.
+    config->thermSensorId = "28-\x01";
+
+    config->save();
+
+    EXPECT_EQ(mainFile(), before);
+    EXPECT_EQ(readFile(mainPath() + ".bak"), backup);
+    EXPECT_EQ(
+        board.logLinesWith(LOG_ERR, "not saving " + mainPath() + ": the new content would not load").size(),
+        1u);
+}
+
+TEST_F(ConfigFile, ASaveBatchWritesEachChangedFileOnceWhenTheOutermostBatchEnds) {
+    std::unique_ptr<Config> config = start();
+    config->save();
+    std::string before = mainFile();
+    std::string perfBefore = readFile(perfPath());
+    {
+        Config::SaveBatch outer(config.get());
+        {
+            Config::SaveBatch inner(config.get());
+            config->modbusAddress.set(17);
+            config->nSwings.set(5);
+        }
+        config->freqDrive1.set(40);
+        config->savePerf();
+        EXPECT_EQ(mainFile(), before);
+        EXPECT_EQ(readFile(perfPath()), perfBefore);
+        EXPECT_EQ(journal().size(), 3u); // the journal is not delayed
+    }
+    // One write each: the backup is the file from before the batch.
+    EXPECT_TRUE(contains(mainFile(), "<modbusAddress>17</modbusAddress>"));
+    EXPECT_TRUE(contains(mainFile(), "<nSwings>5</nSwings>"));
+    EXPECT_EQ(readFile(mainPath() + ".bak"), before);
+    EXPECT_TRUE(contains(readFile(perfPath()), "<freqDrive1>40</freqDrive1>"));
+    EXPECT_EQ(readFile(perfPath() + ".bak"), perfBefore);
+
+    // A batch without changes writes nothing, so the backup stays the older version.
+    { Config::SaveBatch idle(config.get()); }
+    EXPECT_EQ(readFile(mainPath() + ".bak"), before);
+    // A reset of the performance file drops a save noted before it.
+    {
+        Config::SaveBatch batch(config.get());
+        config->savePerf();
+        config->resetPerf();
+    }
+    EXPECT_FALSE(fileExists(perfPath()));
+    Config::SaveBatch none(nullptr);
+}
+
 TEST_F(ConfigFile, AFailedWriteKeepsTheFileAndItsBackup) {
     std::unique_ptr<Config> config = start();
     config->save();

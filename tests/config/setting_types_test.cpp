@@ -108,6 +108,46 @@ TEST_F(SettingTypes, ATextSetToItsCurrentTextIsSilentEvenWhenEmpty) {
               (std::vector<std::string>{"Настройка 'Наименование скважины' изменена: '' --> 'Скв. 17'"}));
 }
 
+// Every text the file cannot load back: control bytes (zero, tab, line break, ESC), Windows-1251, a cut
+// letter, an overlong form, a surrogate, U+FFFE and a code point past U+10FFFF.
+TEST_F(SettingTypes, ATextTheFileCouldNotLoadBackIsRefusedAndTheOldTextKept) {
+    std::unique_ptr<Config> config = start();
+    config->wellName.set("Скв. 17");
+    std::string before = mainFile();
+    const std::vector<std::string> refused{std::string("a\0b", 3),
+                                           "a\tb",
+                                           "a\nb",
+                                           "\x1b[1m",
+                                           "\x01",
+                                           "\xd1\xea\xe2",
+                                           "A\xd0",
+                                           "\xd0",
+                                           "\xc0\xa0",
+                                           "\xe0\x80\xa0",
+                                           "\xed\xa0\x80",
+                                           "\xef\xbf\xbe",
+                                           "\xf4\x90\x80\x80"};
+    for (const std::string& text : refused) {
+        config->wellName.set(text);
+        EXPECT_EQ(config->wellName.value, "Скв. 17") << text;
+    }
+    EXPECT_EQ(mainFile(), before);
+    EXPECT_EQ(journal(),
+              (std::vector<std::string>{"Настройка 'Наименование скважины' изменена: '' --> 'Скв. 17'"}));
+    EXPECT_EQ(board.logLinesWith(LOG_ERR, "refusing text for setting 'Наименование скважины'").size(),
+              refused.size());
+
+    // Letters of every length, punctuation and the characters the file must escape are kept.
+    const std::string accepted = "Куст 5 <A&B> \"скв.\" 'x' № 7 \xe2\x82\xac \xf0\x9f\x9b\xa2 \x7f";
+    config->wellComment.set(accepted);
+    EXPECT_EQ(config->wellComment.value, accepted);
+    config.reset();
+    gConfig = nullptr;
+    std::unique_ptr<Config> reloaded = load();
+    EXPECT_EQ(reloaded->wellName.value, "Скв. 17");
+    EXPECT_EQ(reloaded->wellComment.value, accepted);
+}
+
 TEST_F(SettingTypes, FlagsAreSetOneByOneOrAllAtOnce) {
     ConfigFlagsGroup flags("Контроль работы", 0xcb9fff, false);
     flags.options = {"РУЧ", "СТОП", "Настройка стоп"};

@@ -2,6 +2,7 @@
 // the writes through the settings' setters.
 
 #include "config/config_time_zone.h"
+#include "config/setting_text.h"
 #include "tests/fieldbus/slave_fixture.h"
 
 #include <cstdlib>
@@ -284,6 +285,79 @@ TEST_F(SlaveRequests, BroadcastsAreExecutedAndNeverAnswered) {
     EXPECT_TRUE(slave.handleRequest(pdu(3, {400, 10}, 0)).empty()); // nor its exception
     // Any other address is answered as its own.
     EXPECT_EQ(slave.handleRequest(pdu(3, {257, 1}, 17)), (Bytes{17, 3, 2, 0, 0}));
+}
+
+// Texts a SCADA may send that the configuration file cannot hold: a control byte, Windows-1251, the
+// first byte of a two-byte letter. None may reach the file, and what was saved before and after loads.
+TEST_F(SlaveRequests, ATextTheFileCannotHoldIsRefusedAndTheSavedSettingsLoadBack) {
+    config->wellName.set("Скв 7");
+    const std::vector<std::vector<uint16_t>> unstorable{
+        {0x6101, 0x7A00}, {0xD1EA, 0xE200}, {0x41D0, 0x0000}, {0xC0A0, 0x0000}};
+    for (const std::vector<uint16_t>& text : unstorable) {
+        Bytes request = pdu(16, {0, static_cast<uint16_t>(text.size())});
+        request.push_back(static_cast<uint8_t>(2 * text.size()));
+        for (uint16_t value : text) {
+            request.push_back(static_cast<uint8_t>(value >> 8));
+            request.push_back(static_cast<uint8_t>(value & 0xFF));
+        }
+        EXPECT_EQ(slave.handleRequest(request), exception(16, 3)) << std::hex << text[0];
+        EXPECT_EQ(config->wellName.value, "Скв 7");
+    }
+    EXPECT_EQ(slave.handleRequest(pdu(6, {128, 0x1B41})), exception(6, 3));
+    EXPECT_EQ(board.logLinesWith(LOG_WARNING, "refusing text of 'Наименование скважины'").size(), 4u);
+    config->modbusAddress.set(17);
+
+    size_t openErrors = board.logLinesWith(LOG_ERR, "error opening").size();
+    config.reset();
+    gConfig = nullptr;
+    std::unique_ptr<Config> reloaded = load();
+    EXPECT_EQ(reloaded->wellName.value, "Скв 7");
+    EXPECT_EQ(reloaded->modbusAddress.value, 17);
+    EXPECT_EQ(board.logLinesWith(LOG_ERR, "error opening").size(), openErrors);
+}
+
+TEST_F(SlaveRequests, AUtf8NameIsWrittenInOneRequestOrRegisterByRegisterWhereNoLetterIsSplit) {
+    // "AБв" is 41 D091 D0B2: register 0 holds A and the first byte of Б.
+    EXPECT_EQ(slave.handleRequest(writeRegisters(0, {0x41D0, 0x91D0, 0xB200})), pdu(16, {0, 3}));
+    EXPECT_EQ(config->wellName.value, "AБв");
+    // One register at a time, each text in between must be whole: "Ск" (D0A1 D0BA) works...
+    config->wellName.set("");
+    EXPECT_EQ(slave.handleRequest(pdu(6, {0, 0xD0A1})), pdu(6, {0, 0xD0A1}));
+    EXPECT_EQ(slave.handleRequest(pdu(6, {1, 0xD0BA})), pdu(6, {1, 0xD0BA}));
+    EXPECT_EQ(slave.handleRequest(pdu(6, {2, 0})), pdu(6, {2, 0}));
+    EXPECT_EQ(config->wellName.value, "Ск");
+    // ..."AБ" does not: register 0 alone leaves half a letter.
+    EXPECT_EQ(slave.handleRequest(pdu(6, {0, 0x41D0})), exception(6, 3));
+    EXPECT_EQ(config->wellName.value, "Ск");
+}
+
+// Each save is synced to flash: a request over all the settings must not write the file a hundred times.
+TEST_F(SlaveRequests, AWriteOverAllSettingsSavesTheFileOnceWithEveryValueWritten) {
+    std::string before = mainFile();
+    size_t journalBefore = journal().size();
+    Bytes request = pdu(16, {256, 107});
+    request.push_back(214);
+    for (int i = 0; i < 107; ++i) {
+        request.push_back(0);
+        request.push_back(1);
+    }
+    EXPECT_EQ(slave.handleRequest(request), pdu(16, {256, 107}));
+    EXPECT_GT(journal().size() - journalBefore, 60u);
+    // Written once: the backup is the file from before the request.
+    EXPECT_EQ(readFile(mainPath() + ".bak"), before);
+
+    std::vector<std::string> written;
+    for (const SettingEntry& entry : config->settings())
+        if (entry.group->store == SettingStore::MainFile)
+            written.push_back(settingFileText(entry));
+    config.reset();
+    gConfig = nullptr;
+    std::unique_ptr<Config> reloaded = load();
+    std::vector<std::string> loaded;
+    for (const SettingEntry& entry : reloaded->settings())
+        if (entry.group->store == SettingStore::MainFile)
+            loaded.push_back(settingFileText(entry));
+    EXPECT_EQ(loaded, written);
 }
 
 } // namespace

@@ -36,9 +36,12 @@ TEST(ScadaSim, APymodbusClientReadsLiveValuesAndChangesASettingThatIsJournalled)
     Process sim({kSim, "--root", root, "--modbus-port", std::to_string(port)}, dir / "sim.log");
     ASSERT_TRUE(waitUntil(10000, [&] { return accepting(port); })) << readFile(dir / "sim.log");
 
-    Process client({kPython, kClient, "tcp", std::to_string(port)}, dir / "client.log");
+    // --live: the measurements of the stroking unit as well.
+    Process client({kPython, kClient, "tcp", std::to_string(port), "--live"}, dir / "client.log");
     EXPECT_EQ(client.wait(20000), 0) << readFile(dir / "client.log");
     EXPECT_NE(readFile(dir / "client.log").find("done\n"), std::string::npos) << readFile(dir / "client.log");
+    EXPECT_NE(readFile(dir / "client.log").find("ok   drive 1 runs"), std::string::npos)
+        << readFile(dir / "client.log");
 
     sim.signal(SIGTERM);
     EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "sim.log");

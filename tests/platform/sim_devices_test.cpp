@@ -37,6 +37,29 @@ TEST(SimSpi, ChainShiftsInTheProviderBitsAndKeepsTheFramesItWasSent) {
     EXPECT_EQ(spi.chainTransfers(), 1u);
 }
 
+TEST(SimSpi, KeepsTheNewestFramesUpToItsBound) {
+    TestBoard board;
+    platform::SimSpi& spi = board.platform().simSpi();
+    EXPECT_EQ(spi.keptFrames(), platform::SimSpi::kKeptFrames);
+    int error = 0;
+    auto chain = spi.open("/dev/spidev32766.0", error);
+    ASSERT_TRUE(chain);
+    uint8_t out[5] = {};
+    uint8_t in[5] = {};
+    spi.setKeptFrames(3);
+    for (uint8_t i = 1; i <= 5; ++i) {
+        out[0] = i;
+        ASSERT_EQ(chain->transfer(out, in, 5), 0);
+    }
+    ASSERT_EQ(spi.outputFrames().size(), 3u);
+    EXPECT_EQ(spi.outputFrames().front().bits, 3u);
+    EXPECT_EQ(spi.outputFrames().back().bits, 5u);
+    // A smaller bound drops the oldest at once; 0 keeps one.
+    spi.setKeptFrames(0);
+    ASSERT_EQ(spi.outputFrames().size(), 1u);
+    EXPECT_EQ(spi.outputFrames().front().bits, 5u);
+}
+
 TEST(SimSpi, ConverterAnswersTheCountOfTheChannelAskedFor) {
     TestBoard board;
     platform::SimSpi& spi = board.platform().simSpi();
