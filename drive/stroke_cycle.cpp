@@ -125,7 +125,6 @@ void Controller::countCompletedCycle() {
 }
 
 void Controller::onTopReversal(bool fromSensor) {
-    uint32_t limitMs = downStrokeLimitMs();
     maxUpTimer_.cancel();
     state_ = state_ == kFirstUp ? kFirstCycleDown : kDown;
     strokeCompleted_ = true;
@@ -135,6 +134,9 @@ void Controller::onTopReversal(bool fromSensor) {
         unit2_->stop(false);
     }
     upStrokeMs_ = now() - strokeStartMs_;
+    // The limit uses the up stroke just ended; it is computed before maxDownTimer is armed, which
+    // keeps its alarm-26 mark for this stroke.
+    uint32_t limitMs = downStrokeLimitMs();
     lowerMaxFrequencyAfterReset();
     checkPressurePlausibility();
     float dwell = topDwellSeconds();

@@ -112,15 +112,21 @@ TEST_F(StrokeCycleTest, WithAllUnitsAtMaximumTheDownStrokeIsShortenedToKeepTheSt
     run(3900);
     rodReachesTop();
     run(5940);
-    rodReachesBottom(); // up 4 s, down 6 s: the share of the down stroke is 6/10 of 10 s
+    rodReachesBottom(); // up 4 s, down 6 s
     rodLeavesBottom();
-    run(3940);
-    rodReachesTop();
+    run(8940);
+    rodReachesTop(); // up 9 s: the down stroke's share of the 10 s cycle is 6/15
     EXPECT_TRUE(controller->isAlarmActive(26));
+    EXPECT_NEAR(controller->upStrokeMs(), 9000, 100);
+    EXPECT_NEAR(controller->downStrokeMs(), 6000, 100);
+    // The up stroke that has just ended counts, not the 4 s one before it (which would give 6 s).
+    uint32_t limit =
+        controller->downStrokeMs() * 60000 / ((controller->upStrokeMs() + controller->downStrokeMs()) * 6);
+    EXPECT_NEAR(limit, 4000, 100);
     setTopSensor(1, kSensorInactive);
-    run(5500);
+    run(limit - 300);
     EXPECT_EQ(state(), Controller::kDown);
-    run(700);
+    run(400);
     EXPECT_EQ(state(), Controller::kUp);
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "условие разворота").size(), 1u);
 }
