@@ -103,19 +103,30 @@ TEST_F(StrokeCycleTest, ThePerStrokeDownTimeAlarmIsRaisedWhenTheStrokeIsTimedAnd
     EXPECT_FALSE(controller->isAlarmActive(27));
 }
 
-TEST_F(StrokeCycleTest, WithAllUnitsAtMaximumTheDownStrokeIsShortenedToKeepTheStrokeRate) {
-    config->longDownTurn.current = 0;
-    config->nSwings.value = 6; // 10 s a cycle
-    config->freqDrive1.value = 50;
-    startIn(kModeAutomatic, true);
-    rodLeavesBottom();
-    run(3900);
-    rodReachesTop();
-    run(5940);
-    rodReachesBottom(); // up 4 s, down 6 s
-    rodLeavesBottom();
-    run(8940);
-    rodReachesTop(); // up 9 s: the down stroke's share of the 10 s cycle is 6/15
+class StrokeRateLimitTest : public StrokeCycleTest {
+protected:
+    StrokeRateLimitTest() {
+        config->longDownTurn.current = 0;
+        config->nSwings.value = 6; // 10 s a cycle
+        config->freqDrive1.value = 50;
+    }
+    // At full speed from the bottom: up 4 s, down 6 s, up 9 s, and the rod at the top, where the down
+    // stroke is shortened to keep the stroke rate.
+    void reachTheTopOfTheSecondCycle() {
+        startIn(kModeAutomatic, true);
+        rodLeavesBottom();
+        run(3900);
+        rodReachesTop();
+        run(5940);
+        rodReachesBottom();
+        rodLeavesBottom();
+        run(8940);
+        rodReachesTop();
+    }
+};
+
+TEST_F(StrokeRateLimitTest, WithAllUnitsAtMaximumTheDownStrokeIsShortenedToKeepTheStrokeRate) {
+    reachTheTopOfTheSecondCycle(); // the down stroke's share of the 10 s cycle is 6/15
     EXPECT_TRUE(controller->isAlarmActive(26));
     EXPECT_NEAR(controller->upStrokeMs(), 9000, 100);
     EXPECT_NEAR(controller->downStrokeMs(), 6000, 100);
@@ -129,6 +140,24 @@ TEST_F(StrokeCycleTest, WithAllUnitsAtMaximumTheDownStrokeIsShortenedToKeepTheSt
     run(400);
     EXPECT_EQ(state(), Controller::kUp);
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "условие разворота").size(), 1u);
+}
+
+// A remote stop in the shortened down stroke; the restart below the maximum frequency is not
+// shortened, and its bottom clears alarm 26.
+TEST_F(StrokeRateLimitTest, AStrokeAfterARestartWithoutTheLimitClearsAlarm26AtTheBottom) {
+    reachTheTopOfTheSecondCycle();
+    ASSERT_TRUE(controller->isAlarmActive(26));
+    setTopSensor(1, kSensorInactive);
+    settle();
+    config->stopDrive.set(0);
+    EXPECT_EQ(state(), Controller::kStopped);
+    config->freqDrive1.set(45);
+    config->stopDrive.set(1);
+    EXPECT_EQ(state(), Controller::kFirstDown);
+    EXPECT_TRUE(controller->isAlarmActive(26));
+    rodReachesBottom();
+    EXPECT_EQ(state(), Controller::kFirstUp);
+    EXPECT_FALSE(controller->isAlarmActive(26));
 }
 
 // delayBDP 0 and the top sensor active at the bottom reversal: the up stroke is skipped.
