@@ -285,7 +285,10 @@ private:
 
     // Down-stroke limit (down_stroke_limit.cpp).
     uint32_t downStrokeLimitMs();
+    bool brokenSensorLimitApplies() const;
     bool strokeRateLimitApplies() const;
+    void markStrokeRateLimit();
+    void reevaluateStrokeRateAlarm();
 
     // Supervision timers (supervision_timers.cpp).
     void armMaxDownTimer();

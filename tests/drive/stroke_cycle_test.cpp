@@ -162,6 +162,36 @@ TEST_F(StrokeRateLimitTest, AStrokeAfterARestartWithoutTheLimitClearsAlarm26AtTh
     EXPECT_FALSE(controller->isAlarmActive(26));
 }
 
+// A short bottom sensor has the down stroke timed (alarm 29); when it recovers during that stroke
+// alarm 26 is looked at again and, with everything at its maximum, raised for the rest of the stroke.
+TEST_F(StrokeRateLimitTest, ABottomSensorFaultClearingInTheDownStrokeRaisesAlarm26) {
+    config->downTimeOnBrokenSensor.value = 20;
+    startIn(kModeAutomatic, true);
+    rodLeavesBottom();
+    run(3900);
+    rodReachesTop();
+    run(5940);
+    rodReachesBottom();
+    rodLeavesBottom();
+    setBottomSensor(1, kSensorShort);
+    run(300);
+    EXPECT_TRUE(controller->isAlarmActive(29));
+    run(3000);
+    setTopSensor(1, kSensorActive);
+    settle();
+    EXPECT_EQ(state(), Controller::kDown);
+    EXPECT_FALSE(controller->isAlarmActive(26)); // timed for the broken sensor
+    setTopSensor(1, kSensorInactive);
+    setBottomSensor(1, kSensorInactive);
+    settle();
+    EXPECT_FALSE(controller->isAlarmActive(29));
+    EXPECT_TRUE(controller->isAlarmActive(26));
+    setBottomSensor(1, kSensorActive);
+    settle();
+    EXPECT_EQ(state(), Controller::kUp);
+    EXPECT_TRUE(controller->isAlarmActive(26)); // seen in this stroke
+}
+
 // delayBDP 0 and the top sensor active at the bottom reversal: the up stroke is skipped.
 TEST_F(StrokeCycleTest, AtTheBottomWithTheTopSensorActiveTheNextDownStrokeBeginsAtOnce) {
     config->downTimeOnBrokenSensor.value = 5; // both active is only a warning here
