@@ -345,6 +345,7 @@ private:
     void rebuildDriveAlarmText();
     void onTurningStopped();
     void takeOverFromColdUnit(int coldUnit);
+    void releaseWarmUnits();
 
     // Reset lines (drive_reset_lines.cpp).
     void openResetLines();
@@ -452,6 +453,8 @@ private:
     std::array<float, 2> overCurrentSetPoint_{};
     // Units taken out by an over-current that a reclose is to bring back.
     std::array<bool, 2> overCurrentTripped_{};
+    // Units marked faulty because their drive was too cold; only these are released when it warms.
+    std::array<bool, 2> markedFaultyCold_{};
     std::array<Timer, 2> unitRecloseTimer_;
     Timer groupRecloseTimer_;
     Timer resetDrivesTimer_;

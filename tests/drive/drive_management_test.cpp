@@ -275,6 +275,28 @@ TEST_F(DriveManagementTest, AColdDriveHandsOverToTheWarmOneAndBothColdStopTheDri
         8000));
 }
 
+// A drive warming again releases only the unit its cold took out: the other, marked for its overheated
+// motor, stays out while alarm 23 lasts.
+TEST_F(DriveManagementTest, AWarmDriveReleasesOnlyTheUnitItsColdMarked) {
+    config->pu1Mode.current = kUnitOn;
+    config->pu2Mode.current = kUnitOn;
+    healthyRig(kModeAutomatic, false);
+    config->ev1Mode.current = kUnitOn;
+    start();
+    drive(2).setFault(SimDriveFault::MotorOverheat, true);
+    ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(23); }, 4000));
+    EXPECT_TRUE(unit(2).faulty());
+
+    drive(1).setFault(SimDriveFault::Cold, true);
+    ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(37); }, 4000));
+    EXPECT_TRUE(unit(1).faulty());
+    drive(1).clearFaults();
+    ASSERT_TRUE(runUntil([&] { return !controller->isAlarmActive(37); }, 4000));
+    EXPECT_FALSE(unit(1).faulty());
+    EXPECT_TRUE(controller->isAlarmActive(23));
+    EXPECT_TRUE(unit(2).faulty());
+}
+
 TEST_F(DriveManagementTest, AnOverheatedMotorIsAWarningWhileTheOtherCanTakeOverAndAStopOtherwise) {
     config->pu1Mode.current = kUnitOn;
     config->pu2Mode.current = kUnitOn;
