@@ -144,6 +144,26 @@ TEST_F(DriveManagementTest, BothUnitsPollEveryStepInOrderAndWrap) {
     EXPECT_GT(drive(2).answered(), 8u);
 }
 
+// After a reset the first model's over-current is known again only when alarm word 2 (step 12) has
+// been read; the alarm word of step 0 does not tell it.
+TEST_F(DriveManagementTest, ForgottenAlarmWordsAreFreshOnlyOnceTheWordCarryingTheOverCurrentIsRead) {
+    startStopped();
+    drive(1).setFault(SimDriveFault::OverCurrent, true);
+    ASSERT_TRUE(runUntil([&] { return unit(1).overCurrent(); }, 3000));
+    auto untilStep = [&](int step) {
+        for (int ms = 0; ms < 3000 && unit(1).pollStep() != step; ++ms)
+            run(1);
+        return unit(1).pollStep() == step;
+    };
+    ASSERT_TRUE(untilStep(0));
+    unit(1).forgetAlarmWords();
+    ASSERT_TRUE(untilStep(2)); // the alarm word has been read
+    EXPECT_FALSE(unit(1).alarmWordsFresh());
+    ASSERT_TRUE(untilStep(13));
+    EXPECT_TRUE(unit(1).alarmWordsFresh());
+    EXPECT_TRUE(unit(1).overCurrent());
+}
+
 TEST_F(DriveManagementTest, ASilentDriveLeavesCurrentAndFrequencyInvalidAndThePollGoesOn) {
     startStopped();
     run(3000);
