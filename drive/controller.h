@@ -110,6 +110,8 @@ public:
     void changeAlarmText(int32_t code, const std::string& text);
     // The parameter download to both drives (panel action WriteVFD).
     void writeDriveParameters();
+    // The direction group of that download alone: the drives follow manualReverseStart when it changes.
+    void writeDriveDirection();
     // Both reset lines raised for 150 ms (key resetVFD).
     void resetDrives();
     // A new oil temperature from the thermometer (°C).

@@ -236,6 +236,28 @@ TEST_F(DriveManagementTest, TheParameterDownloadWritesExactlyTheListedRegistersI
     EXPECT_EQ(frameBCommandLow(unit(2).frameB()) & 0x30, 0x20);
 }
 
+// The one reverse start reaches the drives when it is set, and forward again when the released up
+// button sets it back.
+TEST_F(DriveManagementTest, TheDirectionFollowsManualReverseStartWithoutADownload) {
+    config->typeDrive2.current = 1;
+    healthyRig(kModeManual, true);
+    start();
+    config->manualReverseStart.set(0); // "Вкл."
+    run(500);
+    EXPECT_EQ(drive(1).parameter(0x0423), 1);
+    ASSERT_EQ(drive(1).writes().size(), 1u); // the direction alone
+    EXPECT_EQ(frameBCommandLow(unit(2).frameB()) & 0x30, 0x20);
+
+    setInput(25, true); // НУ1 up, then released
+    settle();
+    setInput(25, false);
+    settle();
+    EXPECT_EQ(config->manualReverseStart.current, 1);
+    run(500);
+    EXPECT_EQ(drive(1).parameter(0x0423), 0);
+    EXPECT_EQ(frameBCommandLow(unit(2).frameB()) & 0x30, 0x10);
+}
+
 TEST_F(DriveManagementTest, TheDownloadSendsTheGroupsOfBothUnitsInTurn) {
     startStopped();
     controller->writeDriveParameters();
