@@ -17,6 +17,17 @@ protected:
         healthyRig(kModeStop, true);
         start();
     }
+    // Both units and ЭК1 on, automatic with the rod above the bottom, then НУ2's motor overheats
+    // (alarm 23, as НУ1 can take over).
+    bool startWithTheMotorOfUnit2Overheated() {
+        config->pu1Mode.current = kUnitOn;
+        config->pu2Mode.current = kUnitOn;
+        healthyRig(kModeAutomatic, false);
+        config->ev1Mode.current = kUnitOn;
+        start();
+        drive(2).setFault(SimDriveFault::MotorOverheat, true);
+        return runUntil([&] { return controller->isAlarmActive(23); }, 4000);
+    }
     // Runs until the simulated drive has taken the unit's present frame.
     bool untilDriveRuns(int n, bool running) {
         return runUntil([&] { return drive(n).runCommanded() == running; }, 3000);
@@ -320,13 +331,7 @@ TEST_F(DriveManagementTest, AColdDriveHandsOverToTheWarmOneAndBothColdStopTheDri
 // A drive warming again releases only the unit its cold took out: the other, marked for its overheated
 // motor, stays out while alarm 23 lasts.
 TEST_F(DriveManagementTest, AWarmDriveReleasesOnlyTheUnitItsColdMarked) {
-    config->pu1Mode.current = kUnitOn;
-    config->pu2Mode.current = kUnitOn;
-    healthyRig(kModeAutomatic, false);
-    config->ev1Mode.current = kUnitOn;
-    start();
-    drive(2).setFault(SimDriveFault::MotorOverheat, true);
-    ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(23); }, 4000));
+    ASSERT_TRUE(startWithTheMotorOfUnit2Overheated());
     EXPECT_TRUE(unit(2).faulty());
 
     drive(1).setFault(SimDriveFault::Cold, true);
@@ -340,13 +345,7 @@ TEST_F(DriveManagementTest, AWarmDriveReleasesOnlyTheUnitItsColdMarked) {
 }
 
 TEST_F(DriveManagementTest, AnOverheatedMotorIsAWarningWhileTheOtherCanTakeOverAndAStopOtherwise) {
-    config->pu1Mode.current = kUnitOn;
-    config->pu2Mode.current = kUnitOn;
-    healthyRig(kModeAutomatic, false);
-    config->ev1Mode.current = kUnitOn;
-    start();
-    drive(2).setFault(SimDriveFault::MotorOverheat, true);
-    ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(23); }, 4000));
+    ASSERT_TRUE(startWithTheMotorOfUnit2Overheated());
     EXPECT_EQ(controller->alarms().entries().at(23).text, "21.1 Перегрев двигателя НУ2");
     EXPECT_TRUE(unit(2).faulty());
     EXPECT_TRUE(output(Controller::kFanOutput));

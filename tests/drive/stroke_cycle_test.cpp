@@ -115,15 +115,19 @@ protected:
     // At full speed from the bottom: up 4 s, down 6 s, up 9 s, and the rod at the top, where the down
     // stroke is shortened to keep the stroke rate.
     void reachTheTopOfTheSecondCycle() {
+        runTheFirstCycle();
+        rodLeavesBottom();
+        run(8940);
+        rodReachesTop();
+    }
+    // From the bottom: up 4 s, down 6 s, and the rod at the bottom in state 4.
+    void runTheFirstCycle() {
         startIn(kModeAutomatic, true);
         rodLeavesBottom();
         run(3900);
         rodReachesTop();
         run(5940);
         rodReachesBottom();
-        rodLeavesBottom();
-        run(8940);
-        rodReachesTop();
     }
 };
 
@@ -166,12 +170,7 @@ TEST_F(StrokeRateLimitTest, AStrokeAfterARestartWithoutTheLimitClearsAlarm26AtTh
 // alarm 26 is looked at again and, with everything at its maximum, raised for the rest of the stroke.
 TEST_F(StrokeRateLimitTest, ABottomSensorFaultClearingInTheDownStrokeRaisesAlarm26) {
     config->downTimeOnBrokenSensor.value = 20;
-    startIn(kModeAutomatic, true);
-    rodLeavesBottom();
-    run(3900);
-    rodReachesTop();
-    run(5940);
-    rodReachesBottom();
+    runTheFirstCycle();
     rodLeavesBottom();
     setBottomSensor(1, kSensorShort);
     run(300);
