@@ -32,9 +32,7 @@ bool Controller::AlarmList::onKey(int key, bool pressed) {
     int limit = std::max(0, contentHeight_ - visibleHeight());
     scroll_ += key == kKeyDown ? kScrollStep : -kScrollStep;
     scroll_ = std::clamp(scroll_, 0, limit);
-    placeLayer();
-    if (gDisplay)
-        gDisplay->redraw();
+    drawLayer(); // redraws the panel
     return true;
 }
 
@@ -43,18 +41,18 @@ void Controller::AlarmList::drawLayer() {
     scroll_ = std::clamp(scroll_, 0, std::max(0, contentHeight_ - visibleHeight()));
     if (!gDisplay)
         return;
-    // A long list grows the layer beyond its 85 rows, so that every alarm can be scrolled to.
+    // The layer keeps its 85 rows; a scrolled list is drawn shifted up by the scroll offset.
     int width = alarms_.empty() ? kEmptyWidth : kListWidth;
-    layer_ = Layer(Rect{0, width, 0, std::max(kLayerHeight, contentHeight_)}, true, kBlendCoverage);
+    layer_ = Layer(Rect{0, width, 0, kLayerHeight}, true, kBlendCoverage);
     Font& font = gDisplay->font(FontFace::Arial);
     font.setSize(kFontSize);
     if (alarms_.empty()) {
         layer_.drawText(font, "Нет аварий", kEmptyX, kEmptyY, kInk);
     } else {
-        layer_.drawText(font, "Аварии привода:", kHeadingX, kHeadingY, kInk);
+        layer_.drawText(font, "Аварии привода:", kHeadingX, kHeadingY - scroll_, kInk);
         int row = 0;
         for (const auto& entry : alarms_)
-            layer_.drawText(font, entry.second.text, 0, kFirstRowY + kRowHeight * row++, kInk);
+            layer_.drawText(font, entry.second.text, 0, kFirstRowY + kRowHeight * row++ - scroll_, kInk);
     }
     // Only a page that stands in the page set has a place on the panel.
     if (index() < 0)
@@ -67,5 +65,5 @@ void Controller::AlarmList::drawLayer() {
 
 void Controller::AlarmList::placeLayer() {
     if (gDisplay)
-        layer_.moveTo(gDisplay->pageX(pageOrigin()), -scroll_);
+        layer_.moveTo(gDisplay->pageX(pageOrigin()), 0);
 }

@@ -110,6 +110,8 @@ public:
     void changeAlarmText(int32_t code, const std::string& text);
     // The parameter download to both drives (panel action WriteVFD).
     void writeDriveParameters();
+    // The direction group of that download alone: the drives follow manualReverseStart when it changes.
+    void writeDriveDirection();
     // Both reset lines raised for 150 ms (key resetVFD).
     void resetDrives();
     // A new oil temperature from the thermometer (°C).
@@ -287,7 +289,10 @@ private:
 
     // Down-stroke limit (down_stroke_limit.cpp).
     uint32_t downStrokeLimitMs();
+    bool brokenSensorLimitApplies() const;
     bool strokeRateLimitApplies() const;
+    void markStrokeRateLimit();
+    void reevaluateStrokeRateAlarm();
 
     // Supervision timers (supervision_timers.cpp).
     void armMaxDownTimer();
@@ -344,6 +349,7 @@ private:
     void rebuildDriveAlarmText();
     void onTurningStopped();
     void takeOverFromColdUnit(int coldUnit);
+    void releaseWarmUnits();
 
     // Reset lines (drive_reset_lines.cpp).
     void openResetLines();
@@ -451,6 +457,8 @@ private:
     std::array<float, 2> overCurrentSetPoint_{};
     // Units taken out by an over-current that a reclose is to bring back.
     std::array<bool, 2> overCurrentTripped_{};
+    // Units marked faulty because their drive was too cold; only these are released when it warms.
+    std::array<bool, 2> markedFaultyCold_{};
     std::array<Timer, 2> unitRecloseTimer_;
     Timer groupRecloseTimer_;
     Timer resetDrivesTimer_;

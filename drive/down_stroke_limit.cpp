@@ -25,32 +25,52 @@ bool valveTakesPart(int valve) {
 
 } // namespace
 
+bool Controller::brokenSensorLimitApplies() const {
+    if (gConfig->downTimeOnBrokenSensor.value <= 0)
+        return false;
+    for (int32_t code : kBottomSensorDistrusted)
+        if (isAlarmActive(code))
+            return true;
+    return false;
+}
+
 bool Controller::strokeRateLimitApplies() const {
     if (gConfig->longDownTurn.current == 1 || upStrokeMs_ == 0 || downStrokeMs_ == 0)
         return false;
     return atMaximumIfTakingPart(1) && atMaximumIfTakingPart(2) && valveTakesPart(1) && valveTakesPart(2);
 }
 
+// Alarm 26 tells the stroke is shortened for the stroke rate; it is held to the end of this stroke.
+void Controller::markStrokeRateLimit() {
+    strokeRateLimitInForce_ = true;
+    strokeRateLimitThisStroke_ = true;
+    raiseAlarm(makeAlarm(26));
+}
+
 // 1. With the bottom sensor untrusted and downTimeOnBrokenSensor set: that time.
 // 2. With everything at its maximum and the stroke rate to be kept: the down stroke's share of the
-//    period the required rate allows (alarm 26 tells the stroke is shortened for it).
+//    period the required rate allows.
 // 3. Otherwise downTimeMax.
 uint32_t Controller::downStrokeLimitMs() {
     strokeRateLimitInForce_ = false;
-    float brokenSensorTime = gConfig->downTimeOnBrokenSensor.value;
-    if (brokenSensorTime > 0) {
-        for (int32_t code : kBottomSensorDistrusted)
-            if (isAlarmActive(code))
-                return static_cast<uint32_t>(brokenSensorTime * 1000.0f);
-    }
+    if (brokenSensorLimitApplies())
+        return static_cast<uint32_t>(gConfig->downTimeOnBrokenSensor.value * 1000.0f);
     if (strokeRateLimitApplies()) {
         float rate = gConfig->nsMode.current != 0 ? gConfig->nsMin.value : gConfig->nSwings.value;
         double up = upStrokeMs_;
         double down = downStrokeMs_;
-        strokeRateLimitInForce_ = true;
-        strokeRateLimitThisStroke_ = true;
-        raiseAlarm(makeAlarm(26));
+        markStrokeRateLimit();
         return static_cast<uint32_t>(down * 60000.0 / ((up + down) * rate));
     }
     return static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f);
+}
+
+// A bottom-sensor fault that cleared during a down stroke no longer keeps the stroke rate from
+// deciding: alarm 26 is raised when the rate's conditions now hold. The stroke under way keeps the
+// time it was given; the next one is limited by the rate.
+void Controller::reevaluateStrokeRateAlarm() {
+    bool goingDown = state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown ||
+                     state_ == kOverheatDown || state_ == kOverloadDown;
+    if (goingDown && !brokenSensorLimitApplies() && strokeRateLimitApplies())
+        markStrokeRateLimit();
 }

@@ -80,10 +80,8 @@ void Controller::checkDriveTemperature() {
     } else {
         clearAlarm(37);
     }
-    if (!cold1 && !cold2 && !stop) {
-        unit1_->markFaulty(false);
-        unit2_->markFaulty(false);
-    }
+    if (!cold1 && !cold2 && !stop)
+        releaseWarmUnits();
     bool anyAllowed = allowed1 || allowed2;
     bool warmAllowed = (allowed1 && !cold1) || (allowed2 && !cold2);
     if (anyAllowed && !warmAllowed) {
@@ -100,6 +98,7 @@ void Controller::checkDriveTemperature() {
 // new selection.
 void Controller::takeOverFromColdUnit(int coldUnit) {
     unit(coldUnit).markFaulty(true);
+    markedFaultyCold_[index(coldUnit)] = true;
     selectUnitsAndValves();
     if (!unit1_->running() && !unit2_->running())
         return;
@@ -109,6 +108,17 @@ void Controller::takeOverFromColdUnit(int coldUnit) {
         if (selectedDriveOf(n).current != 1 || candidate.faulty() || candidate.running())
             continue;
         candidate.start(automatic() ? freqDriveOf(n).value : manualFreqOf(n).value);
+    }
+}
+
+// The units that were marked faulty for a cold drive are healthy again; a unit marked for another
+// reason (motor overheating, over-current) stays marked.
+void Controller::releaseWarmUnits() {
+    for (int n = 1; n <= 2; ++n) {
+        if (!markedFaultyCold_[index(n)])
+            continue;
+        markedFaultyCold_[index(n)] = false;
+        unit(n).markFaulty(false);
     }
 }
 

@@ -63,7 +63,7 @@ std::vector<uint8_t> parameterPdu(uint8_t address, const DriveParameterRow& row,
 void sendGroup(PumpUnit& unit, int group) {
     int model = driveTypeOf(unit.unit()).current;
     DriveParameterInputs in = inputsOf(unit.unit());
-    if (model == 1 && group == 3) {
+    if (model == 1 && group == kDirectionGroup) {
         // The second model takes its direction from the command of its control frame.
         unit.setReverse(in.reverse);
         return;
@@ -80,6 +80,15 @@ void sendGroup(PumpUnit& unit, int group) {
 }
 
 } // namespace
+
+// "Разовый реверсный пуск" is one reverse start: released, the up button sets it back, and the
+// drives must turn forward again without waiting for the next download.
+void Controller::writeDriveDirection() {
+    if (!gDriveBus)
+        return;
+    sendGroup(*unit1_, kDirectionGroup);
+    sendGroup(*unit2_, kDirectionGroup);
+}
 
 void Controller::writeDriveParameters() {
     if (!gDriveBus)

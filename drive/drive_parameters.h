@@ -29,6 +29,7 @@ struct DriveParameterRow {
 };
 
 constexpr int kParameterGroups = 5;
+constexpr int kDirectionGroup = 3;
 
 // The rows of the first (model 0) or second (model 1) drive model, in order.
 const DriveParameterRow* driveParameterRows(int model, int& count);

@@ -55,14 +55,20 @@ void Controller::enterOverheatDown() {
     unit2_->stop(true);
     unit1_->setSetPoint(gConfig->mainPumpFreq.value);
     unit2_->setSetPoint(gConfig->mainPumpFreq.value);
+    bool atBottom = unit1_->bottomSensor() == kSensorActive;
+    uint32_t limitMs = 0;
+    if (atBottom)
+        strokeRateLimitInForce_ = false; // there is no descent to limit
+    else
+        limitMs = downStrokeLimitMs();
     openValves();
     if (anyValveSelected())
         armMaxDownTimer();
-    if (unit1_->bottomSensor() == kSensorActive) {
+    if (atBottom) {
         onOverheatBottom();
         return;
     }
-    armStateTimer("overheatDown1", downStrokeLimitMs());
+    armStateTimer("overheatDown1", limitMs);
 }
 
 // At the bottom the rod waits downTimeMax before the cooling run.

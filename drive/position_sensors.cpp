@@ -131,21 +131,25 @@ void Controller::onBottomSensor(int state, int previous) {
         LOG_MSG(LOG_ERR, kUnit, "нижний датчик положения неактивен");
     bool brokenSensorTimed = gConfig->downTimeOnBrokenSensor.value != 0;
     bool stoppingCleared = false;
+    // The alarms that had the down stroke timed instead of trusting the sensor.
+    bool distrustCleared = false;
     if (previous == kSensorOpen) {
         stoppingCleared |= clearAlarm(6);
-        clearAlarm(30);
+        distrustCleared |= clearAlarm(30);
     }
     if (previous == kSensorShort) {
         stoppingCleared |= clearAlarm(10);
-        clearAlarm(29);
+        distrustCleared |= clearAlarm(29);
     }
     if (previous == kSensorActive) {
         botSensorTimeout_.cancel();
         stoppingCleared |= clearAlarm(9);
         stoppingCleared |= clearAlarm(8);
-        clearAlarm(28);
-        clearAlarm(24);
+        distrustCleared |= clearAlarm(28);
+        distrustCleared |= clearAlarm(24);
     }
+    if (distrustCleared)
+        reevaluateStrokeRateAlarm();
     switch (state) {
     case kSensorActive:
         if (unit1_->running() || unit2_->running() || unit1_->turning() || unit2_->turning())

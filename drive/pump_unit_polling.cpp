@@ -142,7 +142,9 @@ void PumpUnit::useAnswer(int step, const Bytes& answer) {
 // A changed word is told to the checks that watch it: motor overheating (alarm word bit 7 or the
 // error code), over-current (alarm word 2 bit 25 or the error code) and the text of alarm 39.
 void PumpUnit::setAlarmWord(int index, uint32_t word) {
-    if (index == 0 || index == 1)
+    // The reset sequence judges the over-current: the words are fresh once the one carrying it (the
+    // first model's alarm word 2, the second model's error code) has been read.
+    if (index == (secondModel() ? 0 : 1))
         alarmWordsFresh_ = true;
     uint32_t old = alarmWords_[index];
     if (word == old)

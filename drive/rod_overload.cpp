@@ -55,10 +55,11 @@ void Controller::continueOverloadDescent() {
     if (state_ != kOverload || !automatic())
         return;
     state_ = kOverloadDown;
+    uint32_t limitMs = downStrokeLimitMs();
     openValves();
     if (anyValveSelected())
         armMaxDownTimer();
-    armStateTimer("overloadDown", downStrokeLimitMs());
+    armStateTimer("overloadDown", limitMs);
 }
 
 void Controller::onOverloadBottom() {

@@ -1,6 +1,6 @@
 // What setting changes do to the drive: the remote stop, the monitoring switches that are alarms of
-// their own, the drive addresses, the smart mode's correction timer, the dynamogram period, and the
-// performance file that keeps the selections.
+// their own, the drive addresses, the direction of the one reverse start, the smart mode's correction
+// timer, the dynamogram period, and the performance file that keeps the selections.
 
 #include "config/config.h"
 #include "core/registry.h"
@@ -30,6 +30,8 @@ void Controller::onSettingChanged(const void* setting, float newValue, float) {
         unit2_->setAddress(static_cast<int>(newValue));
     else if (setting == &c.nsMode || setting == &c.nsCorrectionInterval)
         armStrokeRateCorrection();
+    else if (setting == &c.manualReverseStart)
+        writeDriveDirection();
     else if (setting == &c.recordPeriod)
         dynamogramsHeldUntilStart_ = false; // a new period begins with the next steady cycle
     else if (isPerformanceSetting(setting))

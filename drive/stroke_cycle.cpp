@@ -52,6 +52,7 @@ void Controller::halt(bool closeRecords) {
     state_ = kStopped;
     stateTimer_.cancel();
     dwellTimer_.cancel();
+    strokeRateLimitInForce_ = false;
     if (closeRecords)
         writeUnwrittenDynamograms();
 }
@@ -61,10 +62,11 @@ void Controller::halt(bool closeRecords) {
 void Controller::beginDownStroke(const char* timerName) {
     if (unit1_->topSensor() == kSensorActive)
         armTopSensorTimeout();
+    uint32_t limitMs = downStrokeLimitMs();
     openValves();
     if (anyValveSelected())
         armMaxDownTimer();
-    armStateTimer(timerName, downStrokeLimitMs());
+    armStateTimer(timerName, limitMs);
 }
 
 void Controller::beginUpStroke() {
@@ -80,6 +82,7 @@ void Controller::beginUpStroke() {
     }
     closeBothValves();
     maxDownTimer_.cancel();
+    strokeRateLimitInForce_ = false; // the down stroke is over
     float delay = gConfig->delayBDP.value;
     if (delay == 0 || bothValvesOff()) {
         if (unit1_->topSensor() == kSensorActive)
@@ -125,7 +128,6 @@ void Controller::countCompletedCycle() {
 }
 
 void Controller::onTopReversal(bool fromSensor) {
-    uint32_t limitMs = downStrokeLimitMs();
     maxUpTimer_.cancel();
     state_ = state_ == kFirstUp ? kFirstCycleDown : kDown;
     strokeCompleted_ = true;
@@ -135,6 +137,9 @@ void Controller::onTopReversal(bool fromSensor) {
         unit2_->stop(false);
     }
     upStrokeMs_ = now() - strokeStartMs_;
+    // The limit uses the up stroke just ended; it is computed before maxDownTimer is armed, which
+    // keeps its alarm-26 mark for this stroke.
+    uint32_t limitMs = downStrokeLimitMs();
     lowerMaxFrequencyAfterReset();
     checkPressurePlausibility();
     float dwell = topDwellSeconds();

@@ -18,7 +18,8 @@ void Controller::armStateTimer(const char* name, uint32_t ms) {
 }
 
 // Armed when the valves open; a new down stroke starts with clean per-stroke flags, except the mark of
-// a limit already computed from the stroke rate for it.
+// a limit computed from the stroke rate for it (every down stroke computes its limit before this;
+// the mark ends with the stroke, at the bottom or at a halt).
 void Controller::armMaxDownTimer() {
     lowLoadThisStroke_ = false;
     downTimeThisStroke_ = false;

@@ -25,7 +25,11 @@ float midRange(int unit) {
 
 } // namespace
 
+// Wedging belongs to the automatic cycle, whose state handler alone moves it on. In manual mode the
+// operator holds the motor with the button: a long press neither stops it nor opens the valves.
 void Controller::onMaxUpTimer() {
+    if (!automatic())
+        return;
     if (raiseAlarm(makeAlarm(7)))
         wedgingAttempts_ = 0;
     beginWedging();

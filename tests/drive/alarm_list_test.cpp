@@ -193,9 +193,16 @@ TEST_F(AlarmListTest, ThePageDrawsTheHeadingOrNoAlarmsAndScrollsByTwelvePixelsWi
     for (int32_t code : {1, 2, 3, 4, 5, 6})
         controller->raiseAlarm(makeAlarm(code));
     EXPECT_EQ(list().layer().width(), 704);
+    EXPECT_EQ(list().layer().height(), 85);
     EXPECT_EQ(list().contentHeight(), 14 * 6 + 15);
+    std::vector<uint8_t> unscrolled = list().layer().pixels();
+    int top = list().layer().top();
     EXPECT_TRUE(list().onKey(kKeyDown, true));
     EXPECT_EQ(list().scrollOffset(), 12);
+    // The same 704 x 85 layer in the same place, its text drawn 12 rows higher.
+    EXPECT_EQ(list().layer().height(), 85);
+    EXPECT_EQ(list().layer().top(), top);
+    EXPECT_NE(list().layer().pixels(), unscrolled);
     for (int i = 0; i < 10; ++i)
         list().onKey(kKeyDown, true);
     EXPECT_EQ(list().scrollOffset(), 14 * 6 + 15 - display->height());

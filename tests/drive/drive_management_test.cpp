@@ -17,6 +17,17 @@ protected:
         healthyRig(kModeStop, true);
         start();
     }
+    // Both units and ЭК1 on, automatic with the rod above the bottom, then НУ2's motor overheats
+    // (alarm 23, as НУ1 can take over).
+    bool startWithTheMotorOfUnit2Overheated() {
+        config->pu1Mode.current = kUnitOn;
+        config->pu2Mode.current = kUnitOn;
+        healthyRig(kModeAutomatic, false);
+        config->ev1Mode.current = kUnitOn;
+        start();
+        drive(2).setFault(SimDriveFault::MotorOverheat, true);
+        return runUntil([&] { return controller->isAlarmActive(23); }, 4000);
+    }
     // Runs until the simulated drive has taken the unit's present frame.
     bool untilDriveRuns(int n, bool running) {
         return runUntil([&] { return drive(n).runCommanded() == running; }, 3000);
@@ -144,6 +155,26 @@ TEST_F(DriveManagementTest, BothUnitsPollEveryStepInOrderAndWrap) {
     EXPECT_GT(drive(2).answered(), 8u);
 }
 
+// After a reset the first model's over-current is known again only when alarm word 2 (step 12) has
+// been read; the alarm word of step 0 does not tell it.
+TEST_F(DriveManagementTest, ForgottenAlarmWordsAreFreshOnlyOnceTheWordCarryingTheOverCurrentIsRead) {
+    startStopped();
+    drive(1).setFault(SimDriveFault::OverCurrent, true);
+    ASSERT_TRUE(runUntil([&] { return unit(1).overCurrent(); }, 3000));
+    auto untilStep = [&](int step) {
+        for (int ms = 0; ms < 3000 && unit(1).pollStep() != step; ++ms)
+            run(1);
+        return unit(1).pollStep() == step;
+    };
+    ASSERT_TRUE(untilStep(0));
+    unit(1).forgetAlarmWords();
+    ASSERT_TRUE(untilStep(2)); // the alarm word has been read
+    EXPECT_FALSE(unit(1).alarmWordsFresh());
+    ASSERT_TRUE(untilStep(13));
+    EXPECT_TRUE(unit(1).alarmWordsFresh());
+    EXPECT_TRUE(unit(1).overCurrent());
+}
+
 TEST_F(DriveManagementTest, ASilentDriveLeavesCurrentAndFrequencyInvalidAndThePollGoesOn) {
     startStopped();
     run(3000);
@@ -216,6 +247,28 @@ TEST_F(DriveManagementTest, TheParameterDownloadWritesExactlyTheListedRegistersI
     EXPECT_EQ(frameBCommandLow(unit(2).frameB()) & 0x30, 0x20);
 }
 
+// The one reverse start reaches the drives when it is set, and forward again when the released up
+// button sets it back.
+TEST_F(DriveManagementTest, TheDirectionFollowsManualReverseStartWithoutADownload) {
+    config->typeDrive2.current = 1;
+    healthyRig(kModeManual, true);
+    start();
+    config->manualReverseStart.set(0); // "Вкл."
+    run(500);
+    EXPECT_EQ(drive(1).parameter(0x0423), 1);
+    ASSERT_EQ(drive(1).writes().size(), 1u); // the direction alone
+    EXPECT_EQ(frameBCommandLow(unit(2).frameB()) & 0x30, 0x20);
+
+    setInput(25, true); // НУ1 up, then released
+    settle();
+    setInput(25, false);
+    settle();
+    EXPECT_EQ(config->manualReverseStart.current, 1);
+    run(500);
+    EXPECT_EQ(drive(1).parameter(0x0423), 0);
+    EXPECT_EQ(frameBCommandLow(unit(2).frameB()) & 0x30, 0x10);
+}
+
 TEST_F(DriveManagementTest, TheDownloadSendsTheGroupsOfBothUnitsInTurn) {
     startStopped();
     controller->writeDriveParameters();
@@ -275,14 +328,24 @@ TEST_F(DriveManagementTest, AColdDriveHandsOverToTheWarmOneAndBothColdStopTheDri
         8000));
 }
 
+// A drive warming again releases only the unit its cold took out: the other, marked for its overheated
+// motor, stays out while alarm 23 lasts.
+TEST_F(DriveManagementTest, AWarmDriveReleasesOnlyTheUnitItsColdMarked) {
+    ASSERT_TRUE(startWithTheMotorOfUnit2Overheated());
+    EXPECT_TRUE(unit(2).faulty());
+
+    drive(1).setFault(SimDriveFault::Cold, true);
+    ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(37); }, 4000));
+    EXPECT_TRUE(unit(1).faulty());
+    drive(1).clearFaults();
+    ASSERT_TRUE(runUntil([&] { return !controller->isAlarmActive(37); }, 4000));
+    EXPECT_FALSE(unit(1).faulty());
+    EXPECT_TRUE(controller->isAlarmActive(23));
+    EXPECT_TRUE(unit(2).faulty());
+}
+
 TEST_F(DriveManagementTest, AnOverheatedMotorIsAWarningWhileTheOtherCanTakeOverAndAStopOtherwise) {
-    config->pu1Mode.current = kUnitOn;
-    config->pu2Mode.current = kUnitOn;
-    healthyRig(kModeAutomatic, false);
-    config->ev1Mode.current = kUnitOn;
-    start();
-    drive(2).setFault(SimDriveFault::MotorOverheat, true);
-    ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(23); }, 4000));
+    ASSERT_TRUE(startWithTheMotorOfUnit2Overheated());
     EXPECT_EQ(controller->alarms().entries().at(23).text, "21.1 Перегрев двигателя НУ2");
     EXPECT_TRUE(unit(2).faulty());
     EXPECT_TRUE(output(Controller::kFanOutput));

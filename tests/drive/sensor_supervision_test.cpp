@@ -323,6 +323,23 @@ TEST_F(SensorSupervisionTest, ManualButtonsRunTheMotorAndOpenTheValveWithinTheLi
     EXPECT_FALSE(unit(2).running());
 }
 
+TEST_F(SensorSupervisionTest, AManualUpPressLongerThanUpTimeMaxDoesNotBeginWedging) {
+    config->upTimeMax.value = 5;
+    config->wedgingEV.current = 1; // "Без нагрузки": it would open the valves
+    startIn(kModeManual);
+    setInput(25, true);
+    settle();
+    run(6000);
+    EXPECT_FALSE(controller->isAlarmActive(7));
+    EXPECT_EQ(state(), Controller::kStopped);
+    EXPECT_TRUE(unit(1).running());
+    EXPECT_FALSE(valve(1));
+    EXPECT_FALSE(valve(2));
+    setInput(25, false);
+    settle();
+    EXPECT_FALSE(unit(1).running());
+}
+
 TEST_F(SensorSupervisionTest, OutsideManualModeTheButtonsOnlyWakeThePanel) {
     startIn(kModeStop);
     display->setBlank(true);

@@ -1,6 +1,7 @@
 // The stroke cycle as a scripted rig sees it: the position sensors moved by the test, the simulated
 // drives turning the motors, the valves on the chain.
 
+#include "platform/clock.h"
 #include "tests/drive/controller_fixture.h"
 
 namespace {
@@ -29,8 +30,9 @@ TEST_F(StrokeCycleTest, AStartElsewhereGoesDownFirstOnTheValves) {
     EXPECT_TRUE(valve(1));
     EXPECT_FALSE(valve(2)); // ev2Mode "Откл."
     EXPECT_FALSE(unit(1).running());
-    EXPECT_EQ(controller->downStrokeStartMs(), controller->downStrokeStartMs()); // recorded
+    // Recorded when the valves opened, at the exchange that read the mode switch.
     EXPECT_NE(controller->downStrokeStartMs(), 0u);
+    EXPECT_LE(platform::monotonicMs() - controller->downStrokeStartMs(), 30u);
 }
 
 TEST_F(StrokeCycleTest, CompleteCyclesRunThroughStates2To5WithTheirTimings) {
@@ -103,26 +105,90 @@ TEST_F(StrokeCycleTest, ThePerStrokeDownTimeAlarmIsRaisedWhenTheStrokeIsTimedAnd
     EXPECT_FALSE(controller->isAlarmActive(27));
 }
 
-TEST_F(StrokeCycleTest, WithAllUnitsAtMaximumTheDownStrokeIsShortenedToKeepTheStrokeRate) {
-    config->longDownTurn.current = 0;
-    config->nSwings.value = 6; // 10 s a cycle
-    config->freqDrive1.value = 50;
-    startIn(kModeAutomatic, true);
-    rodLeavesBottom();
-    run(3900);
-    rodReachesTop();
-    run(5940);
-    rodReachesBottom(); // up 4 s, down 6 s: the share of the down stroke is 6/10 of 10 s
-    rodLeavesBottom();
-    run(3940);
-    rodReachesTop();
+class StrokeRateLimitTest : public StrokeCycleTest {
+protected:
+    StrokeRateLimitTest() {
+        config->longDownTurn.current = 0;
+        config->nSwings.value = 6; // 10 s a cycle
+        config->freqDrive1.value = 50;
+    }
+    // At full speed from the bottom: up 4 s, down 6 s, up 9 s, and the rod at the top, where the down
+    // stroke is shortened to keep the stroke rate.
+    void reachTheTopOfTheSecondCycle() {
+        runTheFirstCycle();
+        rodLeavesBottom();
+        run(8940);
+        rodReachesTop();
+    }
+    // From the bottom: up 4 s, down 6 s, and the rod at the bottom in state 4.
+    void runTheFirstCycle() {
+        startIn(kModeAutomatic, true);
+        rodLeavesBottom();
+        run(3900);
+        rodReachesTop();
+        run(5940);
+        rodReachesBottom();
+    }
+};
+
+TEST_F(StrokeRateLimitTest, WithAllUnitsAtMaximumTheDownStrokeIsShortenedToKeepTheStrokeRate) {
+    reachTheTopOfTheSecondCycle(); // the down stroke's share of the 10 s cycle is 6/15
     EXPECT_TRUE(controller->isAlarmActive(26));
+    EXPECT_NEAR(controller->upStrokeMs(), 9000, 100);
+    EXPECT_NEAR(controller->downStrokeMs(), 6000, 100);
+    // The up stroke that has just ended counts, not the 4 s one before it (which would give 6 s).
+    uint32_t limit =
+        controller->downStrokeMs() * 60000 / ((controller->upStrokeMs() + controller->downStrokeMs()) * 6);
+    EXPECT_NEAR(limit, 4000, 100);
     setTopSensor(1, kSensorInactive);
-    run(5500);
+    run(limit - 300);
     EXPECT_EQ(state(), Controller::kDown);
-    run(700);
+    run(400);
     EXPECT_EQ(state(), Controller::kUp);
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "условие разворота").size(), 1u);
+}
+
+// A remote stop in the shortened down stroke; the restart below the maximum frequency is not
+// shortened, and its bottom clears alarm 26.
+TEST_F(StrokeRateLimitTest, AStrokeAfterARestartWithoutTheLimitClearsAlarm26AtTheBottom) {
+    reachTheTopOfTheSecondCycle();
+    ASSERT_TRUE(controller->isAlarmActive(26));
+    setTopSensor(1, kSensorInactive);
+    settle();
+    config->stopDrive.set(0);
+    EXPECT_EQ(state(), Controller::kStopped);
+    config->freqDrive1.set(45);
+    config->stopDrive.set(1);
+    EXPECT_EQ(state(), Controller::kFirstDown);
+    EXPECT_TRUE(controller->isAlarmActive(26));
+    rodReachesBottom();
+    EXPECT_EQ(state(), Controller::kFirstUp);
+    EXPECT_FALSE(controller->isAlarmActive(26));
+}
+
+// A short bottom sensor has the down stroke timed (alarm 29); when it recovers during that stroke
+// alarm 26 is looked at again and, with everything at its maximum, raised for the rest of the stroke.
+TEST_F(StrokeRateLimitTest, ABottomSensorFaultClearingInTheDownStrokeRaisesAlarm26) {
+    config->downTimeOnBrokenSensor.value = 20;
+    runTheFirstCycle();
+    rodLeavesBottom();
+    setBottomSensor(1, kSensorShort);
+    run(300);
+    EXPECT_TRUE(controller->isAlarmActive(29));
+    run(3000);
+    setTopSensor(1, kSensorActive);
+    settle();
+    EXPECT_EQ(state(), Controller::kDown);
+    EXPECT_FALSE(controller->isAlarmActive(26)); // timed for the broken sensor
+    setTopSensor(1, kSensorInactive);
+    setBottomSensor(1, kSensorInactive);
+    settle();
+    EXPECT_FALSE(controller->isAlarmActive(29));
+    EXPECT_TRUE(controller->isAlarmActive(26));
+    setBottomSensor(1, kSensorActive);
+    settle();
+    EXPECT_EQ(state(), Controller::kUp);
+    EXPECT_TRUE(controller->isAlarmActive(26)); // seen in this stroke
 }
 
 // delayBDP 0 and the top sensor active at the bottom reversal: the up stroke is skipped.
