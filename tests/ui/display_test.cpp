@@ -150,20 +150,25 @@ TEST_F(DisplayTest, ScrollBy320PxEndsShiftedBy320AndPauseHoldsItMidway) {
     EXPECT_EQ(timers.size(), 0u);
 }
 
+// Opens the display, shows a white page and returns what presenting it wrote to standard error.
+std::string errorsOfAWhitePage(Display& display, Layer& page) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(display.open(), 0);
+    ::testing::internal::GetCapturedStdout();
+    page.fillRect(page.rect(), 255);
+    display.addLayer(&page);
+    ::testing::internal::CaptureStderr();
+    display.redraw();
+    return ::testing::internal::GetCapturedStderr();
+}
+
 TEST(DisplayDevice, UnsupportedDepthWritesNothingAndClosingBlackensTheScreen) {
     TestBoard board;
     platform::SimFramebuffer lcd(240, 64, 8);
     {
         Display display(lcd);
-        ::testing::internal::CaptureStdout();
-        ASSERT_EQ(display.open(), 0);
-        ::testing::internal::GetCapturedStdout();
         Layer page(Rect{0, 240, 0, 64}, true, kBlendOpaque);
-        page.fillRect(page.rect(), 255);
-        display.addLayer(&page);
-        ::testing::internal::CaptureStderr();
-        display.redraw();
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error: 8 bits per pixel is not supported\n");
+        EXPECT_EQ(errorsOfAWhitePage(display, page), "Error: 8 bits per pixel is not supported\n");
         EXPECT_EQ(lcd.presents(), 0u);
         lcd.memory()[5] = 0x7F;
     }
@@ -176,15 +181,8 @@ TEST(DisplayDevice, ScreenPannedPastTheMappedMemoryIsNotWritten) {
     platform::SimFramebuffer lcd(240, 64, 16);
     lcd.setOffsets(0, 1);
     Display display(lcd);
-    ::testing::internal::CaptureStdout();
-    ASSERT_EQ(display.open(), 0);
-    ::testing::internal::GetCapturedStdout();
     Layer page(Rect{0, 240, 0, 64}, true, kBlendOpaque);
-    page.fillRect(page.rect(), 255);
-    display.addLayer(&page);
-    ::testing::internal::CaptureStderr();
-    display.redraw();
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(errorsOfAWhitePage(display, page),
               "Error: the screen does not fit the mapped framebuffer memory\n");
     EXPECT_EQ(lcd.presents(), 0u);
     EXPECT_EQ(lcd.pixel(0, 63), 0);
