@@ -38,15 +38,15 @@ Encodings of the holding registers:
 | Encoding | Read | Write |
 |---|---|---|
 | Text | two bytes of the UTF-8 text per register, first byte high; 0 past the end | bytes replace the text's bytes at their position; a zero byte ends the text there |
+| U16 | the option index | the option index |
+| INT | the number truncated to an integer | the integer |
+| X100 | the number ×100 truncated, low 16 bits | replaces the low 16 bits of the value ×100 in force; a setting whose range reaches below 0 takes a signed 16-bit value |
+| X100x2 | the number ×100 truncated to 32 bits: first register high word, second low word | write both in one function 16 request, high register first; one register alone combines with the other word in force |
 
 A text written must be UTF-8 without control characters (below 0x20) once the request's bytes are in
 place, else the request answers exception 3 and both texts stay as they were. Write a text with one
 function 16 request; written one register at a time, each step must leave whole letters (a two-byte
 letter split over two registers is refused at the first of them).
-| U16 | the option index | the option index |
-| INT | the number truncated to an integer | the integer |
-| X100 | the number ×100 truncated, low 16 bits | replaces the low 16 bits of the value ×100 in force; a setting whose range reaches below 0 takes a signed 16-bit value |
-| X100x2 | the number ×100 truncated to 32 bits: first register high word, second low word | write both in one function 16 request, high register first; one register alone combines with the other word in force |
 )";
 
 std::string quoted(const std::string& text) {
