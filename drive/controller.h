@@ -218,6 +218,10 @@ private:
     static size_t index(int n) { return n == 2 ? 1 : 0; }
     bool automatic() const { return modeSwitch(1) == kModeAutomatic; }
     bool manual() const { return modeSwitch(1) == kModeManual; }
+    // The down strokes of the cycle itself (states 1, 3 and 5).
+    bool inCycleDownStroke() const {
+        return state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown;
+    }
     uint32_t now() const;
     void setOutput(int n, bool on);
     // A lamp blinking fast, slowly or not at all.
@@ -253,6 +257,8 @@ private:
     void tuneSwings();
     // The first cycle after a start is not tuned, but its record carries the rate it achieved.
     void rateFirstCycle();
+    // 60000 / periodMs, stored in the record of the cycle that took it.
+    float recordCycleRate(uint32_t periodMs);
     void saveFinishedCycle();
 
     // Stroke-rate tuning (stroke_rate_tuning.cpp).

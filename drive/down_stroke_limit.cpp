@@ -69,8 +69,7 @@ uint32_t Controller::downStrokeLimitMs() {
 // deciding: alarm 26 is raised when the rate's conditions now hold. The stroke under way keeps the
 // time it was given; the next one is limited by the rate.
 void Controller::reevaluateStrokeRateAlarm() {
-    bool goingDown = state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown ||
-                     state_ == kOverheatDown || state_ == kOverloadDown;
+    bool goingDown = inCycleDownStroke() || state_ == kOverheatDown || state_ == kOverloadDown;
     if (goingDown && !brokenSensorLimitApplies() && strokeRateLimitApplies())
         markStrokeRateLimit();
 }

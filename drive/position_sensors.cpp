@@ -159,7 +159,7 @@ void Controller::onBottomSensor(int state, int previous) {
                 closeBothValves();
             break;
         }
-        if (state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown)
+        if (inCycleDownStroke())
             onBottomReversal();
         else if (state_ == kOverheatDown)
             onOverheatBottom();

@@ -39,8 +39,7 @@ void Controller::superviseRodLoad(float load) {
         return;
     }
     float minimum = gConfig->gMin.value;
-    bool goingDown = state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown;
-    if (minimum >= 0 && load < minimum && goingDown)
+    if (minimum >= 0 && load < minimum && inCycleDownStroke())
         raiseLowLoad();
 }
 

@@ -39,9 +39,7 @@ void Controller::tuneSwings() {
         LOG_MSG(LOG_ERR, kUnit, "Controller::tuneSwings(): error: period is 0!");
         return;
     }
-    float rate = 60000.0f / static_cast<float>(period);
-    if (currentDynamogram_)
-        currentDynamogram_->strokesPerMinute = rate;
+    float rate = recordCycleRate(period);
     float target = strokeRateTarget();
     if ((tuningError_ > 0 && target <= rate) || (tuningError_ < 0 && target >= rate)) {
         gConfig->savePerf();
@@ -54,8 +52,15 @@ void Controller::tuneSwings() {
 
 void Controller::rateFirstCycle() {
     uint32_t period = now() - strokeStartMs_;
-    if (period > 0 && currentDynamogram_)
-        currentDynamogram_->strokesPerMinute = 60000.0f / static_cast<float>(period);
+    if (period > 0)
+        recordCycleRate(period);
+}
+
+float Controller::recordCycleRate(uint32_t periodMs) {
+    float rate = 60000.0f / static_cast<float>(periodMs);
+    if (currentDynamogram_)
+        currentDynamogram_->strokesPerMinute = rate;
+    return rate;
 }
 
 void Controller::tuneSwings2(uint32_t periodMs) {
