@@ -11,8 +11,10 @@
 #include "tests/support/temp_dir.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -55,6 +57,17 @@ size_t countFiles(const std::string& directory, const std::string& prefix) {
         closedir(listing);
     }
     return count;
+}
+
+// With VELKORD_JOURNAL_DIR set, each run's journal texts are kept there as SCENARIO.journal, so runs
+// of two versions can be compared line for line (scripts/scenario-journals).
+void keepJournal(const std::string& scenario, const std::vector<std::string>& journal) {
+    const char* directory = std::getenv("VELKORD_JOURNAL_DIR");
+    if (!directory || !*directory)
+        return;
+    std::ofstream file(std::string(directory) + "/" + scenario + ".journal");
+    for (const std::string& line : journal)
+        file << line << '\n';
 }
 
 Outcome simulate(const std::string& scenario, double seconds) {
@@ -101,6 +114,7 @@ Outcome simulate(const std::string& scenario, double seconds) {
     for (std::string line; std::getline(journal, line);)
         outcome.journal.push_back(line.size() > 16 ? line.substr(16) : line);
     EXPECT_EQ(errors.find("scenario"), std::string::npos) << errors;
+    keepJournal(scenario, outcome.journal);
     return outcome;
 }
 
