@@ -6,7 +6,7 @@
 
 #include "core/registry.h"
 #include "core/timer_queue.h"
-#include "core/velkord.h"
+#include "daemon/velkord.h"
 #include "platform/sim_platform.h"
 #include "sim/sandbox.h"
 

@@ -10,6 +10,8 @@
 #include <libxml/parser.h>
 #include <unistd.h>
 
+Config* gConfig = nullptr;
+
 namespace {
 
 const char kUnit[] = "config";

@@ -211,3 +211,6 @@ public:
     ConfigFloat freqDrive1;
     ConfigFloat freqDrive2;
 };
+
+// The configuration of the running daemon (set by start-up, null before and after).
+extern Config* gConfig;

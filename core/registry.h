@@ -1,25 +1,16 @@
 #pragma once
-// The process-wide registry of shared objects. `main` owns them; everyone else reaches them here.
+// The process-wide registry of what every layer shares: the timer queue, the board's serial number and
+// the platform. Each layer above declares its own entries beside their classes (gConfig in
+// config/config.h, gDriveBus in fieldbus/smbus.h, gDiscreteIO in drive/discrete_io.h, gDisplay and
+// gRootMenu in ui/), and the daemon its own (daemon/registry.h); start-up sets them all.
 
 #include "platform/platform.h"
 
 #include <string>
 
 class TimerQueue;
-class Config;
-class Display;
-class MenuSet;
-class SMBus;
-class Controller;
-class DiscreteIO;
 
 extern TimerQueue* gTimers;
 extern std::string gSerialNumber;
-extern Config* gConfig;
-extern Display* gDisplay;
-extern MenuSet* gRootMenu;
-extern SMBus* gDriveBus;
-extern Controller* gController;
-extern DiscreteIO* gDiscreteIO;
 // The board or its simulation; see platform/platform.h.
 using platform::gPlatform;

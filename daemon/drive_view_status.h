@@ -1,14 +1,15 @@
 #pragma once
-// The controller's measurements as the SCADA slave reads them.
+// The drive's measurements as the SCADA slave reads them: the slave's own narrow interface
+// (fieldbus/drive_status.h), filled from the controller.
 
 #include "drive/controller.h"
 #include "fieldbus/drive_status.h"
 
-class ControllerDriveStatus : public DriveStatus {
+class DriveViewStatus : public DriveStatus {
 public:
-    explicit ControllerDriveStatus(const Controller& controller) : controller_(controller) {}
+    explicit DriveViewStatus(const Controller& drive) : drive_(drive) {}
     DriveReadings driveReadings() const override;
 
 private:
-    const Controller& controller_;
+    const Controller& drive_;
 };

@@ -1,4 +1,4 @@
-#include "core/gpio_setup.h"
+#include "daemon/gpio_setup.h"
 
 #include "core/log.h"
 #include "platform/platform.h"

@@ -1,6 +1,6 @@
 // velkord: the daemon on the board. It reads no options.
 
-#include "core/velkord.h"
+#include "daemon/velkord.h"
 #include "platform/linux_platform.h"
 
 int main() {

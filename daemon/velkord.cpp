@@ -1,21 +1,26 @@
-#include "core/velkord.h"
+#include "daemon/velkord.h"
 
 #include "config/config.h"
-#include "core/controller_drive_status.h"
 #include "core/epoller.h"
 #include "core/fw_env.h"
-#include "core/gpio_setup.h"
 #include "core/journal.h"
 #include "core/log.h"
 #include "core/registry.h"
 #include "core/signals.h"
 #include "core/timer_queue.h"
+#include "daemon/daemon_objects.h"
+#include "daemon/drive_view_status.h"
+#include "daemon/gpio_setup.h"
+#include "daemon/panel_keys.h"
+#include "daemon/registry.h"
 #include "drive/controller.h"
 #include "drive/discrete_io.h"
 #include "fieldbus/smbus.h"
 #include "fieldbus/smbus_slave.h"
 #include "fieldbus/smbus_slave_tcp.h"
+#include "ui/alarm_list_page.h"
 #include "ui/display.h"
+#include "ui/dynamogram_plots.h"
 #include "ui/menu_set.h"
 
 #include <cerrno>
@@ -75,50 +80,92 @@ void readSerialNumber() {
     LOG_MSG(LOG_INFO, kUnit, "serial number: %s", gSerialNumber.c_str());
 }
 
-// The long-lived objects, created in start-up order and destroyed in the reverse order below.
-struct DaemonObjects {
-    std::unique_ptr<Config> config;
-    std::unique_ptr<TimerQueue> timers;
-    std::unique_ptr<Display> display;
-    std::unique_ptr<MenuSet> rootMenu;
-    std::unique_ptr<SMBus> driveBus;
-    std::unique_ptr<SMBusSlave> serialSlave;
-    std::unique_ptr<SMBusSlaveTCP> tcpSlave;
-    std::unique_ptr<Controller> controller;
-    std::unique_ptr<ControllerDriveStatus> driveStatus;
-    std::unique_ptr<DiscreteIO> discreteIO;
+} // namespace
 
-    void destroyInOrder() {
-        // The web server, debug screen, portable media, modem and manual-mode screen go first, in
-        // this order, as each of them is added.
-        gDiscreteIO = nullptr;
-        discreteIO.reset();
-        if (serialSlave)
-            serialSlave->setDriveStatus(nullptr);
-        if (tcpSlave)
-            tcpSlave->setDriveStatus(nullptr);
-        driveStatus.reset();
-        gController = nullptr;
-        controller.reset();
-        // The main screen goes here.
-        tcpSlave.reset();
-        serialSlave.reset();
-        gDriveBus = nullptr;
-        driveBus.reset();
-        gRootMenu = nullptr;
-        rootMenu.reset();
-        gDisplay = nullptr;
-        display.reset();
-        gTimers = nullptr;
-        timers.reset();
-    }
-    // Last, after the event loop is shut down. Every change was saved when it was made, so nothing
-    // is written here.
-    void destroyConfig() {
-        gConfig = nullptr;
-        config.reset();
-    }
-};
+DaemonObjects::DaemonObjects() = default;
+
+DaemonObjects::~DaemonObjects() {
+    destroyInOrder();
+    destroyConfig();
+}
+
+void DaemonObjects::destroyDrive() {
+    // The web server, debug screen, portable media, modem and manual-mode screen go first, in this
+    // order, as each of them is added.
+    gDiscreteIO = nullptr;
+    discreteIO.reset();
+    if (serialSlave)
+        serialSlave->setDriveStatus(nullptr);
+    if (tcpSlave)
+        tcpSlave->setDriveStatus(nullptr);
+    driveStatus.reset();
+    if (controller)
+        controller->setDynamogramObserver(nullptr);
+    dynamogramPlots.reset();
+    if (rootMenu && alarmPage)
+        rootMenu->removeMenuItem(alarmPage.get());
+    alarmPage.reset();
+    gController = nullptr;
+    controller.reset();
+    panelBlanking.reset();
+    panelKeys.reset();
+}
+
+void DaemonObjects::destroyInOrder() {
+    destroyDrive();
+    // The main screen goes here.
+    tcpSlave.reset();
+    serialSlave.reset();
+    gDriveBus = nullptr;
+    driveBus.reset();
+    gRootMenu = nullptr;
+    rootMenu.reset();
+    gDisplay = nullptr;
+    display.reset();
+    gTimers = nullptr;
+    timers.reset();
+}
+
+void DaemonObjects::destroyConfig() {
+    gConfig = nullptr;
+    config.reset();
+}
+
+int createPanel(platform::Platform& platform, DaemonObjects& objects) {
+    // 10.
+    objects.display = std::make_unique<Display>(platform.framebuffer());
+    if (int status = objects.display->open())
+        return status;
+    gDisplay = objects.display.get();
+    // 11. The empty screen stack; the screens add their pages.
+    objects.rootMenu = std::make_unique<MenuSet>();
+    gRootMenu = objects.rootMenu.get();
+    return 0;
+}
+
+void createDrive(DaemonObjects& objects) {
+    // 16. The keys reach the screens through the root set; the controller blanks the display.
+    objects.panelKeys = std::make_unique<RootMenuKeys>(*objects.rootMenu);
+    objects.panelBlanking = std::make_unique<PanelBlanking>(*objects.display);
+    objects.controller =
+        std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking});
+    gController = objects.controller.get();
+    // Its alarm list is a page of the root set; its dynamograms are drawn for the panel.
+    objects.alarmPage = std::make_unique<AlarmListPage>(objects.controller->alarms());
+    objects.rootMenu->addMenuItem(objects.alarmPage.get());
+    objects.alarmPage->redraw();
+    objects.dynamogramPlots = std::make_unique<DynamogramPlots>();
+    objects.controller->setDynamogramObserver(objects.dynamogramPlots.get());
+    // The slaves read the drive through its view.
+    objects.driveStatus = std::make_unique<DriveViewStatus>(*objects.controller);
+    if (objects.serialSlave)
+        objects.serialSlave->setDriveStatus(objects.driveStatus.get());
+    if (objects.tcpSlave)
+        objects.tcpSlave->setDriveStatus(objects.driveStatus.get());
+    // 17. The controller hears of every input change.
+    objects.discreteIO = std::make_unique<DiscreteIO>(objects.controller.get());
+    gDiscreteIO = objects.discreteIO.get();
+}
 
 std::unique_ptr<SMBus> createDriveBus() {
     auto bus = std::make_unique<SMBus>();
@@ -132,6 +179,8 @@ std::unique_ptr<SMBus> createDriveBus() {
     bus->open();
     return bus;
 }
+
+namespace {
 
 // The SCADA line: RTU, 9600 baud, 8 data bits, 2 stop bits, no parity.
 std::unique_ptr<SMBusSlave> createSerialSlave() {
@@ -159,14 +208,9 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     objects.timers = std::make_unique<TimerQueue>();
     gTimers = objects.timers.get();
     SignalHandlers::forwardEarlyQuit();
-    // 10.
-    objects.display = std::make_unique<Display>(platform.framebuffer());
-    if (int status = objects.display->open())
+    // 10, 11.
+    if (int status = createPanel(platform, objects))
         return status;
-    gDisplay = objects.display.get();
-    // 11. The empty screen stack; the screens add their pages.
-    objects.rootMenu = std::make_unique<MenuSet>();
-    gRootMenu = objects.rootMenu.get();
     // 12.
     objects.driveBus = createDriveBus();
     gDriveBus = objects.driveBus.get();
@@ -176,15 +220,8 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     objects.tcpSlave = std::make_unique<SMBusSlaveTCP>();
     objects.tcpSlave->listen(platform.ports.modbusTcp);
     // 15. Main screen with its settings menus.
-    // 16. The slaves read the drive state from it.
-    objects.controller = std::make_unique<Controller>();
-    gController = objects.controller.get();
-    objects.driveStatus = std::make_unique<ControllerDriveStatus>(*gController);
-    objects.serialSlave->setDriveStatus(objects.driveStatus.get());
-    objects.tcpSlave->setDriveStatus(objects.driveStatus.get());
-    // 17. The controller hears of every input change.
-    objects.discreteIO = std::make_unique<DiscreteIO>(gController);
-    gDiscreteIO = objects.discreteIO.get();
+    // 16, 17.
+    createDrive(objects);
     // 18. Manual-mode screen, modem, portable media, debug screen.
     // 19. Web server, started.
     return 0;

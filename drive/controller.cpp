@@ -7,48 +7,22 @@
 #include "drive/alarm_list.h"
 #include "drive/unit_settings.h"
 #include "platform/clock.h"
-#include "ui/display.h"
-#include "ui/menu_set.h"
 
-// The keypad's view of the panel: the root screen stack and the display.
-class Controller::PanelKeys : public KeyHandler {
-public:
-    void onKey(int code, bool pressed) override {
-        if (gRootMenu)
-            gRootMenu->onKey(code, pressed);
-    }
-    // Five minutes untouched: whatever menu or editor is open closes.
-    void onInactivity() override {
-        if (gRootMenu && gRootMenu->currentItem())
-            gRootMenu->currentItem()->close();
-    }
-};
-
-class Controller::PanelBlanking : public DisplayBlanking {
-public:
-    void setBlank(bool blank) override {
-        if (gDisplay)
-            gDisplay->setBlank(blank);
-    }
-};
-
-Controller::Controller()
-    : alarms_(std::make_unique<AlarmList>(*this)),
+Controller::Controller(const ControllerServices& services)
+    : blanking_(services.blanking), alarms_(std::make_unique<AlarmList>()),
       unit1_(std::make_unique<PumpUnit>(*this, 1, static_cast<int>(gConfig->modbusAddrDrive1.value))),
       unit2_(std::make_unique<PumpUnit>(*this, 2, static_cast<int>(gConfig->modbusAddrDrive2.value))),
-      panelKeys_(std::make_unique<PanelKeys>()), panelBlanking_(std::make_unique<PanelBlanking>()),
-      keypad_(std::make_unique<Keypad>(*panelKeys_, *panelBlanking_)) {
+      keypad_(std::make_unique<Keypad>(services.keys, services.blanking)) {
+    alarms_->addObserver(this);
     openResetLines();
     selectBoardThermometer();
     gConfig->setSettingChangeHook([this](const void* setting, float newValue, float oldValue) {
         onSettingChanged(setting, newValue, oldValue);
     });
     setJournalParameterLine([this] { return journalParameterLine(); });
-    if (gRootMenu)
-        gRootMenu->addMenuItem(alarms_.get());
     recomputeRelays();
     evaluateSettingAlarms();
-    alarms_->redraw();
+    alarms_->notify();
     adcStepMs_ = now();
     adcTimer_.start("adc", kAdcFirstMs, [this] { onAdcTimer(); });
     // A smart mode loaded from the file corrects from the start, as one switched on later does.
@@ -63,8 +37,7 @@ Controller::~Controller() {
     setJournalParameterLine(nullptr);
     if (gDiscreteIO)
         gDiscreteIO->setListener(nullptr);
-    if (gRootMenu)
-        gRootMenu->removeMenuItem(alarms_.get());
+    alarms_->removeObserver(this);
 }
 
 uint32_t Controller::now() const {
@@ -106,7 +79,7 @@ void Controller::applyOutputs() {
         gDiscreteIO->setFastBlink(n, (fastBlink_ >> n & 1) != 0);
         gDiscreteIO->setSlowBlink(n, (slowBlink_ >> n & 1) != 0);
     }
-    alarms_->redraw();
+    alarms_->notify();
 }
 
 void Controller::onModeSwitchInput(int n) {
@@ -141,7 +114,7 @@ void Controller::setMode(int mode) {
         if (automaticMode && !isAlarmActive(0))
             startDrive();
     }
-    alarms_->redraw();
+    alarms_->notify();
     onPanelEnable(inputOn(27));
     recomputeRelays();
 }

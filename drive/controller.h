@@ -16,6 +16,7 @@
 #include "core/sysfs_file.h"
 #include "core/timer_queue.h"
 #include "drive/alarm_catalogue.h"
+#include "drive/alarm_list.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
 #include "drive/dynamogram_phase.h"
@@ -31,10 +32,14 @@
 #include <utility>
 #include <vector>
 
-class Controller : public DiscreteInputListener {
-public:
-    class AlarmList;
+// What the controller is handed: where the panel keys go and how the display is blanked.
+struct ControllerServices {
+    KeyHandler& keys;
+    DisplayBlanking& blanking;
+};
 
+class Controller : public DiscreteInputListener, private AlarmListObserver {
+public:
     // Stroke states (see stroke_cycle.cpp for the table).
     enum StrokeState : int {
         kStopped = 0,
@@ -84,9 +89,9 @@ public:
     static constexpr size_t kAlarmEventsKept = 64;
     static constexpr size_t kDynamogramsKept = 10;
 
-    // Creates the pump units and the alarm page, opens the reset lines, picks the board thermometer,
+    // Creates the pump units and the alarm list, opens the reset lines, picks the board thermometer,
     // hooks into the configuration and the journal, arms the analogue sampling and starts the polls.
-    Controller();
+    explicit Controller(const ControllerServices& services);
     ~Controller() override;
     Controller(const Controller&) = delete;
     Controller& operator=(const Controller&) = delete;
@@ -180,7 +185,7 @@ public:
     int recloseCount(int n) const { return recloses_[index(n)]; }
     bool reclosePending(int n) const { return reclosePending_[index(n)]; }
     bool restartedAfterReset(int n) const { return restartedAfterReset_[index(n)]; }
-    // The alarms: the list (its page and entries), the current alarm text ("Нет аварий" when none),
+    // The alarms: the list and its entries, the current alarm text ("Нет аварий" when none),
     // the web API's pairs ("alarm16", text) in code order, and membership.
     AlarmList& alarms() { return *alarms_; }
     const AlarmList& alarms() const { return *alarms_; }
@@ -208,6 +213,8 @@ public:
     // "saveDG" period runs.
     const DynamogramRecord* currentDynamogram() const { return currentDynamogram_.get(); }
     const std::deque<std::unique_ptr<DynamogramRecord>>& dynamograms() const { return dynamograms_; }
+    // Told of every completed record (the panel's plots); nullptr for none.
+    void setDynamogramObserver(DynamogramObserver* observer) { dynamogramObserver_ = observer; }
     uint32_t dynamogramsCompleted() const { return dynamogramsCompleted_; }
     bool dynamogramPeriodRunning() const { return saveDgTimer_.armed() || dynamogramsHeldUntilStart_; }
     bool sensorResetRunning() const { return sensorResetTimer_.armed(); }
@@ -230,6 +237,9 @@ private:
     void applyOutputs();
     bool outputOn(int n) const;
     bool inputOn(int n) const;
+    // The status outputs from the mode and the first alarm, after every change of the list.
+    void alarmsChanged() override { applyStatusOutputs(); }
+    void applyStatusOutputs();
     void recordAlarmEvent(int32_t code, bool raised);
     // Starts the drive after a stopping alarm went, when nothing else holds it.
     void restartAfterClearing(bool stoppingAlarmCleared);
@@ -416,14 +426,10 @@ private:
     void onOilSensorConnectionChanged();
     void evaluateSensorConnectionAlarms();
 
-    class PanelKeys;
-    class PanelBlanking;
-
+    DisplayBlanking& blanking_;
     std::unique_ptr<AlarmList> alarms_;
     std::unique_ptr<PumpUnit> unit1_;
     std::unique_ptr<PumpUnit> unit2_;
-    std::unique_ptr<PanelKeys> panelKeys_;
-    std::unique_ptr<PanelBlanking> panelBlanking_;
     std::unique_ptr<Keypad> keypad_;
     std::array<SysfsValueFile, 2> resetLines_;
 
@@ -520,6 +526,7 @@ private:
     // The current record's last sample went to its down stroke.
     bool dynamogramInDown_ = false;
     std::deque<std::unique_ptr<DynamogramRecord>> dynamograms_;
+    DynamogramObserver* dynamogramObserver_ = nullptr;
     uint32_t dynamogramsCompleted_ = 0;
     Timer saveDgTimer_;
     // recordPeriod 0: one record was written since the start, the next waits for the next start.

@@ -1,11 +1,13 @@
-// Raising and clearing alarms: the list, the periodic sensor reset it arms, and the work-control
-// relays 17 and 18 that the workControl flags tie to alarms and modes.
+// Raising and clearing alarms: the list, the periodic sensor reset it arms, the status outputs that
+// follow the list, and the work-control relays 17 and 18 that the workControl flags tie to alarms and
+// modes.
 
 #include "drive/alarm_list.h"
 #include "drive/controller.h"
 
 #include "config/config.h"
 #include "core/registry.h"
+#include "drive/discrete_io.h"
 
 #include <algorithm>
 
@@ -24,6 +26,35 @@ bool hasFlag(const ConfigFlagsGroup& flags, unsigned flag) {
 }
 
 } // namespace
+
+void Controller::applyStatusOutputs() {
+    const AlarmRecord* record = alarms_->first();
+    uint8_t remote = record ? record->remote : 0;
+    switch (modeSwitch(1)) {
+    case kModeStop:
+        setOutput(kStatusAutomatic, false);
+        setOutput(kStatusAlarm, false);
+        setOutput(kStatusStopped, true);
+        break;
+    case kModeAutomatic:
+        setOutput(kStatusAutomatic, record ? record->automatic : true);
+        setOutput(kStatusAlarm, record ? record->alarm : false);
+        setOutput(kStatusStopped, record ? record->stopped : false);
+        break;
+    case kModeManual:
+        setOutput(kStatusAutomatic, true);
+        setOutput(kStatusAlarm, true);
+        setOutput(kStatusStopped, true);
+        break;
+    default:
+        // A faulty or unread switch leaves the outputs as they are.
+        return;
+    }
+    // The status flag is the chain's blank pattern: while the drive waits for a remote start every
+    // lamp of the panel blinks.
+    if (gDiscreteIO)
+        gDiscreteIO->setBlank(remote != 0);
+}
 
 bool Controller::raiseAlarm(const AlarmRecord& record) {
     if (!alarms_->add(record))

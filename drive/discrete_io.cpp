@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+DiscreteIO* gDiscreteIO = nullptr;
+
 namespace {
 
 const char kUnit[] = "discreteio";

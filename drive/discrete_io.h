@@ -76,3 +76,6 @@ private:
     uint64_t previous_ = 0;
     bool started_ = false;
 };
+
+// The discrete I/O chain of the running daemon (set by start-up, null before and after).
+extern DiscreteIO* gDiscreteIO;

@@ -1,9 +1,8 @@
 #pragma once
 // One pumping cycle's rod load as the controller records it: a load sample every 50 ms of the up
-// stroke and of the down stroke, their extremes, the stroke rate achieved and the panel drawing.
+// stroke and of the down stroke, their extremes and the stroke rate achieved.
 
 #include "drive/dynamogram_file.h"
-#include "ui/layer.h"
 
 #include <cfloat>
 #include <vector>
@@ -28,7 +27,6 @@ public:
     bool written = false;
     // 60000 / the cycle period in ms, set when the cycle ends in the steady stroke; 0 until then.
     float strokesPerMinute = 0;
-    Layer plot;
 
 private:
     void append(std::vector<float>& samples, float load);
@@ -37,4 +35,11 @@ private:
     std::vector<float> down_;
     float min_ = FLT_MAX;
     float max_ = FLT_MIN;
+};
+
+// Told of every record that joins the completed ones, with its fill factor (the panel draws it).
+class DynamogramObserver {
+public:
+    virtual ~DynamogramObserver() = default;
+    virtual void dynamogramCompleted(const DynamogramRecord& record, float fillFactor) = 0;
 };

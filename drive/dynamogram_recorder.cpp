@@ -1,22 +1,13 @@
 // The dynamogram recorder: every 50 ms load sample, while НУ1's switch is in automatic, goes to the up
 // or the down stroke of the record of the cycle under way. A cycle ends with the first up-stroke
-// sample after its down stroke; it joins the last ten completed records (and is drawn) when both of
-// its reversals happened and nothing overflowed. The phase rules are in drive/dynamogram_phase.h; a
+// sample after its down stroke; it joins the last ten completed records (and the panel draws it) when
+// both of its reversals happened and nothing overflowed. The phase rules are in drive/dynamogram_phase.h; a
 // valve is in use when its mode is not "Откл." and its state is OK.
 
 #include "config/config.h"
 #include "core/registry.h"
 #include "drive/controller.h"
-#include "drive/dynamogram_plot.h"
 #include "drive/unit_settings.h"
-#include "ui/display.h"
-
-namespace {
-
-constexpr int kPlotWidth = 240;
-constexpr int kPlotHeight = 64;
-
-} // namespace
 
 bool Controller::valveInUse(int valve) const {
     return valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk;
@@ -75,12 +66,9 @@ void Controller::beginDynamogram() {
 void Controller::completeDynamogram(std::unique_ptr<DynamogramRecord> record) {
     if (!bottomReversalSeen_ || record->skip)
         return;
-    int width = gDisplay ? gDisplay->width() : kPlotWidth;
-    int height = gDisplay ? gDisplay->height() : kPlotHeight;
-    drawDynamogramPlot(*record, fillFactor(*record), gDisplay ? &gDisplay->font(FontFace::Verdana) : nullptr,
-                       width, height);
-    if (!dynamograms_.empty())
-        dynamograms_.back()->plot.visible = false;
+    float fill = fillFactor(*record);
+    if (dynamogramObserver_)
+        dynamogramObserver_->dynamogramCompleted(*record, fill);
     dynamograms_.push_back(std::move(record));
     ++dynamogramsCompleted_;
     while (dynamograms_.size() > kDynamogramsKept)

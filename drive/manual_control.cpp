@@ -6,7 +6,6 @@
 #include "core/registry.h"
 #include "drive/controller.h"
 #include "drive/unit_settings.h"
-#include "ui/display.h"
 
 void Controller::onManualButton(int n, bool up, bool pressed) {
     keypad_->wake();
@@ -38,7 +37,6 @@ void Controller::onManualButton(int n, bool up, bool pressed) {
 }
 
 void Controller::onPanelEnable(bool level) {
-    if (gDisplay)
-        gDisplay->setBlank(!level);
+    blanking_.setBlank(!level);
     keypad_->restartInactivity();
 }

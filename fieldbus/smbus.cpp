@@ -6,6 +6,8 @@
 #include <cstring>
 #include <sys/epoll.h>
 
+SMBus* gDriveBus = nullptr;
+
 namespace {
 
 const char kUnit[] = "smbus";

@@ -85,3 +85,6 @@ private:
     uint64_t bytesSent_ = 0;
     uint64_t bytesReceived_ = 0;
 };
+
+// The Modbus master on the drive bus of the running daemon (set by start-up, null before and after).
+extern SMBus* gDriveBus;

@@ -5,6 +5,7 @@
 
 #include "config/config.h"
 #include "core/registry.h"
+#include "daemon/registry.h"
 #include "drive/alarm_list.h"
 #include "drive/controller.h"
 #include "sim/sim_session.h"

@@ -1,6 +1,7 @@
 #include "sim/sim_thermometer.h"
 
 #include "core/registry.h"
+#include "daemon/registry.h"
 #include "drive/controller.h"
 #include "platform/clock.h"
 #include "platform/platform.h"

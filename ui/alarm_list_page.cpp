@@ -1,8 +1,5 @@
-// The alarm list as a panel page: the heading and one row per alarm, scrolled by the up and down keys.
+#include "ui/alarm_list_page.h"
 
-#include "drive/alarm_list.h"
-
-#include "core/registry.h"
 #include "ui/display.h"
 #include "ui/keys.h"
 
@@ -20,11 +17,23 @@ constexpr uint8_t kInk = 255;
 
 } // namespace
 
-int Controller::AlarmList::visibleHeight() const {
+AlarmListPage::AlarmListPage(const AlarmList& alarms)
+    : HorizontalMenuItem("Аварии привода:"), alarms_(alarms) {
+    layer_.visible = false;
+    alarms_.addObserver(this);
+}
+
+AlarmListPage::~AlarmListPage() {
+    alarms_.removeObserver(this);
+    if (gDisplay)
+        gDisplay->removeLayer(&layer_);
+}
+
+int AlarmListPage::visibleHeight() const {
     return gDisplay ? gDisplay->height() : kLayerHeight;
 }
 
-bool Controller::AlarmList::onKey(int key, bool pressed) {
+bool AlarmListPage::onKey(int key, bool pressed) {
     if (key != kKeyDown && key != kKeyUp)
         return false;
     if (!pressed)
@@ -36,22 +45,23 @@ bool Controller::AlarmList::onKey(int key, bool pressed) {
     return true;
 }
 
-void Controller::AlarmList::drawLayer() {
-    contentHeight_ = std::max(kRowHeight * static_cast<int>(count_) + 15, visibleHeight());
+void AlarmListPage::drawLayer() {
+    const auto& entries = alarms_.entries();
+    contentHeight_ = std::max(kRowHeight * static_cast<int>(alarms_.count()) + 15, visibleHeight());
     scroll_ = std::clamp(scroll_, 0, std::max(0, contentHeight_ - visibleHeight()));
     if (!gDisplay)
         return;
     // The layer keeps its 85 rows; a scrolled list is drawn shifted up by the scroll offset.
-    int width = alarms_.empty() ? kEmptyWidth : kListWidth;
+    int width = entries.empty() ? kEmptyWidth : kListWidth;
     layer_ = Layer(Rect{0, width, 0, kLayerHeight}, true, kBlendCoverage);
     Font& font = gDisplay->font(FontFace::Arial);
     font.setSize(kFontSize);
-    if (alarms_.empty()) {
+    if (entries.empty()) {
         layer_.drawText(font, "Нет аварий", kEmptyX, kEmptyY, kInk);
     } else {
         layer_.drawText(font, "Аварии привода:", kHeadingX, kHeadingY - scroll_, kInk);
         int row = 0;
-        for (const auto& entry : alarms_)
+        for (const auto& entry : entries)
             layer_.drawText(font, entry.second.text, 0, kFirstRowY + kRowHeight * row++ - scroll_, kInk);
     }
     // Only a page that stands in the page set has a place on the panel.
@@ -63,7 +73,7 @@ void Controller::AlarmList::drawLayer() {
     gDisplay->redraw();
 }
 
-void Controller::AlarmList::placeLayer() {
+void AlarmListPage::placeLayer() {
     if (gDisplay)
         layer_.moveTo(gDisplay->pageX(pageOrigin()), 0);
 }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+Display* gDisplay = nullptr;
+
 namespace {
 
 constexpr uint32_t kScrollStepMs = 30;

@@ -67,3 +67,6 @@ private:
     bool blanked_ = false;
     std::unique_ptr<Font> fonts_[3];
 };
+
+// The panel of the running daemon (set by start-up, null before and after).
+extern Display* gDisplay;

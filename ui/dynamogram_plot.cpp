@@ -1,4 +1,4 @@
-#include "drive/dynamogram_plot.h"
+#include "ui/dynamogram_plot.h"
 
 #include "core/log.h"
 #include "ui/font.h"
@@ -124,8 +124,8 @@ std::string axisLabel(float value) {
     return formatText("%.2f", static_cast<double>(value));
 }
 
-void drawDynamogramPlot(DynamogramRecord& record, float fillFactor, Font* font, int width, int height) {
-    Layer& layer = record.plot;
+void drawDynamogramPlot(Layer& layer, const DynamogramRecord& record, float fillFactor, Font* font, int width,
+                        int height) {
     layer = Layer(Rect{0, width, 0, height}, true, kBlendOpaque);
     CurveBox box{kCurveLeft, width - kTextColumnWidth - 6, kCurveTop, height - kLabelsBelow};
     if (box.right <= box.left || box.bottom <= box.top)

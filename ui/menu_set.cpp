@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+MenuSet* gRootMenu = nullptr;
+
 namespace {
 
 const char kUnit[] = "menu";

@@ -27,3 +27,6 @@ protected:
     std::vector<MenuItem*> items_;
     int current_ = -1;
 };
+
+// The root screen stack of the running daemon (set by start-up, null before and after).
+extern MenuSet* gRootMenu;

@@ -2,7 +2,7 @@
 
 #include "core/registry.h"
 #include "core/timer_queue.h"
-#include "core/velkord.h"
+#include "daemon/velkord.h"
 #include "drive/discrete_io.h"
 #include "fieldbus/smbus.h"
 #include "tests/support/serial_peer.h"

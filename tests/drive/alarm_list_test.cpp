@@ -9,7 +9,8 @@ namespace {
 
 class AlarmListTest : public ControllerFixture {
 protected:
-    Controller::AlarmList& list() { return controller->alarms(); }
+    AlarmList& list() { return controller->alarms(); }
+    AlarmListPage& page() { return *alarmPage; }
     // Status outputs 25, 26, 27 as "a/b/c".
     std::string statusOutputs() {
         return std::to_string(output(25)) + "/" + std::to_string(output(26)) + "/" +
@@ -186,30 +187,30 @@ TEST_F(AlarmListTest, LowOilArmsTheSensorResetOnlyWhenSensorResetOnLowOilIsOn) {
 
 TEST_F(AlarmListTest, ThePageDrawsTheHeadingOrNoAlarmsAndScrollsByTwelvePixelsWithinItsContent) {
     startIn(kModeStop);
-    ASSERT_GE(list().index(), 0); // a page of the root set
-    EXPECT_EQ(list().layer().width(), 1024);
-    EXPECT_EQ(list().layer().height(), 85);
+    ASSERT_GE(page().index(), 0); // a page of the root set
+    EXPECT_EQ(page().layer().width(), 1024);
+    EXPECT_EQ(page().layer().height(), 85);
 
     for (int32_t code : {1, 2, 3, 4, 5, 6})
         controller->raiseAlarm(makeAlarm(code));
-    EXPECT_EQ(list().layer().width(), 704);
-    EXPECT_EQ(list().layer().height(), 85);
-    EXPECT_EQ(list().contentHeight(), 14 * 6 + 15);
-    std::vector<uint8_t> unscrolled = list().layer().pixels();
-    int top = list().layer().top();
-    EXPECT_TRUE(list().onKey(kKeyDown, true));
-    EXPECT_EQ(list().scrollOffset(), 12);
+    EXPECT_EQ(page().layer().width(), 704);
+    EXPECT_EQ(page().layer().height(), 85);
+    EXPECT_EQ(page().contentHeight(), 14 * 6 + 15);
+    std::vector<uint8_t> unscrolled = page().layer().pixels();
+    int top = page().layer().top();
+    EXPECT_TRUE(page().onKey(kKeyDown, true));
+    EXPECT_EQ(page().scrollOffset(), 12);
     // The same 704 x 85 layer in the same place, its text drawn 12 rows higher.
-    EXPECT_EQ(list().layer().height(), 85);
-    EXPECT_EQ(list().layer().top(), top);
-    EXPECT_NE(list().layer().pixels(), unscrolled);
+    EXPECT_EQ(page().layer().height(), 85);
+    EXPECT_EQ(page().layer().top(), top);
+    EXPECT_NE(page().layer().pixels(), unscrolled);
     for (int i = 0; i < 10; ++i)
-        list().onKey(kKeyDown, true);
-    EXPECT_EQ(list().scrollOffset(), 14 * 6 + 15 - display->height());
-    EXPECT_TRUE(list().onKey(kKeyUp, true));
-    EXPECT_EQ(list().scrollOffset(), 14 * 6 + 15 - display->height() - 12);
-    EXPECT_FALSE(list().onKey(kKeyEnter, true));
-    EXPECT_FALSE(list().onKey(kKeyLeft, true));
+        page().onKey(kKeyDown, true);
+    EXPECT_EQ(page().scrollOffset(), 14 * 6 + 15 - display->height());
+    EXPECT_TRUE(page().onKey(kKeyUp, true));
+    EXPECT_EQ(page().scrollOffset(), 14 * 6 + 15 - display->height() - 12);
+    EXPECT_FALSE(page().onKey(kKeyEnter, true));
+    EXPECT_FALSE(page().onKey(kKeyLeft, true));
 }
 
 TEST_F(AlarmListTest, ResetEmptiesTheListWithoutJournalling) {

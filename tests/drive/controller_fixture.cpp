@@ -5,7 +5,8 @@
 ControllerFixture::ControllerFixture() {
     EXPECT_TRUE(EPoller::init());
     gTimers = &timers;
-    config = std::make_unique<Config>(board.path("/etc/velkord"), board.path("/etc/velkord_perf"));
+    objects.config = std::make_unique<Config>(board.path("/etc/velkord"), board.path("/etc/velkord_perf"));
+    config = objects.config.get();
     rig = std::make_unique<RigInputs>(board.platform().simSpi());
     board.platform().simSpi().setProvider(rig.get());
     rig->setAdc(4, kFourMilliamps);
@@ -17,21 +18,12 @@ ControllerFixture::ControllerFixture() {
 }
 
 ControllerFixture::~ControllerFixture() {
-    io.reset();
-    gDiscreteIO = nullptr;
-    controller.reset();
-    gController = nullptr;
+    objects.destroyDrive();
     drives.reset();
     board.clock().setInFlightCheck(nullptr);
-    bus.reset();
-    gDriveBus = nullptr;
-    rootMenu.reset();
-    gRootMenu = nullptr;
-    display.reset();
-    gDisplay = nullptr;
+    objects.destroyInOrder();
     board.platform().simSpi().setProvider(nullptr);
-    gConfig = nullptr;
-    config.reset();
+    objects.destroyConfig();
     gTimers = nullptr;
     EPoller::shutdown();
     setJournalParameterLine(nullptr);
@@ -39,30 +31,25 @@ ControllerFixture::~ControllerFixture() {
 }
 
 void ControllerFixture::start() {
-    gConfig = config.get();
-    display = std::make_unique<Display>(board.platform().framebuffer());
-    ASSERT_EQ(display->open(), 0);
-    gDisplay = display.get();
-    rootMenu = std::make_unique<MenuSet>();
-    gRootMenu = rootMenu.get();
-    bus = std::make_unique<SMBus>();
-    bus->setDevice("/dev/ttyS2");
-    bus->setRtu(true);
-    bus->setBaudrate(9600);
-    bus->setDataBits(8);
-    bus->setStopBits(2);
-    ASSERT_TRUE(bus->open());
-    gDriveBus = bus.get();
+    gConfig = config;
+    ASSERT_EQ(createPanel(board.platform(), objects), 0);
+    display = objects.display.get();
+    rootMenu = objects.rootMenu.get();
+    objects.driveBus = createDriveBus();
+    bus = objects.driveBus.get();
+    ASSERT_TRUE(bus->isOpen());
+    gDriveBus = bus;
     drives = std::make_unique<SimDriveBus>(board.platform().serialLine("/dev/ttyS2")->farEnd());
     drives->addDrive(static_cast<uint8_t>(config->modbusAddrDrive1.value),
                      static_cast<SimDriveModel>(config->typeDrive1.current), "/sys/class/gpio/pioA16/value");
     drives->addDrive(static_cast<uint8_t>(config->modbusAddrDrive2.value),
                      static_cast<SimDriveModel>(config->typeDrive2.current), "/sys/class/gpio/pioA17/value");
     board.clock().setInFlightCheck([this] { return drives->inFlight(*bus); });
-    controller = std::make_unique<Controller>();
-    gController = controller.get();
-    io = std::make_unique<DiscreteIO>(gController);
-    gDiscreteIO = io.get();
+    createDrive(objects);
+    controller = objects.controller.get();
+    alarmPage = objects.alarmPage.get();
+    plots = objects.dynamogramPlots.get();
+    io = objects.discreteIO.get();
     run(30);
 }
 

@@ -1,14 +1,15 @@
 #pragma once
 // A test rig for the controller: the configuration in a sandbox, the drive bus on its pty with both
 // simulated drives at the far end, the discrete I/O chain fed by RigInputs, the display and the root
-// menu, all on the virtual clock. Settings are made before start() (unjournalled) or through their
-// setters afterwards.
+// menu, all on the virtual clock and built by the daemon's own start-up steps (without the SCADA
+// slaves). Settings are made before start() (unjournalled) or through their setters afterwards.
 
 #include "config/config.h"
 #include "core/epoller.h"
 #include "core/journal.h"
 #include "core/registry.h"
 #include "core/timer_queue.h"
+#include "daemon/daemon_objects.h"
 #include "drive/alarm_list.h"
 #include "drive/controller.h"
 #include "drive/discrete_io.h"
@@ -17,7 +18,9 @@
 #include "tests/drive/rig_inputs.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/test_board.h"
+#include "ui/alarm_list_page.h"
 #include "ui/display.h"
+#include "ui/dynamogram_plots.h"
 #include "ui/menu_set.h"
 
 #include <gtest/gtest.h>
@@ -75,12 +78,16 @@ protected:
 
     TestBoard board;
     TimerQueue timers;
-    std::unique_ptr<Config> config;
-    std::unique_ptr<Display> display;
-    std::unique_ptr<MenuSet> rootMenu;
-    std::unique_ptr<SMBus> bus;
+    DaemonObjects objects;
+    // The daemon's objects as the tests name them (null until start()).
+    Config* config = nullptr;
+    Display* display = nullptr;
+    MenuSet* rootMenu = nullptr;
+    SMBus* bus = nullptr;
+    Controller* controller = nullptr;
+    AlarmListPage* alarmPage = nullptr;
+    DynamogramPlots* plots = nullptr;
+    DiscreteIO* io = nullptr;
     std::unique_ptr<SimDriveBus> drives;
     std::unique_ptr<RigInputs> rig;
-    std::unique_ptr<Controller> controller;
-    std::unique_ptr<DiscreteIO> io;
 };

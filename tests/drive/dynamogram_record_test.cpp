@@ -1,9 +1,9 @@
 // The dynamogram record, the phase of a sample and the panel drawing, on their own.
 
 #include "drive/dynamogram_phase.h"
-#include "drive/dynamogram_plot.h"
 #include "drive/dynamogram_record.h"
 #include "tests/support/test_board.h"
+#include "ui/dynamogram_plot.h"
 #include "ui/font.h"
 
 #include <gtest/gtest.h>
@@ -92,8 +92,8 @@ protected:
 
 TEST_F(DynamogramPlotTest, TheCurveLiesLeftOfTheFiguresWhichEndWithTheFillFactor) {
     ASSERT_TRUE(font.usable());
-    drawDynamogramPlot(record, 0.67f, &font, 240, 64);
-    const Layer& plot = record.plot;
+    Layer plot;
+    drawDynamogramPlot(plot, record, 0.67f, &font, 240, 64);
     EXPECT_EQ(plot.width(), 240);
     EXPECT_EQ(plot.height(), 64);
     EXPECT_TRUE(plot.visible);
@@ -111,20 +111,23 @@ TEST_F(DynamogramPlotTest, WithoutADownStrokeThereIsNoFillFactorAndWithoutAFontO
     DynamogramRecord upOnly;
     upOnly.appendUp(1000);
     upOnly.appendUp(3000);
-    drawDynamogramPlot(upOnly, 0.5f, &font, 240, 64);
-    EXPECT_GT(lit(upOnly.plot, 154, 240, 36, 44), 20); // "h=0.0/мин", the fifth line
-    EXPECT_EQ(lit(upOnly.plot, 154, 240, 45, 53), 0);
-    drawDynamogramPlot(record, 0.67f, nullptr, 240, 64);
-    EXPECT_EQ(lit(record.plot, 150, 240, 0, 64), 0);
-    EXPECT_GT(lit(record.plot, 28, 148, 3, 55), 100);
+    Layer upOnlyPlot;
+    drawDynamogramPlot(upOnlyPlot, upOnly, 0.5f, &font, 240, 64);
+    EXPECT_GT(lit(upOnlyPlot, 154, 240, 36, 44), 20); // "h=0.0/мин", the fifth line
+    EXPECT_EQ(lit(upOnlyPlot, 154, 240, 45, 53), 0);
+    Layer plot;
+    drawDynamogramPlot(plot, record, 0.67f, nullptr, 240, 64);
+    EXPECT_EQ(lit(plot, 150, 240, 0, 64), 0);
+    EXPECT_GT(lit(plot, 28, 148, 3, 55), 100);
 }
 
 TEST_F(DynamogramPlotTest, AnEmptyRecordOrATinyLayerDrawsWithoutFault) {
     DynamogramRecord empty;
-    drawDynamogramPlot(empty, 0.5f, &font, 240, 64);
-    EXPECT_EQ(lit(empty.plot, 28, 148, 3, 54), 0);
-    drawDynamogramPlot(record, 0.5f, &font, 20, 8);
-    EXPECT_EQ(record.plot.width(), 20);
+    Layer plot;
+    drawDynamogramPlot(plot, empty, 0.5f, &font, 240, 64);
+    EXPECT_EQ(lit(plot, 28, 148, 3, 54), 0);
+    drawDynamogramPlot(plot, record, 0.5f, &font, 20, 8);
+    EXPECT_EQ(plot.width(), 20);
 }
 
 } // namespace

@@ -104,12 +104,14 @@ TEST_F(DynamogramTest, EveryCompleteCycleJoinsTheLastTenWithItsStrokesLoadsAndPl
         EXPECT_NEAR(record->upLoads().back(), 5000, 10);
         EXPECT_NEAR(record->downLoads().back(), 1500, 10);
         EXPECT_NEAR(record->strokesPerMinute, lastRate(), 0.2f);
-        EXPECT_EQ(record->plot.width(), 240);
-        EXPECT_EQ(record->plot.visible, record == controller->dynamograms().back());
+        const Layer* plot = plots->plotOf(*record);
+        ASSERT_NE(plot, nullptr);
+        EXPECT_EQ(plot->width(), 240);
+        EXPECT_EQ(plot->visible, record == controller->dynamograms().back());
     }
-    EXPECT_TRUE(std::any_of(controller->dynamograms().back()->plot.pixels().begin(),
-                            controller->dynamograms().back()->plot.pixels().end(),
-                            [](uint8_t p) { return p != 0; }));
+    const Layer* newest = plots->plotOf(*controller->dynamograms().back());
+    EXPECT_TRUE(
+        std::any_of(newest->pixels().begin(), newest->pixels().end(), [](uint8_t p) { return p != 0; }));
     // The fill: 80 % of the down stroke at the liquid's load.
     EXPECT_NEAR(controller->fillFactor(*controller->dynamograms().back()), 0.8f, 0.05f);
 }

@@ -442,12 +442,12 @@ TEST_F(SensorSupervisionTest, KeysReachThePanelPageThatIsShown) {
     startIn(kModeStop);
     for (int32_t code : {1, 2, 3, 4, 5, 6})
         controller->raiseAlarm(makeAlarm(code));
-    ASSERT_EQ(rootMenu->currentItem(), &controller->alarms());
+    ASSERT_EQ(rootMenu->currentItem(), alarmPage);
     setInput(35, true); // down
     settle();
     setInput(35, false);
     settle();
-    EXPECT_EQ(controller->alarms().scrollOffset(), 12);
+    EXPECT_EQ(alarmPage->scrollOffset(), 12);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "config/config.h"
 #include "core/registry.h"
 #include "core/timer_queue.h"
+#include "daemon/registry.h"
 #include "drive/alarm_list.h"
 #include "drive/controller.h"
 #include "drive/discrete_io.h"

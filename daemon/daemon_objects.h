@@ -1,0 +1,61 @@
+#pragma once
+// The daemon's long-lived objects and the steps that create them, shared by start-up (velkord.cpp),
+// the simulator (which runs start-up itself) and the test rigs (which build the drive without the
+// SCADA slaves, with simulated drives on the bus).
+
+#include "platform/platform.h"
+
+#include <memory>
+
+class Config;
+class TimerQueue;
+class Display;
+class MenuSet;
+class SMBus;
+class SMBusSlave;
+class SMBusSlaveTCP;
+class Controller;
+class DriveViewStatus;
+class DiscreteIO;
+class RootMenuKeys;
+class PanelBlanking;
+class AlarmListPage;
+class DynamogramPlots;
+
+// Created in start-up order, destroyed in the reverse order; each one is registered where the design
+// lets others reach it (gConfig, gTimers, gDisplay, gRootMenu, gDriveBus, gController, gDiscreteIO).
+struct DaemonObjects {
+    std::unique_ptr<Config> config;
+    std::unique_ptr<TimerQueue> timers;
+    std::unique_ptr<Display> display;
+    std::unique_ptr<MenuSet> rootMenu;
+    std::unique_ptr<SMBus> driveBus;
+    std::unique_ptr<SMBusSlave> serialSlave;
+    std::unique_ptr<SMBusSlaveTCP> tcpSlave;
+    std::unique_ptr<RootMenuKeys> panelKeys;
+    std::unique_ptr<PanelBlanking> panelBlanking;
+    std::unique_ptr<Controller> controller;
+    std::unique_ptr<AlarmListPage> alarmPage;
+    std::unique_ptr<DynamogramPlots> dynamogramPlots;
+    std::unique_ptr<DriveViewStatus> driveStatus;
+    std::unique_ptr<DiscreteIO> discreteIO;
+
+    DaemonObjects();
+    ~DaemonObjects();
+    // The drive and what hangs on it, newest first: the chain, the slaves' view, the pages, the
+    // controller, the key routing.
+    void destroyDrive();
+    // Everything but the configuration, in the reverse order of start-up.
+    void destroyInOrder();
+    // Last, after the event loop is shut down. Every change was saved when it was made, so nothing is
+    // written here.
+    void destroyConfig();
+};
+
+// The display (0, or the exit status when it cannot be opened) and the empty root screen stack.
+int createPanel(platform::Platform& platform, DaemonObjects& objects);
+// The Modbus master on "/dev/ttyS2" at the speed of modbusSpeed, opened.
+std::unique_ptr<SMBus> createDriveBus();
+// The controller with its key routing, its alarm page and dynamogram plots, the slaves' view of it (for
+// the slaves that exist), and the discrete I/O chain that reports to it.
+void createDrive(DaemonObjects& objects);

@@ -1,0 +1,3 @@
+#include "daemon/registry.h"
+
+Controller* gController = nullptr;
