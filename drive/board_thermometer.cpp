@@ -1,5 +1,6 @@
 // The board's own thermometer: picked once among the 1-wire devices, the only "10-" device when there is
-// exactly one, and remembered so that it is never taken for the oil thermometer.
+// exactly one, and remembered so that it is never taken for the oil thermometer. The panel's
+// thermometer search (DriveCommands::searchThermometer) runs the same search on demand.
 
 #include "config/config.h"
 #include "core/log.h"
@@ -46,18 +47,23 @@ void writeIdFile(const std::string& id) {
 void Controller::selectBoardThermometer() {
     if (!gConfig->thermSensorId.empty())
         return;
+    searchThermometer();
+}
+
+int Controller::searchThermometer() {
     std::vector<std::string> names = thermometersOnTheBus();
     if (names.empty()) {
         LOG_MSG(LOG_WARNING, kUnit, "Не найден сенсор температурный платы");
-        return;
+        return 0;
     }
     if (names.size() > 1) {
         LOG_MSG(LOG_WARNING, kUnit, "Обнаружено несколько сенсоров температуры");
-        return;
+        return static_cast<int>(names.size());
     }
     gConfig->thermSensorId = names.front();
     LOG_MSG(LOG_INFO, kUnit, "Сохранен температурный датчик %s как датчик платы KVB-210",
             names.front().c_str());
     writeIdFile(names.front());
     gConfig->save();
+    return 1;
 }

@@ -19,6 +19,8 @@
 #include "drive/alarm_list.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
+#include "drive/drive_commands.h"
+#include "drive/drive_view.h"
 #include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
 #include "drive/keypad.h"
@@ -38,7 +40,10 @@ struct ControllerServices {
     DisplayBlanking& blanking;
 };
 
-class Controller : public DiscreteInputListener, private AlarmListObserver {
+class Controller : public DriveView,
+                   public DriveCommands,
+                   public DiscreteInputListener,
+                   private AlarmListObserver {
 public:
     // Stroke states (see stroke_cycle.cpp for the table).
     enum StrokeState : int {
@@ -113,8 +118,12 @@ public:
     bool clearAlarm(int32_t code);
     // Replaces the text of an active alarm.
     void changeAlarmText(int32_t code, const std::string& text);
-    // The parameter download to both drives (panel action WriteVFD).
-    void writeDriveParameters();
+    // DriveCommands.
+    void writeDriveParameters() override;
+    void resetPerformanceParameters() override;
+    bool writeDriveRegister(int unit, uint16_t reg, uint16_t value) override;
+    int searchThermometer() override;
+    void manualKey(int unit, bool up, bool pressed) override { onManualButton(unit, up, pressed); }
     // The direction group of that download alone: the drives follow manualReverseStart when it changes.
     void writeDriveDirection();
     // Both reset lines raised for 150 ms (key resetVFD).
@@ -130,49 +139,45 @@ public:
     float fillFactor(const DynamogramRecord& record) const;
     // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
     void setTemperatureSensorState(bool good);
-    bool temperatureSensorGood() const { return temperatureSensorGood_; }
+    bool temperatureSensorGood() const override { return temperatureSensorGood_; }
 
     // DiscreteInputListener.
     void inputChanged(int n, bool state) override;
     void discreteIoStarted() override;
 
-    // --- Accessors for the panel, the Modbus slave and the web API ---
+    // --- DriveView: the panel, the Modbus slave, the web API and the peripherals ---
+
+    // Top and bottom sensor states in the variant the settings choose; a valve's checked state.
+    int modeSwitch(int n) const override { return unit(n).modeSwitch(); }
+    int topSensorState(int n) const override { return unit(n).topSensor(); }
+    int bottomSensorState(int n) const override { return unit(n).bottomSensor(); }
+    int valveState(int valve) const override { return unit(valve).sensor(PumpUnit::kValve); }
+    bool valveOn(int valve) const override;
+    bool unitFaulty(int n) const override { return unit(n).faulty(); }
+    Measurement frequency(int n) const override { return unit(n).frequency(); }
+    Measurement current(int n) const override { return unit(n).current(); }
+    Measurement pressure() const override { return {pressureSensorOk(1), unit(1).pressure}; }
+    Measurement load() const override { return {pressureSensorOk(1), unit(1).load}; }
+    Measurement oilTemperature() const override;
+    int oilLevelState() const override { return oilLevelState_; }
+    bool ecmActive() const override { return ecmActive_; }
+    int strokeState() const override { return state_; }
+    uint32_t upStrokeMs() const override { return upStrokeMs_; }
+    uint32_t downStrokeMs() const override { return downStrokeMs_; }
+    const AlarmList& alarms() const override { return *alarms_; }
+    std::string currentAlarmText() const override;
+    std::vector<std::pair<std::string, std::string>> alarmEntries() const override;
+    bool isAlarmActive(int32_t code) const override;
+    const std::deque<std::unique_ptr<DynamogramRecord>>& dynamograms() const override { return dynamograms_; }
+
+    // --- Inside the drive and its tests ---
 
     PumpUnit& unit(int n) { return n == 2 ? *unit2_ : *unit1_; }
     const PumpUnit& unit(int n) const { return n == 2 ? *unit2_ : *unit1_; }
-    // Mode switch position of unit 1 or 2 (0 manual, 1 stop, 2 automatic, 3 faulty, 4 not yet read),
-    // with its display text.
-    int modeSwitch(int n) const { return unit(n).modeSwitch(); }
-    const char* modeSwitchDisplayText(int n) const { return modeSwitchText(modeSwitch(n)); }
-    // Top and bottom sensor states of a unit in the variant the settings choose, and their texts.
-    int topSensorState(int n) const { return unit(n).topSensor(); }
-    int bottomSensorState(int n) const { return unit(n).bottomSensor(); }
-    const char* topSensorText(int n) const { return sensorStateText(topSensorState(n)); }
-    const char* bottomSensorText(int n) const { return sensorStateText(bottomSensorState(n)); }
-    // Valve 1 or 2: its checked state (4 OK, 0 open circuit, 3 short circuit, 5 not yet checked), its
-    // text and whether its output is energised.
-    int valveState(int valve) const { return unit(valve).sensor(PumpUnit::kValve); }
-    const char* valveStateText(int valve) const { return sensorStateText(valveState(valve)); }
-    bool valveOn(int valve) const;
-    // "неиспр." for a unit marked faulty, "OK" otherwise.
-    const char* unitFaultText(int n) const { return unit(n).faulty() ? "неиспр." : "OK"; }
     bool pressureSensorOk(int n) const { return unit(n).sensor(PumpUnit::kPressureSensor) == kSensorOk; }
-    Measurement frequency(int n) const { return unit(n).frequency(); }
-    Measurement current(int n) const { return unit(n).current(); }
-    // Absolute pressure P (kgf/cm²) and rod load G (kgf) measured through НУ1, valid while its pressure
-    // sensor is OK.
-    Measurement pressure() const { return {pressureSensorOk(1), unit(1).pressure}; }
-    Measurement load() const { return {pressureSensorOk(1), unit(1).load}; }
-    // Oil temperature (°C): valid once the sensor is good and the value is above -273.
-    Measurement oilTemperature() const;
-    int oilLevelState() const { return oilLevelState_; }
-    bool ecmActive() const { return ecmActive_; }
-    // The stroke: state 0..20 and its timing (monotonic ms; durations 0 until measured).
-    int strokeState() const { return state_; }
+    // The stroke's timing (monotonic ms).
     uint32_t cycleStartMs() const { return strokeStartMs_; }
     uint32_t downStrokeStartMs() const { return downStartMs_; }
-    uint32_t upStrokeMs() const { return upStrokeMs_; }
-    uint32_t downStrokeMs() const { return downStrokeMs_; }
     // Reversals of the current cycle, for the dynamogram recorder.
     bool strokeCompleted() const { return strokeCompleted_; }
     bool topReversalSeen() const { return topReversalSeen_; }
@@ -185,13 +190,7 @@ public:
     int recloseCount(int n) const { return recloses_[index(n)]; }
     bool reclosePending(int n) const { return reclosePending_[index(n)]; }
     bool restartedAfterReset(int n) const { return restartedAfterReset_[index(n)]; }
-    // The alarms: the list and its entries, the current alarm text ("Нет аварий" when none),
-    // the web API's pairs ("alarm16", text) in code order, and membership.
     AlarmList& alarms() { return *alarms_; }
-    const AlarmList& alarms() const { return *alarms_; }
-    std::string currentAlarmText() const;
-    std::vector<std::pair<std::string, std::string>> alarmEntries() const;
-    bool isAlarmActive(int32_t code) const;
     // Codes of the alarms 6, 7, 8, 16, 18, 19, 20 as they were raised (positive) or cleared (negative),
     // newest last, at most kAlarmEventsKept.
     const std::deque<int32_t>& alarmEvents() const { return alarmEvents_; }
@@ -212,7 +211,6 @@ public:
     // (oldest first, at most kDynamogramsKept), how many were completed since start, and whether the
     // "saveDG" period runs.
     const DynamogramRecord* currentDynamogram() const { return currentDynamogram_.get(); }
-    const std::deque<std::unique_ptr<DynamogramRecord>>& dynamograms() const { return dynamograms_; }
     // Told of every completed record (the panel's plots); nullptr for none.
     void setDynamogramObserver(DynamogramObserver* observer) { dynamogramObserver_ = observer; }
     uint32_t dynamogramsCompleted() const { return dynamogramsCompleted_; }

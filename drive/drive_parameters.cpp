@@ -98,3 +98,15 @@ void Controller::writeDriveParameters() {
         sendGroup(*unit2_, group);
     }
 }
+
+bool Controller::writeDriveRegister(int unitNumber, uint16_t reg, uint16_t value) {
+    if (!gDriveBus)
+        return false;
+    uint8_t pdu[] = {static_cast<uint8_t>(unit(unitNumber).address()),
+                     kWriteSingleRegister,
+                     static_cast<uint8_t>(reg >> 8),
+                     static_cast<uint8_t>(reg),
+                     static_cast<uint8_t>(value >> 8),
+                     static_cast<uint8_t>(value)};
+    return gDriveBus->request(pdu, static_cast<int>(sizeof pdu), nullptr, nullptr);
+}

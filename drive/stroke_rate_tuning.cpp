@@ -100,3 +100,11 @@ void Controller::stepFrequencies(int step) {
             selectedDriveOf(n).set(unit.selected ? 1 : 0);
     }
 }
+
+// The performance file starts afresh; the tuning forgets its error and the smart target, which the next
+// correction finds again.
+void Controller::resetPerformanceParameters() {
+    gConfig->resetPerf();
+    tuningError_ = 0;
+    smartTarget_ = 0;
+}
