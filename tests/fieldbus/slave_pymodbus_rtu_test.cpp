@@ -4,6 +4,7 @@
 #include "core/registry.h"
 #include "tests/fieldbus/slave_fixture.h"
 #include "tests/support/event_pump.h"
+#include "tests/support/peers.h"
 #include "tests/support/process.h"
 
 #include <chrono>
@@ -39,6 +40,8 @@ protected:
 };
 
 TEST_F(SlavePymodbusRtu, ReadsAndWritesRegistersOverThePty) {
+    REQUIRE_PEERS(kSocat);
+    REQUIRE_PEERS(kPymodbusClient);
     // A duplicate without close-on-exec, for socat to inherit.
     int farEnd = ::dup(board.platform().serialLine("/dev/ttyS1")->farEnd());
     ASSERT_GE(farEnd, 0);

@@ -1,6 +1,7 @@
 // A SCADA master from a Debian package (python3-pymodbus) against velkord-sim over Modbus TCP.
 
 #include "tests/support/free_port.h"
+#include "tests/support/peers.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -30,6 +31,7 @@ bool accepting(int port) {
 }
 
 TEST(ScadaSim, APymodbusClientReadsLiveValuesAndChangesASettingThatIsJournalled) {
+    REQUIRE_PEERS(kPymodbusClient);
     TempDir dir;
     std::string root = dir / "run";
     int port = freeTcpPort();
