@@ -11,7 +11,12 @@ const char kUnit[] = "controller";
 
 // Alarms that tell a sensor is not to be trusted; while one is active the sensors are power-cycled
 // periodically.
-constexpr int32_t kSensorFaultCodes[] = {2, 3, 4, 5, 6, 8, 9, 10, 21, 22, 24, 28, 29, 30, 36};
+constexpr int32_t kSensorFaultCodes[] = {
+    kAlarmOilLevelSensorBreak,      kAlarmTopSensorShortStop,         kAlarmTopSensorBreakStop,
+    kAlarmTopSensorTimeout,         kAlarmBottomSensorBreakStop,      kAlarmSimultaneousSensors,
+    kAlarmBottomSensorTimeout,      kAlarmBottomSensorShortStop,      kAlarmTemperatureSensorError,
+    kAlarmPressureSensorFault,      kAlarmSimultaneousSensorsIgnored, kAlarmBottomSensorTimeoutIgnored,
+    kAlarmBottomSensorShortIgnored, kAlarmBottomSensorBreakIgnored,   kAlarmEmergencyTemperatureMode};
 
 } // namespace
 

@@ -97,13 +97,13 @@ void Controller::samplePressure() {
         drive.setSensor(PumpUnit::kPressureSensor, state);
         if (state == kSensorOpen) {
             LOG_MSG(LOG_INFO, kUnit, "обрыв ДД%d", drive.unit());
-            raiseAlarm(makeAlarm(22));
+            raiseAlarm(makeAlarm(kAlarmPressureSensorFault));
         } else if (state == kSensorShort) {
             LOG_MSG(LOG_INFO, kUnit, "замыкание ДД%d", drive.unit());
-            raiseAlarm(makeAlarm(22));
+            raiseAlarm(makeAlarm(kAlarmPressureSensorFault));
         } else {
             LOG_MSG(LOG_INFO, kUnit, "ДД%d исправен", drive.unit());
-            clearAlarm(22);
+            clearAlarm(kAlarmPressureSensorFault);
         }
     }
     float gauge = (drive.pressure - 1.0f) * kPascalPerKgfCm2;

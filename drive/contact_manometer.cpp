@@ -1,10 +1,7 @@
-// The contact manometer ЭКМ (input 14): active for delaySwingProtection seconds it stops the drive
-// (alarm 18); inactive as long again, the drive restarts. Shorter pulses change nothing.
+#include "drive/contact_manometer.h"
 
 #include "config/config.h"
 #include "core/log.h"
-#include "core/registry.h"
-#include "drive/controller.h"
 
 namespace {
 
@@ -16,28 +13,18 @@ uint32_t protectionDelayMs() {
 
 } // namespace
 
-void Controller::onEcmInput(bool level) {
+void ContactManometer::onInput(bool level) {
     // The input is inverted unless ecmInvertion says otherwise.
     bool active = gConfig->ecmInvertion.current != 0 ? level : !level;
-    ecmActive_ = active;
+    active_ = active;
     LOG_MSG(LOG_ERR, kUnit, "ЭКМ %sактивен", active ? "" : "не");
     if (active) {
-        ecmOffTimer_.cancel();
-        if (!ecmOnTimer_.armed())
-            ecmOnTimer_.start("ecmOnTimer", protectionDelayMs(), [this] { onEcmOnTimer(); });
+        offTimer_.cancel();
+        if (!onTimer_.armed())
+            onTimer_.start("ecmOnTimer", protectionDelayMs(), [this] { onHeldHigh_(); });
         return;
     }
-    ecmOnTimer_.cancel();
-    if (!ecmOffTimer_.armed())
-        ecmOffTimer_.start("ecmOffTimer", protectionDelayMs(), [this] { onEcmOffTimer(); });
-}
-
-void Controller::onEcmOnTimer() {
-    raiseAlarm(makeAlarm(18));
-    if (automatic())
-        halt(true);
-}
-
-void Controller::onEcmOffTimer() {
-    clearAndRestart(18);
+    onTimer_.cancel();
+    if (!offTimer_.armed())
+        offTimer_.start("ecmOffTimer", protectionDelayMs(), [this] { onNormalAgain_(); });
 }

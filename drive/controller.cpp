@@ -1,4 +1,5 @@
 #include "drive/controller.h"
+#include "drive/discrete_inputs.h"
 
 #include "config/config.h"
 #include "core/journal.h"
@@ -10,9 +11,19 @@
 
 Controller::Controller(const ControllerServices& services)
     : blanking_(services.blanking), alarms_(std::make_unique<AlarmList>()),
-      unit1_(std::make_unique<PumpUnit>(*this, 1, static_cast<int>(gConfig->modbusAddrDrive1.value))),
-      unit2_(std::make_unique<PumpUnit>(*this, 2, static_cast<int>(gConfig->modbusAddrDrive2.value))),
-      keypad_(std::make_unique<Keypad>(services.keys, services.blanking)) {
+      unit1_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), 1,
+                                        static_cast<int>(gConfig->modbusAddrDrive1.value))),
+      unit2_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), 2,
+                                        static_cast<int>(gConfig->modbusAddrDrive2.value))),
+      keypad_(std::make_unique<Keypad>(services.keys, services.blanking)),
+      // Held high it stops the drive in automatic; normal again, the drive restarts.
+      manometer_(
+          [this] {
+              raiseAlarm(makeAlarm(kAlarmContactManometerStop));
+              if (automatic())
+                  halt(true);
+          },
+          [this] { clearAndRestart(kAlarmContactManometerStop); }) {
     alarms_->addObserver(this);
     openResetLines();
     selectBoardThermometer();
@@ -45,25 +56,32 @@ uint32_t Controller::now() const {
 }
 
 void Controller::setOutput(int n, bool on) {
-    uint64_t bit = uint64_t{1} << n;
-    outputsSet_ |= bit;
-    outputs_ = on ? outputs_ | bit : outputs_ & ~bit;
-    if (gDiscreteIO)
-        gDiscreteIO->setOutput(n, on);
+    outputs_.set(n, on, gDiscreteIO);
 }
 
 void Controller::setBlink(int n, bool fast, bool slow) {
-    uint64_t bit = uint64_t{1} << n;
-    fastBlink_ = fast ? fastBlink_ | bit : fastBlink_ & ~bit;
-    slowBlink_ = slow ? slowBlink_ | bit : slowBlink_ & ~bit;
-    if (!gDiscreteIO)
-        return;
-    gDiscreteIO->setFastBlink(n, fast);
-    gDiscreteIO->setSlowBlink(n, slow);
+    outputs_.setBlink(n, fast, slow, gDiscreteIO);
+}
+
+void Controller::motorStarted(int n) {
+    armMaxUpTimer();
+    if (unit(n).bottomSensor() == kSensorActive)
+        armBotSensorTimeout();
+    clearAlarm(kAlarmRodOverloadRestart);
+    checkOverCurrent();
+}
+
+void Controller::motorStopped(int) {
+    maxUpTimer_.cancel();
+}
+
+void Controller::valveClosedByUnit(int n) {
+    setValve(n, false);
+    maxDownTimer_.cancel();
 }
 
 bool Controller::outputOn(int n) const {
-    return (outputs_ >> n & 1) != 0;
+    return outputs_.on(n);
 }
 
 bool Controller::inputOn(int n) const {
@@ -73,18 +91,13 @@ bool Controller::inputOn(int n) const {
 void Controller::applyOutputs() {
     if (!gDiscreteIO)
         return;
-    for (int n = 0; n < DiscreteIO::kSignals; ++n) {
-        if (outputsSet_ >> n & 1)
-            gDiscreteIO->setOutput(n, outputOn(n));
-        gDiscreteIO->setFastBlink(n, (fastBlink_ >> n & 1) != 0);
-        gDiscreteIO->setSlowBlink(n, (slowBlink_ >> n & 1) != 0);
-    }
+    outputs_.applyTo(*gDiscreteIO);
     alarms_->notify();
 }
 
 void Controller::onModeSwitchInput(int n) {
-    int mode = n == 1 ? (inputOn(30) ? 1 : 0) + (inputOn(26) ? 2 : 0)
-                      : (inputOn(28) ? 1 : 0) + (inputOn(29) ? 2 : 0);
+    int mode = n == 1 ? (inputOn(kInputModeSwitch1Low) ? 1 : 0) + (inputOn(kInputModeSwitch1High) ? 2 : 0)
+                      : (inputOn(kInputModeSwitch2Low) ? 1 : 0) + (inputOn(kInputModeSwitch2High) ? 2 : 0);
     if (mode == modeSwitch(n))
         return;
     journalPrintf(LOG_INFO, "НУ%d: переключатель режима работы: %s", n, modeSwitchShortText(mode));
@@ -111,10 +124,10 @@ void Controller::setMode(int mode) {
         for (int n = 1; n <= 2; ++n)
             unit(n).setSetPoint(automaticMode ? freqDriveOf(n).value : manualFreqOf(n).value);
         // A remote stop holds until the remote start, whatever the local switch does.
-        if (automaticMode && !isAlarmActive(0))
+        if (automaticMode && !isAlarmActive(kAlarmRemoteStartWait))
             startDrive();
     }
     alarms_->notify();
-    onPanelEnable(inputOn(27));
+    onPanelEnable(inputOn(kInputPanelEnable));
     recomputeRelays();
 }

@@ -17,6 +17,7 @@
 #include "core/timer_queue.h"
 #include "drive/alarm_catalogue.h"
 #include "drive/alarm_list.h"
+#include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
 #include "drive/drive_commands.h"
@@ -24,6 +25,7 @@
 #include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
 #include "drive/keypad.h"
+#include "drive/output_image.h"
 #include "drive/pump_unit.h"
 
 #include <array>
@@ -43,7 +45,8 @@ struct ControllerServices {
 class Controller : public DriveView,
                    public DriveCommands,
                    public DiscreteInputListener,
-                   private AlarmListObserver {
+                   private AlarmListObserver,
+                   private PumpUnitOwner {
 public:
     // Stroke states (see stroke_cycle.cpp for the table).
     enum StrokeState : int {
@@ -160,7 +163,7 @@ public:
     Measurement load() const override { return {pressureSensorOk(1), unit(1).load}; }
     Measurement oilTemperature() const override;
     int oilLevelState() const override { return oilLevelState_; }
-    bool ecmActive() const override { return ecmActive_; }
+    bool ecmActive() const override { return manometer_.active(); }
     int strokeState() const override { return state_; }
     uint32_t upStrokeMs() const override { return upStrokeMs_; }
     uint32_t downStrokeMs() const override { return downStrokeMs_; }
@@ -218,8 +221,6 @@ public:
     bool sensorResetRunning() const { return sensorResetTimer_.armed(); }
 
 private:
-    friend class PumpUnit;
-
     static size_t index(int n) { return n == 2 ? 1 : 0; }
     bool automatic() const { return modeSwitch(1) == kModeAutomatic; }
     bool manual() const { return modeSwitch(1) == kModeManual; }
@@ -228,7 +229,14 @@ private:
         return state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown;
     }
     uint32_t now() const;
-    void setOutput(int n, bool on);
+    // The only way the stroke state changes.
+    void enterState(StrokeState state) { state_ = state; }
+    void setOutput(int n, bool on) override;
+    // PumpUnitOwner: a unit's motor started (the up-stroke supervision starts), stopped, or stopped
+    // with its valve closed.
+    void motorStarted(int n) override;
+    void motorStopped(int n) override;
+    void valveClosedByUnit(int n) override;
     // A lamp blinking fast, slowly or not at all.
     void setBlink(int n, bool fast, bool slow);
     // Hands the outputs set before the chain existed to it.
@@ -349,7 +357,7 @@ private:
     void onCheckVfdAlarms();
 
     // Over-current reclose (reclose.cpp).
-    void checkOverCurrent();
+    void checkOverCurrent() override;
     void onUnitOverCurrent(int n);
     bool otherUnitCanTakeOver(int n) const;
     void beginGroupReclose();
@@ -358,10 +366,10 @@ private:
     bool serveReclosePending();
 
     // Drive health (drive_health.cpp).
-    void checkMotorOverheat();
-    void checkDriveTemperature();
-    void rebuildDriveAlarmText();
-    void onTurningStopped();
+    void checkMotorOverheat() override;
+    void checkDriveTemperature() override;
+    void rebuildDriveAlarmText() override;
+    void onTurningStopped() override;
     void takeOverFromColdUnit(int coldUnit);
     void releaseWarmUnits();
 
@@ -379,9 +387,6 @@ private:
     void showSensorLamp(int n, bool top, int state);
     void checkSimultaneousActivation();
     void onModeSwitchInput(int n);
-    void onEcmInput(bool level);
-    void onEcmOnTimer();
-    void onEcmOffTimer();
     void onOilLevelInputs();
     void onOilSensorTimer();
     void onManualButton(int n, bool up, bool pressed);
@@ -432,7 +437,7 @@ private:
     std::array<SysfsValueFile, 2> resetLines_;
 
     // The stroke.
-    int state_ = kStopped;
+    StrokeState state_ = kStopped;
     Timer stateTimer_;
     Timer dwellTimer_;
     Timer ev1ev2Timer_;
@@ -485,9 +490,7 @@ private:
     std::array<int, 2> pendingBottomPair_{{-1, -1}};
     Timer adcTimer_;
     uint32_t adcStepMs_ = 0;
-    bool ecmActive_ = false;
-    Timer ecmOnTimer_;
-    Timer ecmOffTimer_;
+    ContactManometer manometer_;
     int oilLevelState_ = kSensorUnknown;
     Timer oilSensorTimer_;
     Timer sensorResetTimer_;
@@ -529,9 +532,6 @@ private:
     Timer saveDgTimer_;
     // recordPeriod 0: one record was written since the start, the next waits for the next start.
     bool dynamogramsHeldUntilStart_ = false;
-    // The outputs as the controller set them (the chain may not exist yet), bit n = output n.
-    uint64_t outputs_ = 0;
-    uint64_t outputsSet_ = 0;
-    uint64_t fastBlink_ = 0;
-    uint64_t slowBlink_ = 0;
+    // The outputs as the controller set them (the chain may not exist yet).
+    OutputImage outputs_;
 };

@@ -19,7 +19,13 @@ constexpr unsigned kStopFlag = 1;
 constexpr unsigned kFirstAlarmFlag = 2;
 
 // Alarms whose raising and clearing the controller keeps in its event list.
-constexpr int32_t kRecordedAlarms[] = {6, 7, 8, 16, 18, 19, 20};
+constexpr int32_t kRecordedAlarms[] = {kAlarmBottomSensorBreakStop,
+                                       kAlarmUpStrokeTooLong,
+                                       kAlarmSimultaneousSensors,
+                                       kAlarmOverCurrentReclose,
+                                       kAlarmContactManometerStop,
+                                       kAlarmRodOverloadRestart,
+                                       kAlarmRodOverload};
 
 bool hasFlag(const ConfigFlagsGroup& flags, unsigned flag) {
     return flag < flags.options.size();

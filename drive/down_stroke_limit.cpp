@@ -44,7 +44,7 @@ bool Controller::strokeRateLimitApplies() const {
 void Controller::markStrokeRateLimit() {
     strokeRateLimitInForce_ = true;
     strokeRateLimitThisStroke_ = true;
-    raiseAlarm(makeAlarm(26));
+    raiseAlarm(makeAlarm(kAlarmStrokeShortenedByRate));
 }
 
 // 1. With the bottom sensor untrusted and downTimeOnBrokenSensor set: that time.

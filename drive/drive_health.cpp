@@ -37,11 +37,11 @@ void Controller::checkMotorOverheat() {
     bool hot1 = unit1_->motorOverheated();
     bool hot2 = unit2_->motorOverheated();
     if (!hot1 && !hot2) {
-        bool stopping = clearAlarm(15);
-        if (clearAlarm(23)) {
+        bool stopping = clearAlarm(kAlarmMotorOverheatStop);
+        if (clearAlarm(kAlarmMotorOverheat)) {
             unit1_->markFaulty(false);
             unit2_->markFaulty(false);
-            if (oilTemperature_ < gConfig->tempFanOff.value && !isAlarmActive(21))
+            if (oilTemperature_ < gConfig->tempFanOff.value && !isAlarmActive(kAlarmTemperatureSensorError))
                 switchFan(false);
         }
         restartAfterClearing(stopping);
@@ -52,12 +52,13 @@ void Controller::checkMotorOverheat() {
     bool takeOver = !(hot1 && hot2) && separate && unitModeOf(otherOf(hot)).current != kUnitOff &&
                     unitModeOf(hot).current != kUnitOff;
     if (!takeOver) {
-        std::string text = hot1 && hot2 ? "21.3 Перегрев двигателей НУ1 и НУ2" : alarmText(15, hot);
-        if (raiseAlarm(makeAlarm(15, text)))
+        std::string text =
+            hot1 && hot2 ? "21.3 Перегрев двигателей НУ1 и НУ2" : alarmText(kAlarmMotorOverheatStop, hot);
+        if (raiseAlarm(makeAlarm(kAlarmMotorOverheatStop, text)))
             halt(true);
         return;
     }
-    if (!raiseAlarm(makeAlarm(23, alarmText(23, hot))) || !automatic())
+    if (!raiseAlarm(makeAlarm(kAlarmMotorOverheat, alarmText(kAlarmMotorOverheat, hot))) || !automatic())
         return;
     switchFan(true);
     unit(hot).markFaulty(true);
@@ -75,10 +76,10 @@ void Controller::checkDriveTemperature() {
     bool stop = modeSwitch(1) == kModeStop;
     if (cold1 != cold2 && unitModeOf(cold1 ? 2 : 1).current != kUnitOff) {
         int coldUnit = cold1 ? 1 : 2;
-        if (raiseAlarm(makeAlarm(37, alarmText(37, coldUnit))) && !stop)
+        if (raiseAlarm(makeAlarm(kAlarmDriveCold, alarmText(kAlarmDriveCold, coldUnit))) && !stop)
             takeOverFromColdUnit(coldUnit);
     } else {
-        clearAlarm(37);
+        clearAlarm(kAlarmDriveCold);
     }
     if (!cold1 && !cold2 && !stop)
         releaseWarmUnits();
@@ -86,11 +87,11 @@ void Controller::checkDriveTemperature() {
     bool warmAllowed = (allowed1 && !cold1) || (allowed2 && !cold2);
     if (anyAllowed && !warmAllowed) {
         std::string names = unitNames(allowed1 && cold1, allowed2 && cold2);
-        if (raiseAlarm(makeAlarm(11, alarmText(11, names.c_str()))))
+        if (raiseAlarm(makeAlarm(kAlarmDriveColdStop, alarmText(kAlarmDriveColdStop, names.c_str()))))
             halt(true);
         return;
     }
-    clearAndRestart(11);
+    clearAndRestart(kAlarmDriveColdStop);
 }
 
 // The cold unit is marked faulty and the selection runs. If the motors are running the cold one
@@ -140,11 +141,11 @@ void Controller::rebuildDriveAlarmText() {
         appendBits(text, n, 'W', drive.alarmWord(3), 32);
     }
     if (text.size() == 2) {
-        clearAlarm(39);
+        clearAlarm(kAlarmDriveWords);
         return;
     }
-    if (!raiseAlarm(makeAlarm(39, text)))
-        changeAlarmText(39, text);
+    if (!raiseAlarm(makeAlarm(kAlarmDriveWords, text)))
+        changeAlarmText(kAlarmDriveWords, text);
 }
 
 // Both motors stand and no usable valve is known to be healthy: the rod may be sinking on its own,

@@ -24,7 +24,7 @@ void Controller::beginUnitReset(int n) {
     writeResetLine(n, true);
     ++recloses_[index(n)];
     unit(n).markFaulty(false);
-    state_ = n == 1 ? kResetUnit1 : kResetUnit2;
+    enterState(n == 1 ? kResetUnit1 : kResetUnit2);
     armStateTimer("resetVfdAlarms", kResetPulseMs);
 }
 
@@ -34,7 +34,7 @@ void Controller::onResetPulseEnd() {
     unit(n).clearPower();
     if (!automatic())
         return;
-    state_ = n == 1 ? kCheckUnit1 : kCheckUnit2;
+    enterState(n == 1 ? kCheckUnit1 : kCheckUnit2);
     checkVfdWaits_ = 0;
     armStateTimer("checkVfdAlarms", kCheckVfdAlarmsMs);
 }
@@ -44,9 +44,9 @@ void Controller::onResetBothEnd() {
     writeResetLine(2, false);
     if (!automatic())
         return;
-    clearAlarm(16);
+    clearAlarm(kAlarmOverCurrentReclose);
     // The over-current was dealt with by the reset; a drive that still reports it raises it again.
-    clearAlarm(40);
+    clearAlarm(kAlarmOverCurrent);
     for (int n = 1; n <= 2; ++n) {
         if (!overCurrentTripped_[index(n)])
             continue;
@@ -65,14 +65,14 @@ void Controller::onCheckVfdAlarms() {
         return;
     }
     if (drive.overCurrent()) {
-        clearAlarm(40);
+        clearAlarm(kAlarmOverCurrent);
         startDrive();
         return;
     }
     selectedDriveOf(n).set(1);
     freqDriveOf(n).set(minFreqOf(n).value);
     selectUnitsAndValves();
-    clearAlarm(40);
+    clearAlarm(kAlarmOverCurrent);
     overCurrentTripped_[index(n)] = false;
     if (bottomConfirm_[0].armed()) {
         // The bottom sensor is being confirmed; its verdict comes first.
@@ -80,7 +80,7 @@ void Controller::onCheckVfdAlarms() {
         return;
     }
     LOG_MSG(LOG_INFO, kUnit, "запуск привода");
-    state_ = kFirstUp;
+    enterState(kFirstUp);
     beginUpStroke();
     restartedAfterReset_[index(n)] = true;
 }

@@ -3,6 +3,7 @@
 
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/discrete_inputs.h"
 
 namespace {
 
@@ -34,30 +35,30 @@ struct InputRoute {
 
 // Input 13 (the second contact of the manometer) is not used.
 constexpr InputRoute kInputRoutes[] = {
-    {1, InputGroup::TopPair1},
-    {20, InputGroup::TopPair1},
-    {2, InputGroup::BottomPair1},
-    {3, InputGroup::BottomPair1},
-    {4, InputGroup::TopPair2},
-    {5, InputGroup::TopPair2},
-    {6, InputGroup::BottomPair2},
-    {7, InputGroup::BottomPair2},
-    {9, InputGroup::OilLevel},
-    {10, InputGroup::OilLevel},
-    {11, InputGroup::CoolingPumpFeedback},
-    {14, InputGroup::ContactManometer},
-    {15, InputGroup::FanFeedback},
-    {17, InputGroup::Valve1Current},
-    {18, InputGroup::Valve2Current},
-    {26, InputGroup::ModeSwitch1},
-    {30, InputGroup::ModeSwitch1},
-    {28, InputGroup::ModeSwitch2},
-    {29, InputGroup::ModeSwitch2},
-    {25, InputGroup::Unit1Up},
-    {31, InputGroup::Unit1Down},
-    {39, InputGroup::Unit2Up},
-    {16, InputGroup::Unit2Down},
-    {27, InputGroup::PanelEnable},
+    {kInputTopSensor1, InputGroup::TopPair1},
+    {kInputTopSensor1High, InputGroup::TopPair1},
+    {kInputBottomSensor1, InputGroup::BottomPair1},
+    {kInputBottomSensor1High, InputGroup::BottomPair1},
+    {kInputTopSensor2, InputGroup::TopPair2},
+    {kInputTopSensor2High, InputGroup::TopPair2},
+    {kInputBottomSensor2, InputGroup::BottomPair2},
+    {kInputBottomSensor2High, InputGroup::BottomPair2},
+    {kInputOilLevel, InputGroup::OilLevel},
+    {kInputOilLevelHigh, InputGroup::OilLevel},
+    {kInputCoolingPumpFeedback, InputGroup::CoolingPumpFeedback},
+    {kInputContactManometer, InputGroup::ContactManometer},
+    {kInputFanFeedback, InputGroup::FanFeedback},
+    {kInputValve1Current, InputGroup::Valve1Current},
+    {kInputValve2Current, InputGroup::Valve2Current},
+    {kInputModeSwitch1High, InputGroup::ModeSwitch1},
+    {kInputModeSwitch1Low, InputGroup::ModeSwitch1},
+    {kInputModeSwitch2Low, InputGroup::ModeSwitch2},
+    {kInputModeSwitch2High, InputGroup::ModeSwitch2},
+    {kInputUnit1Up, InputGroup::Unit1Up},
+    {kInputUnit1Down, InputGroup::Unit1Down},
+    {kInputUnit2Up, InputGroup::Unit2Up},
+    {kInputUnit2Down, InputGroup::Unit2Down},
+    {kInputPanelEnable, InputGroup::PanelEnable},
     {33, InputGroup::Key},
     {34, InputGroup::Key},
     {35, InputGroup::Key},
@@ -150,7 +151,7 @@ void Controller::dispatchInput(int n) {
         onCoolingFeedback(true);
         return;
     case InputGroup::ContactManometer:
-        onEcmInput(inputOn(14));
+        manometer_.onInput(inputOn(kInputContactManometer));
         return;
     case InputGroup::FanFeedback:
         onCoolingFeedback(false);
@@ -168,7 +169,7 @@ void Controller::dispatchInput(int n) {
         onModeSwitchInput(2);
         return;
     case InputGroup::PanelEnable:
-        onPanelEnable(inputOn(27));
+        onPanelEnable(inputOn(kInputPanelEnable));
         return;
     default:
         return;

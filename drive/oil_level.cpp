@@ -6,6 +6,7 @@
 
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/discrete_inputs.h"
 #include <utility>
 
 namespace {
@@ -15,8 +16,8 @@ const char kUnit[] = "controller";
 } // namespace
 
 void Controller::onOilLevelInputs() {
-    bool first = inputOn(9);
-    bool second = inputOn(10);
+    bool first = inputOn(kInputOilLevel);
+    bool second = inputOn(kInputOilLevelHigh);
     if (gConfig->oilSensorInvertion.current != 0)
         std::swap(first, second);
     int state = (first ? 1 : 0) + (second ? 2 : 0);
@@ -27,18 +28,18 @@ void Controller::onOilLevelInputs() {
     oilSensorTimer_.cancel();
     bool stoppingCleared = false;
     if (previous == kSensorOpen)
-        stoppingCleared |= clearAlarm(2);
+        stoppingCleared |= clearAlarm(kAlarmOilLevelSensorBreak);
     if (previous == kSensorOpen || previous == kSensorShort)
-        stoppingCleared |= clearAlarm(14);
-    bool monitored = !isAlarmActive(31);
+        stoppingCleared |= clearAlarm(kAlarmOilLevelSensorFault);
+    bool monitored = !isAlarmActive(kAlarmOilLevelCheckOff);
     switch (state) {
     case kSensorOpen:
-        if (monitored && raiseAlarm(makeAlarm(2)) && automatic())
+        if (monitored && raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) && automatic())
             halt(true);
         break;
     case kSensorShort:
         LOG_MSG(LOG_ERR, kUnit, "КЗ датчика уровня масла");
-        if (monitored && raiseAlarm(makeAlarm(14)) && automatic())
+        if (monitored && raiseAlarm(makeAlarm(kAlarmOilLevelSensorFault)) && automatic())
             halt(true);
         break;
     default:
@@ -54,11 +55,11 @@ void Controller::onOilLevelInputs() {
 void Controller::onOilSensorTimer() {
     switch (oilLevelState_) {
     case kSensorActive:
-        if (raiseAlarm(makeAlarm(1)) && automatic())
+        if (raiseAlarm(makeAlarm(kAlarmLowOil)) && automatic())
             halt(true);
         return;
     case kSensorInactive:
-        clearAndRestart(1);
+        clearAndRestart(kAlarmLowOil);
         return;
     default:
         LOG_MSG(LOG_ERR, kUnit, "oilSensorChanged2(): unexpected sensor state: %d", oilLevelState_);

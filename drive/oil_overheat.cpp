@@ -26,7 +26,8 @@ bool coolingRunUnit(int unit) {
 void Controller::superviseOilOverheat(float celsius, float previous) {
     float stopAbove = gConfig->tempStopWork.value;
     if (celsius > stopAbove) {
-        raiseAlarm(makeAlarm(17, automatic() ? alarmText(17) : "22. Перегрев масла."));
+        raiseAlarm(
+            makeAlarm(kAlarmOilOverheat, automatic() ? alarmText(kAlarmOilOverheat) : "22. Перегрев масла."));
         dwellTimer_.cancel();
         if (gConfig->coolingPump.current != 0 || !automatic()) {
             // The extra pump cools; the drive stands still (state 0) until the oil is cool again.
@@ -41,16 +42,17 @@ void Controller::superviseOilOverheat(float celsius, float previous) {
     if (state_ == kCoolingRun && celsius > haltAbove && !(previous > haltAbove) &&
         gConfig->coolingPump.current == 0 && !bothValvesOff()) {
         halt(true);
-        state_ = kCoolingRun;
+        enterState(kCoolingRun);
     }
-    if (celsius < gConfig->tempStartWork.value && clearAlarm(17) && automatic() && !stopReasonActive()) {
-        state_ = kFirstUp;
+    if (celsius < gConfig->tempStartWork.value && clearAlarm(kAlarmOilOverheat) && automatic() &&
+        !stopReasonActive()) {
+        enterState(kFirstUp);
         beginUpStroke();
     }
 }
 
 void Controller::enterOverheatDown() {
-    state_ = kOverheatDown;
+    enterState(kOverheatDown);
     unit1_->stop(true);
     unit2_->stop(true);
     unit1_->setSetPoint(gConfig->mainPumpFreq.value);
@@ -76,12 +78,12 @@ void Controller::onOverheatBottom() {
     maxDownTimer_.cancel();
     // Resting on the bottom sensor is what this state is for (see onOverloadBottom).
     botSensorTimeout_.cancel();
-    state_ = kOverheatBottom;
+    enterState(kOverheatBottom);
     armStateTimer("overheatDown2", static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f));
 }
 
 void Controller::startCoolingRun() {
-    state_ = kCoolingRun;
+    enterState(kCoolingRun);
     for (int valve = 1; valve <= 2; ++valve)
         if (valveModeOf(valve).current != kUnitOff)
             setValve(valve, true);

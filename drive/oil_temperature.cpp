@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/discrete_inputs.h"
 #include "drive/unit_settings.h"
 
 #include <algorithm>
@@ -15,8 +16,8 @@ namespace {
 
 const char kUnit[] = "controller";
 
-constexpr int kPumpFeedback = 11;
-constexpr int kFanFeedback = 15;
+constexpr int kPumpFeedback = kInputCoolingPumpFeedback;
+constexpr int kFanFeedback = kInputFanFeedback;
 constexpr float kEmergencyFrequency = 50.0f;
 
 } // namespace
@@ -41,7 +42,7 @@ void Controller::applyTemperatureToCooling(float celsius) {
         switchCoolingPump(false);
     if (celsius > gConfig->tempFanOn.value && celsius >= gConfig->tempFanOff.value)
         switchFan(true);
-    else if (celsius < gConfig->tempFanOff.value && !isAlarmActive(21))
+    else if (celsius < gConfig->tempFanOff.value && !isAlarmActive(kAlarmTemperatureSensorError))
         switchFan(false);
 }
 
@@ -77,15 +78,15 @@ void Controller::onCoolingFeedback(bool pump) {
 
 void Controller::superviseCooling() {
     if (coolingFault_[0] || coolingFault_[1])
-        raiseAlarm(makeAlarm(38));
+        raiseAlarm(makeAlarm(kAlarmCoolingFault));
     else
-        clearAlarm(38);
-    if (isAlarmActive(21) && isAlarmActive(38)) {
-        if (raiseAlarm(makeAlarm(36)) && automatic())
+        clearAlarm(kAlarmCoolingFault);
+    if (isAlarmActive(kAlarmTemperatureSensorError) && isAlarmActive(kAlarmCoolingFault)) {
+        if (raiseAlarm(makeAlarm(kAlarmEmergencyTemperatureMode)) && automatic())
             enterEmergencyTemperatureMode();
         return;
     }
-    if (clearAlarm(36) && automatic())
+    if (clearAlarm(kAlarmEmergencyTemperatureMode) && automatic())
         leaveEmergencyTemperatureMode();
 }
 
@@ -119,15 +120,15 @@ void Controller::leaveEmergencyTemperatureMode() {
 // In the emergency mode the top dwell is the one the tuning stretches at the bottom of every cycle
 // (tuneSwings2), so that a cycle takes the period of nsAlarmTempMode strokes a minute.
 float Controller::topDwellSeconds() const {
-    return isAlarmActive(36) ? emergencyTopDwellS_ : gConfig->delayTDP.value;
+    return isAlarmActive(kAlarmEmergencyTemperatureMode) ? emergencyTopDwellS_ : gConfig->delayTDP.value;
 }
 
 // The sensor failed: the fan runs, since the oil may be hot without anyone knowing.
 void Controller::setTemperatureSensorState(bool good) {
     temperatureSensorGood_ = good;
     if (good) {
-        clearAlarm(21);
-    } else if (raiseAlarm(makeAlarm(21))) {
+        clearAlarm(kAlarmTemperatureSensorError);
+    } else if (raiseAlarm(makeAlarm(kAlarmTemperatureSensorError))) {
         switchFan(true);
     }
     superviseCooling();

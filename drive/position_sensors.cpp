@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/discrete_inputs.h"
 
 namespace {
 
@@ -15,8 +16,10 @@ struct SensorPair {
     int first;
     int second;
 };
-constexpr SensorPair kTopPairs[] = {{1, 20}, {4, 5}};
-constexpr SensorPair kBottomPairs[] = {{2, 3}, {6, 7}};
+constexpr SensorPair kTopPairs[] = {{kInputTopSensor1, kInputTopSensor1High},
+                                    {kInputTopSensor2, kInputTopSensor2High}};
+constexpr SensorPair kBottomPairs[] = {{kInputBottomSensor1, kInputBottomSensor1High},
+                                       {kInputBottomSensor2, kInputBottomSensor2High}};
 
 // Lamps: top of НУ1 / НУ2, bottom of НУ1 / НУ2.
 constexpr int kTopLamps[] = {34, 36};
@@ -84,19 +87,19 @@ void Controller::onTopSensor(int state, int previous) {
         LOG_MSG(LOG_ERR, kUnit, "верхний датчик положения неактивен");
     bool stoppingCleared = false;
     if (previous == kSensorShort)
-        stoppingCleared |= clearAlarm(3);
+        stoppingCleared |= clearAlarm(kAlarmTopSensorShortStop);
     if (previous == kSensorOpen)
-        stoppingCleared |= clearAlarm(4);
+        stoppingCleared |= clearAlarm(kAlarmTopSensorBreakStop);
     if (previous == kSensorActive) {
         topSensorTimeout_.cancel();
-        stoppingCleared |= clearAlarm(5);
+        stoppingCleared |= clearAlarm(kAlarmTopSensorTimeout);
     }
     switch (state) {
     case kSensorActive:
         // The rod reached the top after all: a wedging attempt succeeded.
-        if (clearAlarm(7)) {
+        if (clearAlarm(kAlarmUpStrokeTooLong)) {
             stateTimer_.cancel();
-            state_ = automatic() ? kFirstUp : kStopped;
+            enterState(automatic() ? kFirstUp : kStopped);
         }
         if (unit1_->running() || unit2_->running() || unit1_->turning() || unit2_->turning() || valveOn(1) ||
             valveOn(2))
@@ -107,11 +110,12 @@ void Controller::onTopSensor(int state, int previous) {
             onTopReversal(true);
         break;
     case kSensorOpen:
-        if (!isAlarmActive(32) && raiseAlarm(makeAlarm(4)) && automatic())
+        if (!isAlarmActive(kAlarmTopSensorBreakCheckOff) && raiseAlarm(makeAlarm(kAlarmTopSensorBreakStop)) &&
+            automatic())
             halt(true);
         break;
     case kSensorShort:
-        if (raiseAlarm(makeAlarm(3)) && automatic())
+        if (raiseAlarm(makeAlarm(kAlarmTopSensorShortStop)) && automatic())
             halt(true);
         break;
     case kSensorInactive:
@@ -134,19 +138,19 @@ void Controller::onBottomSensor(int state, int previous) {
     // The alarms that had the down stroke timed instead of trusting the sensor.
     bool distrustCleared = false;
     if (previous == kSensorOpen) {
-        stoppingCleared |= clearAlarm(6);
-        distrustCleared |= clearAlarm(30);
+        stoppingCleared |= clearAlarm(kAlarmBottomSensorBreakStop);
+        distrustCleared |= clearAlarm(kAlarmBottomSensorBreakIgnored);
     }
     if (previous == kSensorShort) {
-        stoppingCleared |= clearAlarm(10);
-        distrustCleared |= clearAlarm(29);
+        stoppingCleared |= clearAlarm(kAlarmBottomSensorShortStop);
+        distrustCleared |= clearAlarm(kAlarmBottomSensorShortIgnored);
     }
     if (previous == kSensorActive) {
         botSensorTimeout_.cancel();
-        stoppingCleared |= clearAlarm(9);
-        stoppingCleared |= clearAlarm(8);
-        distrustCleared |= clearAlarm(28);
-        distrustCleared |= clearAlarm(24);
+        stoppingCleared |= clearAlarm(kAlarmBottomSensorTimeout);
+        stoppingCleared |= clearAlarm(kAlarmSimultaneousSensors);
+        distrustCleared |= clearAlarm(kAlarmBottomSensorTimeoutIgnored);
+        distrustCleared |= clearAlarm(kAlarmSimultaneousSensorsIgnored);
     }
     if (distrustCleared)
         reevaluateStrokeRateAlarm();
@@ -167,17 +171,17 @@ void Controller::onBottomSensor(int state, int previous) {
             onOverloadBottom();
         break;
     case kSensorOpen:
-        if (isAlarmActive(33))
+        if (isAlarmActive(kAlarmBottomSensorBreakCheckOff))
             break;
         if (brokenSensorTimed)
-            raiseAlarm(makeAlarm(30));
-        else if (raiseAlarm(makeAlarm(6)) && automatic())
+            raiseAlarm(makeAlarm(kAlarmBottomSensorBreakIgnored));
+        else if (raiseAlarm(makeAlarm(kAlarmBottomSensorBreakStop)) && automatic())
             halt(true);
         break;
     case kSensorShort:
         if (brokenSensorTimed)
-            raiseAlarm(makeAlarm(29));
-        else if (raiseAlarm(makeAlarm(10)) && automatic())
+            raiseAlarm(makeAlarm(kAlarmBottomSensorShortIgnored));
+        else if (raiseAlarm(makeAlarm(kAlarmBottomSensorShortStop)) && automatic())
             halt(true);
         break;
     case kSensorInactive:
@@ -197,9 +201,9 @@ void Controller::checkSimultaneousActivation() {
     if (unit1_->topSensor() != kSensorActive || unit1_->bottomSensor() != kSensorActive)
         return;
     if (gConfig->downTimeOnBrokenSensor.value != 0) {
-        raiseAlarm(makeAlarm(24));
+        raiseAlarm(makeAlarm(kAlarmSimultaneousSensorsIgnored));
         return;
     }
-    if (raiseAlarm(makeAlarm(8)) && automatic())
+    if (raiseAlarm(makeAlarm(kAlarmSimultaneousSensors)) && automatic())
         halt(true);
 }

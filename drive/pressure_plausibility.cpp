@@ -26,7 +26,7 @@ void Controller::checkPressurePlausibility() {
     const PumpUnit& drive = *unit1_;
     float deviation = std::max(std::fabs(drive.gaugeMaxPa - implied), std::fabs(drive.gaugeMinPa - implied));
     if (deviation / implied * 100.0f > tolerance)
-        raiseAlarm(makeAlarm(22));
+        raiseAlarm(makeAlarm(kAlarmPressureSensorFault));
     else
-        clearAlarm(22);
+        clearAlarm(kAlarmPressureSensorFault);
 }

@@ -22,7 +22,7 @@ constexpr uint32_t kSecondModelFirstOverCurrentCode = 100;
 
 } // namespace
 
-PumpUnit::PumpUnit(Controller& owner, int unit, int address)
+PumpUnit::PumpUnit(PumpUnitOwner& owner, int unit, int address)
     : owner_(owner), unit_(unit), address_(address), frameA_(initialFrameA(static_cast<uint8_t>(address))),
       frameB_(initialFrameB(static_cast<uint8_t>(address))) {
     sensors_.fill(kSensorUnknown);
@@ -58,11 +58,7 @@ void PumpUnit::start(float hertz) {
     }
     setSetPoint(hertz);
     running_ = true;
-    owner_.armMaxUpTimer();
-    if (bottomSensor() == kSensorActive)
-        owner_.armBotSensorTimeout();
-    owner_.clearAlarm(19);
-    owner_.checkOverCurrent();
+    owner_.motorStarted(unit_);
 }
 
 void PumpUnit::stop(bool fast) {
@@ -85,13 +81,12 @@ void PumpUnit::stop(bool fast) {
                          !fast && !coasting);
     }
     running_ = false;
-    owner_.maxUpTimer_.cancel();
+    owner_.motorStopped(unit_);
 }
 
 void PumpUnit::stopAndCloseValve() {
     stop(true);
-    owner_.setValve(unit_, false);
-    owner_.maxDownTimer_.cancel();
+    owner_.valveClosedByUnit(unit_);
 }
 
 void PumpUnit::markFaulty(bool faulty) {

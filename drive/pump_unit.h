@@ -10,7 +10,24 @@
 #include <array>
 #include <cstdint>
 
-class Controller;
+// What a pump unit tells the controller that owns it, and the outputs it asks it to set.
+class PumpUnitOwner {
+public:
+    virtual ~PumpUnitOwner() = default;
+    // A discrete output: the run lines, the turning lamps.
+    virtual void setOutput(int n, bool on) = 0;
+    // The unit's motor was started; stopped; stopped fast with the unit's valve de-energised.
+    virtual void motorStarted(int unit) = 0;
+    virtual void motorStopped(int unit) = 0;
+    virtual void valveClosedByUnit(int unit) = 0;
+    // What the drive reports moved: motor overheating, over-current (or the unit's fault mark), its
+    // alarm and warning words, its temperature crossing 0, its turning ending.
+    virtual void checkMotorOverheat() = 0;
+    virtual void checkOverCurrent() = 0;
+    virtual void rebuildDriveAlarmText() = 0;
+    virtual void checkDriveTemperature() = 0;
+    virtual void onTurningStopped() = 0;
+};
 
 class PumpUnit {
 public:
@@ -21,7 +38,7 @@ public:
     // Retry delay when the bus cannot take a request (its port cannot be opened).
     static constexpr uint32_t kBusRetryMs = 1000;
 
-    PumpUnit(Controller& owner, int unit, int address);
+    PumpUnit(PumpUnitOwner& owner, int unit, int address);
     // Drops the unit's requests from the bus.
     ~PumpUnit();
     PumpUnit(const PumpUnit&) = delete;
@@ -100,7 +117,7 @@ private:
     void setTemperature(int temperature);
     void setTurning(uint32_t word);
 
-    Controller& owner_;
+    PumpUnitOwner& owner_;
     const int unit_;
     int address_;
     int modeSwitch_ = kModeUnknown;

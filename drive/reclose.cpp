@@ -26,14 +26,14 @@ uint32_t araDelayMs() {
 } // namespace
 
 void Controller::checkOverCurrent() {
-    if (isAlarmActive(19) || isAlarmActive(20))
+    if (isAlarmActive(kAlarmRodOverloadRestart) || isAlarmActive(kAlarmRodOverload))
         return;
     bool both = unit1_->overCurrent() && unit2_->overCurrent();
     bool group = false;
     for (int n = 1; n <= 2; ++n) {
         if (!unit(n).overCurrent() || unit(n).faulty())
             continue;
-        raiseAlarm(makeAlarm(40, alarmText(40, n)));
+        raiseAlarm(makeAlarm(kAlarmOverCurrent, alarmText(kAlarmOverCurrent, n)));
         if (!automatic())
             continue;
         unitCycles_[index(n)] = 0;
@@ -42,7 +42,8 @@ void Controller::checkOverCurrent() {
         overCurrentTripped_[index(n)] = true;
         unit(n).markFaulty(true);
         if (recloses_[index(n)] >= static_cast<int>(gConfig->numARA.value)) {
-            raiseAlarm(makeAlarm(13, alarmText(13, std::to_string(n).c_str())));
+            raiseAlarm(makeAlarm(kAlarmOverCurrentStop,
+                                 alarmText(kAlarmOverCurrentStop, std::to_string(n).c_str())));
             halt(true);
             return;
         }
@@ -68,7 +69,7 @@ void Controller::onUnitRecloseTimer(int n) {
     if (automatic())
         reclosePending_[index(n)] = true;
     else
-        clearAlarm(40);
+        clearAlarm(kAlarmOverCurrent);
 }
 
 void Controller::beginGroupReclose() {
@@ -82,7 +83,8 @@ void Controller::beginGroupReclose() {
             continue;
         numbers += (numbers.empty() ? "" : ", ") + std::to_string(recloses_[index(n)] + 1);
     }
-    raiseAlarm(makeAlarm(16, alarmText(16, units.c_str(), numbers.c_str())));
+    raiseAlarm(makeAlarm(kAlarmOverCurrentReclose,
+                         alarmText(kAlarmOverCurrentReclose, units.c_str(), numbers.c_str())));
     if (!groupRecloseTimer_.armed())
         groupRecloseTimer_.start("ARA timer 20.2", araDelayMs(), [this] { onGroupRecloseTimer(); });
 }
@@ -97,10 +99,10 @@ void Controller::onGroupRecloseTimer() {
             ++recloses_[index(n)];
             unit(n).markFaulty(false);
         }
-        state_ = kResetBoth;
+        enterState(kResetBoth);
         armStateTimer("resetVfdAlarms-20.2", kResetPulseMs);
     }
-    clearAlarm(16);
+    clearAlarm(kAlarmOverCurrentReclose);
 }
 
 bool Controller::serveReclosePending() {

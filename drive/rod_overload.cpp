@@ -25,16 +25,17 @@ void Controller::superviseRodLoad(float load) {
     if (maximum >= 0 && load > maximum && driveRuns) {
         totalCycles_ = 0;
         if (overloadRestarts_ >= static_cast<int>(gConfig->numARA.value)) {
-            if (raiseAlarm(makeAlarm(20)) && automatic())
+            if (raiseAlarm(makeAlarm(kAlarmRodOverload)) && automatic())
                 halt(true);
             return;
         }
-        raiseAlarm(makeAlarm(19, alarmText(19, overloadRestarts_ + 1)));
+        raiseAlarm(
+            makeAlarm(kAlarmRodOverloadRestart, alarmText(kAlarmRodOverloadRestart, overloadRestarts_ + 1)));
         if (!automatic())
             return;
         halt(true);
         ++overloadRestarts_;
-        state_ = kOverload;
+        enterState(kOverload);
         resetSensors();
         return;
     }
@@ -46,14 +47,14 @@ void Controller::superviseRodLoad(float load) {
 // Alarm 25, held for the rest of this down stroke.
 void Controller::raiseLowLoad() {
     lowLoadThisStroke_ = true;
-    raiseAlarm(makeAlarm(25));
+    raiseAlarm(makeAlarm(kAlarmLowRodLoad));
 }
 
 // The sensor reset is over: the rod goes down.
 void Controller::continueOverloadDescent() {
     if (state_ != kOverload || !automatic())
         return;
-    state_ = kOverloadDown;
+    enterState(kOverloadDown);
     uint32_t limitMs = downStrokeLimitMs();
     openValves();
     if (anyValveSelected())
@@ -68,13 +69,13 @@ void Controller::onOverloadBottom() {
     // The rod is meant to rest on the bottom sensor for the whole wait; a turning word not yet polled
     // since the halt must not turn that rest into a bottom-sensor fault.
     botSensorTimeout_.cancel();
-    state_ = kRecloseWait;
+    enterState(kRecloseWait);
     armStateTimer("ARA", static_cast<uint32_t>(gConfig->araDelay.value * 60000.0f));
 }
 
 void Controller::onRecloseTimer() {
     journalPrintf(LOG_INFO, "АПВ");
     selectUnitsAndValves();
-    state_ = kFirstUp;
+    enterState(kFirstUp);
     beginUpStroke();
 }

@@ -29,7 +29,8 @@ void Controller::finishSensorReset() {
 bool Controller::sensorResetPeriodDue() const {
     if (gConfig->sensorResetPeriod.value <= 0)
         return false;
-    return alarms_->sensorFault() || (isAlarmActive(1) && gConfig->sensorResetOnLowOil.current == 0);
+    return alarms_->sensorFault() ||
+           (isAlarmActive(kAlarmLowOil) && gConfig->sensorResetOnLowOil.current == 0);
 }
 
 void Controller::armSensorResetPeriod() {

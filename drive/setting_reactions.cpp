@@ -42,30 +42,30 @@ void Controller::onSettingChanged(const void* setting, float newValue, float) {
 // restart.
 void Controller::evaluateSettingAlarms() {
     if (gConfig->stopDrive.current == 0)
-        raiseAlarm(makeAlarm(0));
+        raiseAlarm(makeAlarm(kAlarmRemoteStartWait));
     if (gConfig->oilSensorConnection.current == 0)
-        raiseAlarm(makeAlarm(31));
+        raiseAlarm(makeAlarm(kAlarmOilLevelCheckOff));
     evaluateSensorConnectionAlarms();
 }
 
 // stopDrive "остановить" (0) is the remote stop; any other value is the remote start.
 void Controller::onStopDriveChanged() {
     if (gConfig->stopDrive.current == 0) {
-        raiseAlarm(makeAlarm(0));
+        raiseAlarm(makeAlarm(kAlarmRemoteStartWait));
         halt(true);
         return;
     }
-    clearAndRestart(0);
+    clearAndRestart(kAlarmRemoteStartWait);
 }
 
 // A two-wire oil level sensor cannot tell an open circuit: its monitoring is off (alarm 31).
 void Controller::onOilSensorConnectionChanged() {
     if (gConfig->oilSensorConnection.current == 0) {
-        raiseAlarm(makeAlarm(31));
+        raiseAlarm(makeAlarm(kAlarmOilLevelCheckOff));
         return;
     }
-    clearAlarm(31);
-    if (oilLevelState_ == kSensorOpen && raiseAlarm(makeAlarm(2)) && automatic())
+    clearAlarm(kAlarmOilLevelCheckOff);
+    if (oilLevelState_ == kSensorOpen && raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) && automatic())
         halt(true);
 }
 
@@ -73,11 +73,11 @@ void Controller::onOilSensorConnectionChanged() {
 void Controller::evaluateSensorConnectionAlarms() {
     bool threeWire = gConfig->magSensorConnection.current == 0;
     if (gConfig->topSensorType.current == 1 && threeWire)
-        raiseAlarm(makeAlarm(32));
+        raiseAlarm(makeAlarm(kAlarmTopSensorBreakCheckOff));
     else
-        clearAlarm(32);
+        clearAlarm(kAlarmTopSensorBreakCheckOff);
     if (gConfig->botSensorType.current == 1 && threeWire)
-        raiseAlarm(makeAlarm(33));
+        raiseAlarm(makeAlarm(kAlarmBottomSensorBreakCheckOff));
     else
-        clearAlarm(33);
+        clearAlarm(kAlarmBottomSensorBreakCheckOff);
 }

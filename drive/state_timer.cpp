@@ -37,7 +37,7 @@ void Controller::onStateTimer() {
     case kCoolingRun:
         // The cooling run has lasted mainPumpMaxTime: the pumps stop, the cycle waits in state 8.
         halt(false);
-        state_ = kCoolingRun;
+        enterState(kCoolingRun);
         return;
     case kOverloadDown:
         onOverloadBottom();
@@ -48,7 +48,7 @@ void Controller::onStateTimer() {
     case kWedgingDown:
         closeBothValves();
         maxDownTimer_.cancel();
-        state_ = kWedgingToggle;
+        enterState(kWedgingToggle);
         armStateTimer("Wedging", 1000);
         return;
     case kWedgingToggle:

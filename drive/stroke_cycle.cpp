@@ -37,11 +37,11 @@ void Controller::startDrive() {
     LOG_MSG(LOG_INFO, kUnit, "запуск привода");
     selectUnitsAndValves();
     if (unit1_->bottomSensor() != kSensorActive) {
-        state_ = kFirstDown;
+        enterState(kFirstDown);
         beginDownStroke("longDownTurn");
         return;
     }
-    state_ = kFirstUp;
+    enterState(kFirstUp);
     beginUpStroke();
 }
 
@@ -49,7 +49,7 @@ void Controller::halt(bool closeRecords) {
     LOG_MSG(LOG_INFO, kUnit, "остановка привода");
     unit1_->stopAndCloseValve();
     unit2_->stopAndCloseValve();
-    state_ = kStopped;
+    enterState(kStopped);
     stateTimer_.cancel();
     dwellTimer_.cancel();
     strokeRateLimitInForce_ = false;
@@ -129,7 +129,7 @@ void Controller::countCompletedCycle() {
 
 void Controller::onTopReversal(bool fromSensor) {
     maxUpTimer_.cancel();
-    state_ = state_ == kFirstUp ? kFirstCycleDown : kDown;
+    enterState(state_ == kFirstUp ? kFirstCycleDown : kDown);
     strokeCompleted_ = true;
     topReversalSeen_ = true;
     if (fromSensor) {
@@ -176,11 +176,11 @@ void Controller::onDwellTimer() {
 
 void Controller::clearPerStrokeAlarms() {
     if (!strokeRateLimitThisStroke_)
-        clearAlarm(26);
+        clearAlarm(kAlarmStrokeShortenedByRate);
     if (!downTimeThisStroke_)
-        clearAlarm(27);
+        clearAlarm(kAlarmStrokeShortenedByDownTime);
     if (!lowLoadThisStroke_)
-        clearAlarm(25);
+        clearAlarm(kAlarmLowRodLoad);
 }
 
 // The bottom of a down stroke in states 1, 3 and 5, by the sensor or by the time limit.
@@ -195,12 +195,12 @@ void Controller::onBottomReversal() {
     if (serveReclosePending())
         return;
     if (state_ == kDown) {
-        state_ = kUp;
+        enterState(kUp);
         beginUpStroke();
         saveFinishedCycle();
         return;
     }
-    state_ = state_ == kFirstDown ? kFirstUp : kUp;
+    enterState(state_ == kFirstDown ? kFirstUp : kUp);
     beginUpStroke();
 }
 

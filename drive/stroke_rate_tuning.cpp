@@ -33,7 +33,7 @@ TunedUnit tunedUnit(const Controller& controller, int n) {
 void Controller::tuneSwings() {
     ++tuningRuns_;
     uint32_t period = now() - strokeStartMs_;
-    if (isAlarmActive(36))
+    if (isAlarmActive(kAlarmEmergencyTemperatureMode))
         tuneSwings2(period);
     if (period == 0) {
         LOG_MSG(LOG_ERR, kUnit, "Controller::tuneSwings(): error: period is 0!");

@@ -33,7 +33,7 @@ void Controller::onMaxDownTimer() {
     if (gConfig->longDownTurn.current != 1 || gConfig->longDownAsMalfunction.current != 0)
         return;
     downTimeThisStroke_ = true;
-    raiseAlarm(makeAlarm(27));
+    raiseAlarm(makeAlarm(kAlarmStrokeShortenedByDownTime));
 }
 
 // Armed when the motors start, except during the up-stroke attempts of the wedging procedure and the
@@ -57,15 +57,15 @@ void Controller::armBotSensorTimeout() {
 }
 
 void Controller::onTopSensorTimeout() {
-    if (raiseAlarm(makeAlarm(5)) && automatic())
+    if (raiseAlarm(makeAlarm(kAlarmTopSensorTimeout)) && automatic())
         halt(true);
 }
 
 void Controller::onBotSensorTimeout() {
     if (gConfig->downTimeOnBrokenSensor.value != 0) {
-        raiseAlarm(makeAlarm(28));
+        raiseAlarm(makeAlarm(kAlarmBottomSensorTimeoutIgnored));
         return;
     }
-    if (raiseAlarm(makeAlarm(9)) && automatic())
+    if (raiseAlarm(makeAlarm(kAlarmBottomSensorTimeout)) && automatic())
         halt(true);
 }

@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/discrete_inputs.h"
 #include "drive/unit_settings.h"
 
 #include <string>
@@ -18,7 +19,7 @@ namespace {
 
 const char kUnit[] = "controller";
 
-constexpr int kCurrentInputs[] = {17, 18};
+constexpr int kCurrentInputs[] = {kInputValve1Current, kInputValve2Current};
 constexpr int kValveLamps[] = {37, 39};
 
 bool faulty(int state) {
@@ -60,17 +61,18 @@ void Controller::markValve(int valve, int state) {
         // The alarm stays while the other valve is still faulty, with that valve's text.
         int otherState = valveState(otherOf(valve));
         if (!faulty(otherState))
-            clearAlarm(34);
+            clearAlarm(kAlarmValveBreak);
         else
-            changeAlarmText(34, formatText(otherState == kSensorOpen ? "27.1 Обрыв ЭК%d" : "27.2 КЗ ЭК%d",
-                                           otherOf(valve)));
+            changeAlarmText(
+                kAlarmValveBreak,
+                formatText(otherState == kSensorOpen ? "27.1 Обрыв ЭК%d" : "27.2 КЗ ЭК%d", otherOf(valve)));
         return;
     }
     if (previous != state)
         LOG_MSG(LOG_INFO, kUnit, "ЭК%d: помечен как %sисправный", valve, "не");
     std::string text = formatText(state == kSensorOpen ? "27.1 Обрыв ЭК%d" : "27.2 КЗ ЭК%d", valve);
-    if (!raiseAlarm(makeAlarm(34, text)))
-        changeAlarmText(34, text);
+    if (!raiseAlarm(makeAlarm(kAlarmValveBreak, text)))
+        changeAlarmText(kAlarmValveBreak, text);
 }
 
 void Controller::summariseValves() {
@@ -89,24 +91,24 @@ void Controller::summariseValves() {
         ignore += (ignore.empty() ? "" : ", ") + std::string(open ? "обрыва" : "КЗ") + name;
     }
     if (stop.empty()) {
-        clearAlarm(35);
-        clearAndRestart(12);
+        clearAlarm(kAlarmValveFaultIgnored);
+        clearAndRestart(kAlarmValveFaultStop);
         return;
     }
     bool workOn = gConfig->workWithBrokenEV.current == 0 && healthyValveTakesPart;
     if (workOn) {
-        std::string text = alarmText(35, ignore.c_str());
-        if (!raiseAlarm(makeAlarm(35, text)))
-            changeAlarmText(35, text);
-        clearAndRestart(12);
+        std::string text = alarmText(kAlarmValveFaultIgnored, ignore.c_str());
+        if (!raiseAlarm(makeAlarm(kAlarmValveFaultIgnored, text)))
+            changeAlarmText(kAlarmValveFaultIgnored, text);
+        clearAndRestart(kAlarmValveFaultStop);
         return;
     }
-    clearAlarm(35);
-    std::string text = alarmText(12, stop.c_str());
-    if (raiseAlarm(makeAlarm(12, text))) {
+    clearAlarm(kAlarmValveFaultIgnored);
+    std::string text = alarmText(kAlarmValveFaultStop, stop.c_str());
+    if (raiseAlarm(makeAlarm(kAlarmValveFaultStop, text))) {
         if (automatic())
             halt(true);
         return;
     }
-    changeAlarmText(12, text);
+    changeAlarmText(kAlarmValveFaultStop, text);
 }

@@ -30,7 +30,7 @@ float midRange(int unit) {
 void Controller::onMaxUpTimer() {
     if (!automatic())
         return;
-    if (raiseAlarm(makeAlarm(7)))
+    if (raiseAlarm(makeAlarm(kAlarmUpStrokeTooLong)))
         wedgingAttempts_ = 0;
     beginWedging();
 }
@@ -40,7 +40,7 @@ void Controller::beginWedging() {
     switch (gConfig->wedgingEV.current) {
     case kWedgingWithoutLoad:
         halt(true);
-        state_ = kWedgingDown;
+        enterState(kWedgingDown);
         for (int valve = 1; valve <= 2; ++valve)
             if (valveModeOf(valve).current != kUnitOff)
                 setValve(valve, true);
@@ -48,11 +48,11 @@ void Controller::beginWedging() {
         return;
     case kWedgingUnderLoad:
         halt(true);
-        state_ = kWedgingToggle;
+        enterState(kWedgingToggle);
         armStateTimer("startEsdging", kStartDelayMs);
         return;
     default:
-        state_ = kWedgingToggle;
+        enterState(kWedgingToggle);
         toggleValvesForWedging();
         return;
     }
@@ -62,7 +62,7 @@ void Controller::beginWedging() {
 // 500 ms. After twelve, an up stroke is tried.
 void Controller::toggleValvesForWedging() {
     if (wedgingToggles_ >= kToggles) {
-        state_ = kWedgingUp;
+        enterState(kWedgingUp);
         if (!tryWedgingUpStroke())
             halt(true);
         return;
@@ -126,7 +126,7 @@ bool Controller::tryWedgingUpStroke() {
 
 void Controller::onWedgingUpTimeout() {
     ++wedgingAttempts_;
-    state_ = kWedgingToggle;
+    enterState(kWedgingToggle);
     if (wedgingAttempts_ > 2) {
         toggleValvesForWedging();
         return;
