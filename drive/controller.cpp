@@ -23,7 +23,17 @@ Controller::Controller(const ControllerServices& services)
               if (automatic())
                   halt(true);
           },
-          [this] { clearAndRestart(kAlarmContactManometerStop); }) {
+          [this] { clearAndRestart(kAlarmContactManometerStop); }),
+      sensorReset_({[this](bool off) { setOutput(kSensorPower, off); },
+                    [this] {
+                        if (state_ == kOverload)
+                            continueOverloadDescent();
+                    },
+                    // A sensor not to be trusted, or low oil unless sensorResetOnLowOil is off.
+                    [this] {
+                        return alarms_->sensorFault() ||
+                               (isAlarmActive(kAlarmLowOil) && gConfig->sensorResetOnLowOil.current == 0);
+                    }}) {
     alarms_->addObserver(this);
     openResetLines();
     selectBoardThermometer();

@@ -27,6 +27,7 @@
 #include "drive/keypad.h"
 #include "drive/output_image.h"
 #include "drive/pump_unit.h"
+#include "drive/sensor_reset.h"
 
 #include <array>
 #include <cstdint>
@@ -218,7 +219,7 @@ public:
     void setDynamogramObserver(DynamogramObserver* observer) { dynamogramObserver_ = observer; }
     uint32_t dynamogramsCompleted() const { return dynamogramsCompleted_; }
     bool dynamogramPeriodRunning() const { return saveDgTimer_.armed() || dynamogramsHeldUntilStart_; }
-    bool sensorResetRunning() const { return sensorResetTimer_.armed(); }
+    bool sensorResetRunning() const { return sensorReset_.running(); }
 
 private:
     static size_t index(int n) { return n == 2 ? 1 : 0; }
@@ -415,10 +416,6 @@ private:
     void summariseValves();
 
     // Sensor reset (sensor_reset.cpp).
-    void resetSensors();
-    void finishSensorReset();
-    void armSensorResetPeriod();
-    bool sensorResetPeriodDue() const;
 
     // Board thermometer (board_thermometer.cpp).
     void selectBoardThermometer();
@@ -493,8 +490,7 @@ private:
     ContactManometer manometer_;
     int oilLevelState_ = kSensorUnknown;
     Timer oilSensorTimer_;
-    Timer sensorResetTimer_;
-    Timer sensorResetPeriodTimer_;
+    SensorReset sensorReset_;
 
     // Temperatures and cooling.
     float oilTemperature_ = -300.0f;

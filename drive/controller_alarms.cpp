@@ -66,8 +66,7 @@ bool Controller::raiseAlarm(const AlarmRecord& record) {
     if (!alarms_->add(record))
         return false;
     recordAlarmEvent(record.code, true);
-    if (!sensorResetPeriodTimer_.armed() && sensorResetPeriodDue())
-        armSensorResetPeriod();
+    sensorReset_.startPeriodIfDue();
     if (relayBitSet(record.code)) {
         setOutput(kRelay2, false);
         setOutput(kRelay1, false);
@@ -79,8 +78,7 @@ bool Controller::clearAlarm(int32_t code) {
     if (!alarms_->remove(code))
         return false;
     recordAlarmEvent(code, false);
-    if (sensorResetPeriodTimer_.armed() && !sensorResetPeriodDue())
-        sensorResetPeriodTimer_.cancel();
+    sensorReset_.stopPeriodUnlessDue();
     if (relayBitSet(code) && !relayTripReasonRemains(code)) {
         setOutput(kRelay2, true);
         setOutput(kRelay1, true);

@@ -36,7 +36,7 @@ void Controller::superviseRodLoad(float load) {
         halt(true);
         ++overloadRestarts_;
         enterState(kOverload);
-        resetSensors();
+        sensorReset_.run();
         return;
     }
     float minimum = gConfig->gMin.value;

@@ -1,40 +1,35 @@
-// The sensors' power reset: output 19 switches the sensors off for sensorResetDuration seconds. It
-// runs in the rod overload sequence and every sensorResetPeriod minutes while a sensor is faulty (or
-// the oil is low, unless sensorResetOnLowOil is off).
+#include "drive/sensor_reset.h"
 
 #include "config/config.h"
-#include "core/registry.h"
-#include "drive/alarm_list.h"
-#include "drive/controller.h"
 
-void Controller::resetSensors() {
+void SensorReset::run() {
     float duration = gConfig->sensorResetDuration.value;
     if (duration <= 0) {
-        finishSensorReset();
+        finish();
         return;
     }
-    setOutput(kSensorPower, true);
-    sensorResetTimer_.start("sensordReset", static_cast<uint32_t>(duration * 1000.0f),
-                            [this] { finishSensorReset(); });
+    hooks_.setPowerOff(true);
+    resetTimer_.start("sensordReset", static_cast<uint32_t>(duration * 1000.0f), [this] { finish(); });
 }
 
-void Controller::finishSensorReset() {
-    setOutput(kSensorPower, false);
-    if (state_ == kOverload)
-        continueOverloadDescent();
-    if (sensorResetPeriodDue())
-        armSensorResetPeriod();
+void SensorReset::finish() {
+    hooks_.setPowerOff(false);
+    hooks_.finished();
+    if (gConfig->sensorResetPeriod.value > 0 && hooks_.periodDue())
+        armPeriod();
 }
 
-bool Controller::sensorResetPeriodDue() const {
-    if (gConfig->sensorResetPeriod.value <= 0)
-        return false;
-    return alarms_->sensorFault() ||
-           (isAlarmActive(kAlarmLowOil) && gConfig->sensorResetOnLowOil.current == 0);
+void SensorReset::startPeriodIfDue() {
+    if (!periodTimer_.armed() && gConfig->sensorResetPeriod.value > 0 && hooks_.periodDue())
+        armPeriod();
 }
 
-void Controller::armSensorResetPeriod() {
-    sensorResetPeriodTimer_.start("sensorResetPeriod",
-                                  static_cast<uint32_t>(gConfig->sensorResetPeriod.value * 60000.0f),
-                                  [this] { resetSensors(); });
+void SensorReset::stopPeriodUnlessDue() {
+    if (periodTimer_.armed() && !(gConfig->sensorResetPeriod.value > 0 && hooks_.periodDue()))
+        periodTimer_.cancel();
+}
+
+void SensorReset::armPeriod() {
+    periodTimer_.start("sensorResetPeriod",
+                       static_cast<uint32_t>(gConfig->sensorResetPeriod.value * 60000.0f), [this] { run(); });
 }
