@@ -1,15 +1,17 @@
 #pragma once
 // The drive's controller: the stroke cycle of the rod pump (up on the motors of the pump units, down on
 // the electro-valves), the supervision of sensors, drives, temperatures and loads, the numbered alarms
-// and the automatic restarts. One instance, reached through gController; everything runs on the main
-// thread, driven by timers, drive answers and input changes.
+// and the automatic restarts. One instance, created by the daemon; everything runs on the main thread,
+// driven by timers, drive answers and input changes. Above the drive it is seen only as a DriveView
+// and DriveCommands.
 //
-// The implementation is split by concern: controller.cpp (construction, accessors, mode switches),
-// controller_alarms.cpp (raising, clearing, relays), stroke_cycle.cpp, unit_selection.cpp, valves.cpp,
-// down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp, oil_overheat.cpp, wedging.cpp,
-// rod_overload.cpp, drive_reset_sequence.cpp, reclose.cpp, drive_health.cpp, drive_parameters.cpp,
-// drive_reset_lines.cpp, input_dispatch.cpp, position_sensors.cpp, analog_sampling.cpp,
-// contact_manometer.cpp, oil_level.cpp, oil_temperature.cpp, valve_check.cpp, sensor_reset.cpp,
+// Parts with their own class: OutputImage, ContactManometer, SensorReset, AlarmList, PumpUnit, Keypad.
+// The rest is split by concern: controller.cpp (construction, accessors, mode switches),
+// controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
+// unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
+// oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_reset_sequence.cpp, reclose.cpp,
+// drive_health.cpp, drive_parameters.cpp, drive_reset_lines.cpp, input_dispatch.cpp,
+// position_sensors.cpp, analog_sampling.cpp, oil_level.cpp, oil_temperature.cpp, valve_check.cpp,
 // board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp,
 // dynamogram_recorder.cpp, dynamogram_saving.cpp, stroke_rate_tuning.cpp, smart_correction.cpp.
 
