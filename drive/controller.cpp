@@ -33,7 +33,11 @@ Controller::Controller(const ControllerServices& services)
                     [this] {
                         return alarms_->sensorFault() ||
                                (isAlarmActive(kAlarmLowOil) && gConfig->sensorResetOnLowOil.current == 0);
-                    }}) {
+                    }}),
+      cooling_({[this](int output, bool on) { setOutput(output, on); },
+                [this](int output) { return outputOn(output); }, [this](int input) { return inputOn(input); },
+                [this] { superviseCooling(); },
+                [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}) {
     alarms_->addObserver(this);
     openResetLines();
     selectBoardThermometer();
@@ -123,13 +127,13 @@ void Controller::setMode(int mode) {
     reclosePending_.fill(false);
     restartedAfterReset_.fill(false);
     if (mode == kModeStop) {
-        switchFan(false);
-        switchCoolingPump(false);
+        cooling_.switchFan(false);
+        cooling_.switchPump(false);
     } else if (mode == kModeAutomatic || mode == kModeManual) {
         if (oilTemperature_ > gConfig->tempCondOn.value)
-            switchCoolingPump(true);
+            cooling_.switchPump(true);
         if (oilTemperature_ > gConfig->tempFanOn.value)
-            switchFan(true);
+            cooling_.switchFan(true);
         bool automaticMode = mode == kModeAutomatic;
         for (int n = 1; n <= 2; ++n)
             unit(n).setSetPoint(automaticMode ? freqDriveOf(n).value : manualFreqOf(n).value);

@@ -5,7 +5,8 @@
 // driven by timers, drive answers and input changes. Above the drive it is seen only as a DriveView
 // and DriveCommands.
 //
-// Parts with their own class: OutputImage, ContactManometer, SensorReset, AlarmList, PumpUnit, Keypad.
+// Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, AlarmList, PumpUnit,
+// Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
 // unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
@@ -27,6 +28,7 @@
 #include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
 #include "drive/keypad.h"
+#include "drive/oil_cooling.h"
 #include "drive/output_image.h"
 #include "drive/pump_unit.h"
 #include "drive/sensor_reset.h"
@@ -83,8 +85,8 @@ public:
     static constexpr int kRelay1 = 17;
     static constexpr int kRelay2 = 18;
     static constexpr int kSensorPower = 19;
-    static constexpr int kFanOutput = 20;
-    static constexpr int kCoolingPumpOutput = 21;
+    static constexpr int kFanOutput = OilCooling::kFanOutput;
+    static constexpr int kCoolingPumpOutput = OilCooling::kPumpOutput;
     static constexpr int kValve1Output = 22;
     static constexpr int kValve2Output = 23;
     static constexpr int kStatusAutomatic = 25;
@@ -202,7 +204,8 @@ public:
     const std::deque<int32_t>& alarmEvents() const { return alarmEvents_; }
     // The detailed parameter line of the journal ("P=... ДН=..."), or empty in normal journal mode.
     std::string journalParameterLine() const;
-    bool coolingFault(int n) const { return coolingFault_[index(n)]; }
+    // Faulty: the cooling pump (1) or the fan (2).
+    bool coolingFault(int n) const { return cooling_.fault(n != 2); }
     // How often the stroke-rate tuning was due (once at the bottom of every steady cycle).
     uint32_t tuningRuns() const { return tuningRuns_; }
     // The tuning: the error of the last tuned cycle (target - rate), the smart mode's target (0 until
@@ -395,7 +398,6 @@ private:
     void onManualButton(int n, bool up, bool pressed);
     void onPanelEnable(bool level);
     void onValveFeedback(int valve);
-    void onCoolingFeedback(bool pump);
 
     // Analogue sampling (analog_sampling.cpp).
     void onAdcTimer();
@@ -403,10 +405,6 @@ private:
     void samplePressure();
 
     // Oil temperature, cooling and emergency temperature mode (oil_temperature.cpp).
-    void switchCoolingPump(bool on);
-    void switchFan(bool on);
-    void applyTemperatureToCooling(float celsius);
-    void onCoolingCheck(bool pump);
     void superviseCooling();
     void enterEmergencyTemperatureMode();
     void leaveEmergencyTemperatureMode();
@@ -497,9 +495,7 @@ private:
     // Temperatures and cooling.
     float oilTemperature_ = -300.0f;
     bool temperatureSensorGood_ = false;
-    std::array<bool, 2> coolingFault_{};
-    Timer kkCheck_;
-    Timer koCheck_;
+    OilCooling cooling_;
     struct Selections {
         int drive1 = 0;
         int drive2 = 0;

@@ -42,7 +42,7 @@ void Controller::checkMotorOverheat() {
             unit1_->markFaulty(false);
             unit2_->markFaulty(false);
             if (oilTemperature_ < gConfig->tempFanOff.value && !isAlarmActive(kAlarmTemperatureSensorError))
-                switchFan(false);
+                cooling_.switchFan(false);
         }
         restartAfterClearing(stopping);
         return;
@@ -60,7 +60,7 @@ void Controller::checkMotorOverheat() {
     }
     if (!raiseAlarm(makeAlarm(kAlarmMotorOverheat, alarmText(kAlarmMotorOverheat, hot))) || !automatic())
         return;
-    switchFan(true);
+    cooling_.switchFan(true);
     unit(hot).markFaulty(true);
     selectUnitsAndValves();
 }

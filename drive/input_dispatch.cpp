@@ -148,13 +148,13 @@ void Controller::dispatchInput(int n) {
         onOilLevelInputs();
         return;
     case InputGroup::CoolingPumpFeedback:
-        onCoolingFeedback(true);
+        cooling_.onFeedback(true);
         return;
     case InputGroup::ContactManometer:
         manometer_.onInput(inputOn(kInputContactManometer));
         return;
     case InputGroup::FanFeedback:
-        onCoolingFeedback(false);
+        cooling_.onFeedback(false);
         return;
     case InputGroup::Valve1Current:
         onValveFeedback(1);

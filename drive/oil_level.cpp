@@ -3,10 +3,10 @@
 
 #include "config/config.h"
 #include "core/log.h"
-
 #include "core/registry.h"
 #include "drive/controller.h"
 #include "drive/discrete_inputs.h"
+
 #include <utility>
 
 namespace {

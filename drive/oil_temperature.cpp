@@ -1,13 +1,11 @@
-// The oil temperature: the extra cooling pump (output 21) and the oil-cooler fan (output 20) by their
-// thresholds, with their feedback (inputs 11 and 15) checked 200 ms after each switching; the cooling
-// system fault (alarm 38), the temperature sensor fault (alarm 21) and, with both, the emergency
-// temperature mode (alarm 36).
+// The oil temperature: the cooling (drive/oil_cooling.h) follows it; the cooling system fault
+// (alarm 38), the temperature sensor fault (alarm 21) and, with both, the emergency temperature mode
+// (alarm 36).
 
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
-#include "drive/discrete_inputs.h"
 #include "drive/unit_settings.h"
 
 #include <algorithm>
@@ -16,8 +14,6 @@ namespace {
 
 const char kUnit[] = "controller";
 
-constexpr int kPumpFeedback = kInputCoolingPumpFeedback;
-constexpr int kFanFeedback = kInputFanFeedback;
 constexpr float kEmergencyFrequency = 50.0f;
 
 } // namespace
@@ -31,53 +27,12 @@ void Controller::onOilTemperature(float celsius) {
     oilTemperature_ = celsius;
     if (modeSwitch(1) == kModeStop)
         return;
-    applyTemperatureToCooling(celsius);
+    cooling_.applyTemperature(celsius);
     superviseOilOverheat(celsius, previous);
 }
 
-void Controller::applyTemperatureToCooling(float celsius) {
-    if (celsius > gConfig->tempCondOn.value)
-        switchCoolingPump(true);
-    else if (celsius < gConfig->tempCondOff.value)
-        switchCoolingPump(false);
-    if (celsius > gConfig->tempFanOn.value && celsius >= gConfig->tempFanOff.value)
-        switchFan(true);
-    else if (celsius < gConfig->tempFanOff.value && !isAlarmActive(kAlarmTemperatureSensorError))
-        switchFan(false);
-}
-
-void Controller::switchCoolingPump(bool on) {
-    if (outputOn(kCoolingPumpOutput) == on)
-        return;
-    setOutput(kCoolingPumpOutput, on);
-    LOG_MSG(LOG_INFO, kUnit, "%s дополнительный насос охлаждения", on ? "Включен" : "Выключен");
-    kkCheck_.start("kkCheck", kConfirmMs, [this] { onCoolingCheck(true); });
-}
-
-void Controller::switchFan(bool on) {
-    if (outputOn(kFanOutput) == on)
-        return;
-    setOutput(kFanOutput, on);
-    LOG_MSG(LOG_INFO, kUnit, "%s вентилятор маслоохладителя", on ? "Включен" : "Выключен");
-    koCheck_.start("koCheck", kConfirmMs, [this] { onCoolingCheck(false); });
-}
-
-// A pump or fan whose feedback does not follow its output 200 ms after a switching, or at any later
-// change of the feedback, is faulty; it is healthy again as soon as the two agree.
-void Controller::onCoolingCheck(bool pump) {
-    bool feedback = inputOn(pump ? kPumpFeedback : kFanFeedback);
-    bool output = outputOn(pump ? kCoolingPumpOutput : kFanOutput);
-    coolingFault_[pump ? 0 : 1] = feedback != output;
-    superviseCooling();
-}
-
-void Controller::onCoolingFeedback(bool pump) {
-    if (!(pump ? kkCheck_ : koCheck_).armed())
-        onCoolingCheck(pump);
-}
-
 void Controller::superviseCooling() {
-    if (coolingFault_[0] || coolingFault_[1])
+    if (cooling_.fault(true) || cooling_.fault(false))
         raiseAlarm(makeAlarm(kAlarmCoolingFault));
     else
         clearAlarm(kAlarmCoolingFault);
@@ -129,7 +84,7 @@ void Controller::setTemperatureSensorState(bool good) {
     if (good) {
         clearAlarm(kAlarmTemperatureSensorError);
     } else if (raiseAlarm(makeAlarm(kAlarmTemperatureSensorError))) {
-        switchFan(true);
+        cooling_.switchFan(true);
     }
     superviseCooling();
 }
