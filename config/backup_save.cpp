@@ -37,9 +37,11 @@ bool existsButDoesNotParse(const std::string& path) {
     return ::access(path.c_str(), F_OK) == 0 && !parseXmlFile(path);
 }
 
-void renameLogged(const std::string& from, const std::string& to) {
-    if (std::rename(from.c_str(), to.c_str()) != 0)
-        LOG_MSG(LOG_ERR, kUnit, "cannot rename %s to %s", from.c_str(), to.c_str());
+bool renameLogged(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    LOG_MSG(LOG_ERR, kUnit, "cannot rename %s to %s", from.c_str(), to.c_str());
+    return false;
 }
 
 } // namespace
@@ -48,6 +50,11 @@ void saveWithBackup(xmlDoc* document, const std::string& path) {
     std::string backup = path + ".bak";
     std::string temporary = path + ".tmp";
     std::string content = formatXmlDocument(document);
+    if (content.size() > kMaxXmlFileBytes) {
+        LOG_MSG(LOG_ERR, kUnit, "not saving %s: %zu bytes, more than the %zu a configuration may hold",
+                path.c_str(), content.size(), kMaxXmlFileBytes);
+        return;
+    }
     // The setters keep every value storable; should one still slip through, the files that load stay.
     if (!parseXmlText(content)) {
         LOG_MSG(LOG_ERR, kUnit, "not saving %s: the new content would not load", path.c_str());
@@ -65,6 +72,10 @@ void saveWithBackup(xmlDoc* document, const std::string& path) {
         LOG_MSG(LOG_WARNING, kUnit, "%s is damaged, keeping %s", path.c_str(), backup.c_str());
     else
         renameLogged(path, backup);
-    renameLogged(temporary, path);
+    // Where the file cannot be replaced (a directory stands in its place) the new content becomes the
+    // backup, which the loader falls back to, so the settings are not lost.
+    if (!renameLogged(temporary, path) && renameLogged(temporary, backup))
+        LOG_MSG(LOG_ERR, kUnit, "saved the settings to %s instead of %s", backup.c_str(), path.c_str());
+    ::unlink(temporary.c_str());
     ::sync();
 }

@@ -2,6 +2,7 @@
 
 #include "config/config.h"
 #include "config/setting_text.h"
+#include "config/storable_text.h"
 #include "core/log.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
@@ -115,7 +116,7 @@ void Config::loadTimeZone(const std::string& tz) {
 void Config::loadThermSensorId(xmlNode* element) {
     if (element) {
         std::string id = elementText(element);
-        if (!id.empty())
+        if (!id.empty() && isStorableText(id))
             thermSensorId = id;
     }
     std::string path = platform::rootPath("/etc/thermSensorId");

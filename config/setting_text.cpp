@@ -2,8 +2,10 @@
 
 #include "config/config.h"
 #include "config/overloaded.h"
+#include "config/storable_text.h"
 #include "core/log.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -11,11 +13,44 @@ namespace {
 
 const char kUnit[] = "config";
 
-// A text without a leading number reads as 0, and so does one that is no finite number ("nan",
-// "inf", "1e99"): nothing downstream could use it.
-float numberFromText(const std::string& text) {
-    float number = std::strtof(text.c_str(), nullptr);
-    return std::isfinite(number) ? number : 0;
+// How much of a refused value a warning quotes.
+constexpr int kQuotedChars = 40;
+
+// A number read from a file obeys the setter's range, so nothing downstream sees a value the setters
+// would never give (an address no master can use, a delay beyond any integer). A text that is no
+// finite number ("abc", "nan", "inf", "1e99") takes the default; a number outside the range is
+// clamped into it. Each correction is one warning. The default itself stands, even where it lies
+// outside the range (the learnt frequencies' -1).
+void loadNumber(const SettingEntry& entry, ConfigFloat& number, const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    float read = std::strtof(begin, &end);
+    if (end == begin || !std::isfinite(read)) {
+        LOG_MSG(LOG_WARNING, kUnit, "'%s' value '%.*s' is not a number, using default %s", entry.info->key,
+                kQuotedChars, text.c_str(), shortestNumberText(number.defaultValue).c_str());
+        number.value = number.defaultValue;
+        return;
+    }
+    if (read == number.defaultValue || (read >= number.minValue && read <= number.maxValue)) {
+        number.value = read;
+        return;
+    }
+    float clamped = read < number.minValue ? number.minValue : number.maxValue;
+    LOG_MSG(LOG_WARNING, kUnit, "'%s' value '%.*s' is out of range, using %s", entry.info->key, kQuotedChars,
+            text.c_str(), shortestNumberText(clamped).c_str());
+    number.value = clamped;
+}
+
+// A text the setter would refuse (a control character, not UTF-8, too long) takes the default.
+void loadText(const SettingEntry& entry, ConfigString& string, const std::string& text) {
+    if (!isStorableText(text)) {
+        LOG_MSG(LOG_WARNING, kUnit,
+                "'%s' value is not UTF-8, holds a control character or is too long, using default",
+                entry.info->key);
+        string.value = string.defaultValue;
+        return;
+    }
+    string.value = text;
 }
 
 // An index outside the options would be shown and journalled as an option that does not exist; the
@@ -32,28 +67,33 @@ void loadSelectIndex(const SettingEntry& entry, ConfigSelect& select, const std:
 
 } // namespace
 
+std::string shortestNumberText(float number) {
+    char text[32];
+    std::to_chars_result result = std::to_chars(text, text + sizeof text, number);
+    return std::string(text, result.ptr);
+}
+
 std::string settingFileText(const SettingEntry& entry) {
     if (entry.info->value.kind == SettingKind::TimeZone) {
         const char* tz = timeZoneString(std::get<ConfigSelect*>(entry.setting)->current);
         return tz ? tz : timeZoneString(kFallbackTimeZone);
     }
-    return std::visit(
-        Overloaded{
-            [](ConfigFloat* number) { return formatText("%g", static_cast<double>(number->value)); },
-            [](ConfigString* text) { return text->value; },
-            [](ConfigSelect* select) { return std::to_string(select->current); },
-            [](ConfigFlagsGroup* flags) {
-                return formatText("%llu", static_cast<unsigned long long>(flags->mask));
-            },
-            [](std::string* text) { return *text; },
-        },
-        entry.setting);
+    return std::visit(Overloaded{
+                          [](ConfigFloat* number) { return shortestNumberText(number->value); },
+                          [](ConfigString* text) { return text->value; },
+                          [](ConfigSelect* select) { return std::to_string(select->current); },
+                          [](ConfigFlagsGroup* flags) {
+                              return formatText("%llu", static_cast<unsigned long long>(flags->mask));
+                          },
+                          [](std::string* text) { return *text; },
+                      },
+                      entry.setting);
 }
 
 void loadSettingFileText(const SettingEntry& entry, const std::string& text) {
     std::visit(Overloaded{
-                   [&](ConfigFloat* number) { number->value = numberFromText(text); },
-                   [&](ConfigString* string) { string->value = text; },
+                   [&](ConfigFloat* number) { loadNumber(entry, *number, text); },
+                   [&](ConfigString* string) { loadText(entry, *string, text); },
                    [&](ConfigSelect* select) { loadSelectIndex(entry, *select, text); },
                    [&](ConfigFlagsGroup* flags) { flags->setAll(std::strtoull(text.c_str(), nullptr, 0)); },
                    [&](std::string* plain) { *plain = text; },

@@ -17,6 +17,8 @@ int shortestLength(int codePoint) {
 } // namespace
 
 bool isStorableText(const std::string& text) {
+    if (text.size() > kMaxSettingTextBytes)
+        return false;
     const auto* bytes = reinterpret_cast<const xmlChar*>(text.data());
     size_t at = 0;
     while (at < text.size()) {

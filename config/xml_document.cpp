@@ -1,6 +1,13 @@
 #include "config/xml_document.h"
 
+#include "core/log.h"
+#include "platform/unique_fd.h"
+
+#include <cerrno>
+#include <fcntl.h>
 #include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -12,17 +19,66 @@ bool isElementNamed(const xmlNode* node, const char* name) {
     return node->type == XML_ELEMENT_NODE && xmlStrEqual(node->name, xmlText(name));
 }
 
+const char kUnit[] = "config";
+
+// Without XML_PARSE_NOENT entities stay references, without XML_PARSE_DTDLOAD and with
+// XML_PARSE_NONET nothing outside the document is read.
 const int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+bool declaresEntities(const xmlDtd* dtd) {
+    return dtd && (dtd->entities || dtd->pentities);
+}
+
+// The whole file when it is a regular file of at most kMaxXmlFileBytes; a FIFO or device is not
+// waited for.
+bool readBoundedFile(const std::string& path, std::string& content) {
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    if (static_cast<size_t>(status.st_size) > kMaxXmlFileBytes) {
+        LOG_MSG(LOG_ERR, kUnit, "refusing %s: larger than %zu bytes", path.c_str(), kMaxXmlFileBytes);
+        return false;
+    }
+    content.resize(kMaxXmlFileBytes + 1);
+    size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::read(fd.get(), &content[done], content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    content.resize(done);
+    return done <= kMaxXmlFileBytes;
+}
+
+XmlDocument parseBounded(const std::string& text, const char* name) {
+    if (text.size() > kMaxXmlFileBytes)
+        return nullptr;
+    XmlDocument document(
+        xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, kParseOptions));
+    if (document && (declaresEntities(document->intSubset) || declaresEntities(document->extSubset))) {
+        LOG_MSG(LOG_ERR, kUnit, "refusing %s: it declares entities", name);
+        return nullptr;
+    }
+    return document;
+}
 
 } // namespace
 
 XmlDocument parseXmlFile(const std::string& path) {
-    return XmlDocument(xmlReadFile(path.c_str(), nullptr, kParseOptions));
+    std::string content;
+    if (!readBoundedFile(path, content))
+        return nullptr;
+    return parseBounded(content, path.c_str());
 }
 
 XmlDocument parseXmlText(const std::string& text) {
-    return XmlDocument(
-        xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr, kParseOptions));
+    return parseBounded(text, "a document");
 }
 
 XmlDocument newXmlDocument(const char* rootName) {
@@ -68,8 +124,9 @@ void replaceChildElements(xmlNode* parent, const char* name, const std::string& 
 }
 
 std::string elementText(xmlNode* element) {
-    xmlChar* content = xmlNodeGetContent(element);
-    std::string text = content ? reinterpret_cast<const char*>(content) : "";
-    xmlFree(content);
+    std::string text;
+    for (xmlNode* child = element->children; child; child = child->next)
+        if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) && child->content)
+            text += reinterpret_cast<const char*>(child->content);
     return text;
 }

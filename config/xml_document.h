@@ -1,6 +1,7 @@
 #pragma once
 // libxml2 trees of the configuration files: owned documents and the few element operations they need.
 
+#include <cstddef>
 #include <libxml/tree.h>
 #include <memory>
 #include <string>
@@ -10,8 +11,14 @@ struct XmlDocumentFree {
 };
 using XmlDocument = std::unique_ptr<xmlDoc, XmlDocumentFree>;
 
-// Parses a file, dropping blank text nodes; nullptr when it cannot be read or is not well-formed.
-// Nothing is printed on failure and no external resource is fetched.
+// The largest configuration file read or written: the files this system writes are a few kilobytes,
+// so a larger one is not a configuration (and would cost memory and time at every save).
+constexpr size_t kMaxXmlFileBytes = 256 * 1024;
+
+// Parses a regular file of at most kMaxXmlFileBytes, dropping blank text nodes; nullptr when it cannot
+// be read or is not well-formed. Entities are neither substituted nor fetched and no DTD is loaded; a
+// document that declares entities is refused (logged), since its references would multiply its size.
+// Nothing else is printed on failure.
 XmlDocument parseXmlFile(const std::string& path);
 // Parses a document held in memory likewise.
 XmlDocument parseXmlText(const std::string& text);
@@ -26,5 +33,6 @@ xmlNode* firstChildElement(xmlNode* parent, const char* name);
 xmlNode* childElementOrNew(xmlNode* parent, const char* name);
 // Removes every child element with this name and appends one that holds the text.
 void replaceChildElements(xmlNode* parent, const char* name, const std::string& text);
-// The text content of an element (empty for an empty element).
+// The text of an element: its text and CDATA children, with no entity expanded (empty for an empty
+// element).
 std::string elementText(xmlNode* element);

@@ -7,7 +7,9 @@
 // v truncated toward zero; NaN reads 0 and values beyond the 32-bit range saturate (a value loaded
 // from a hand-edited file is not clamped to its range).
 int32_t truncatedToInt(float v);
-// v ×100 truncated toward zero, computed in single precision as the settings hold it (0.7 gives 70).
+// v ×100 truncated toward zero, taken from the shortest decimal that reads back as v (the value the
+// setting was given), not from its binary approximation: 4.24 gives 424 and 0.7 gives 70, so a written
+// hundredth reads back unchanged. Beyond the 32-bit range it saturates.
 int32_t hundredths(float v);
 
 inline uint16_t lowWord(int32_t v) {

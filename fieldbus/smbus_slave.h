@@ -30,6 +30,11 @@ public:
     static constexpr size_t kReadChunk = 256;
     // A port that fails to reopen after an error is tried again this often.
     static constexpr uint32_t kReopenDelayMs = 1000;
+    // Answers held for a line that does not drain; beyond this the slave reads no more requests.
+    static constexpr size_t kMaxPendingOutput = 16384;
+    // The echo of an answer begins while the answer is on the line; a burst that begins later than
+    // this after the answer's last byte left is a request, even if it equals the answer.
+    static constexpr uint32_t kEchoMarginMs = 50;
 
     SMBusSlave();
     // Closes the port.
@@ -54,6 +59,8 @@ public:
 
     // Received bytes held until their frame ends.
     size_t bufferedInput() const { return rtuInput_.buffered(); }
+    // Answer bytes waiting for the line to take them.
+    size_t pendingOutput() const { return txBuffer_.size(); }
     // TX, IOEr, BCRC and short of the serial line (the slave never times out or retries).
     uint32_t total(BusCounter counter) const { return counters_[static_cast<size_t>(counter)]; }
 
@@ -99,6 +106,11 @@ private:
     void count(BusCounter counter) { ++counters_[static_cast<size_t>(counter)]; }
     void send(const Bytes& response);
     bool writePending();
+    void updateWatch();
+    // Drops the echo of the last answer from the start of a received frame; false when nothing is
+    // left of it.
+    bool dropEcho(Bytes& frame);
+    uint32_t lineTimeMs(size_t bytes) const;
     void readInput();
     void recover();
 
@@ -108,8 +120,13 @@ private:
     Timer reopen_;
     std::array<uint32_t, kBusCounterCount> counters_{};
     const DriveStatus* driveStatus_ = nullptr;
-    // The last response sent on the line, to recognise its echo.
+    // The last response sent on the line with its CRC, to recognise its echo, and until when its echo
+    // may begin (set once the whole answer is written).
     Bytes lastResponse_;
+    bool echoDeadlineSet_ = false;
+    uint32_t echoDeadlineMs_ = 0;
+    // When the first byte of the burst being received arrived.
+    uint32_t burstStartMs_ = 0;
     // Working copies of wellName and wellComment during a register write request.
     std::string nameScratch_;
     std::string commentScratch_;

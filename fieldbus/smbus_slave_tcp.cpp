@@ -113,7 +113,7 @@ void SMBusSlaveTCP::onEvents(uint32_t) {
         return acceptFailed(errno);
     std::string peer = peerName(address);
     if (connections_.size() >= kMaxConnections)
-        return refuse(std::move(client), peer);
+        evictLongestIdle(peer);
     if (!setNonBlocking(client.get()))
         LOG_MSG(LOG_ERR, kUnit, "cannot set NONBLOCK socket flag: %s", strerror(errno));
     setOption(client.get(), IPPROTO_TCP, TCP_NODELAY, 1);
@@ -138,14 +138,25 @@ void SMBusSlaveTCP::acceptFailed(int error) {
         pauseAccepting();
 }
 
-void SMBusSlaveTCP::refuse(platform::UniqueFd client, const std::string& peer) {
-    client.reset();
-    ++refused_;
+// As the Modbus messaging guide recommends: a full slave closes the connection that has been idle
+// longest, so clients that connect and fall silent cannot lock the others out.
+void SMBusSlaveTCP::evictLongestIdle(const std::string& newcomer) {
+    uint32_t now = platform::monotonicMs();
+    SMBusSlaveTCPConnection* idlest = nullptr;
+    for (const auto& entry : connections_)
+        if (!idlest || now - entry.second->lastActivityMs() > now - idlest->lastActivityMs())
+            idlest = entry.second.get();
+    if (!idlest)
+        return;
+    ++evicted_;
     uint32_t suppressed = 0;
-    if (refusalLog_.allow(platform::monotonicMs(), suppressed))
+    if (evictionLog_.allow(now, suppressed))
         LOG_MSG(LOG_WARNING, kUnit,
-                "too many Modbus TCP connections (%zu): refused %s (%u more refused since the last report)",
-                connections_.size(), peer.c_str(), suppressed);
+                "too many Modbus TCP connections (%zu): closed %s, idle for %u ms, to admit %s (%u more "
+                "closed since the last report)",
+                connections_.size(), idlest->peer().c_str(), now - idlest->lastActivityMs(), newcomer.c_str(),
+                suppressed);
+    remove(idlest);
 }
 
 void SMBusSlaveTCP::pauseAccepting() {

@@ -2,7 +2,8 @@
 // The register map on Modbus TCP: SMBusSlaveTCP listens (port 502 on the board) and owns one
 // SMBusSlaveTCPConnection per client; each request is answered by SMBusSlave::handleRequest.
 // At most kMaxConnections clients are served at once, so a flood of connections cannot take the
-// descriptors the rest of the daemon needs; the excess is refused with a rate-limited log line.
+// descriptors the rest of the daemon needs; a client beyond them takes the place of the connection
+// idle longest, with a rate-limited log line.
 
 #include "core/epoller.h"
 #include "core/timer_queue.h"
@@ -19,7 +20,7 @@ class SMBusSlaveTCP : public EPoller {
 public:
     static constexpr size_t kMaxConnections = 32;
     static constexpr int kBacklog = 5;
-    // Refusals and accept failures are logged at most once in this interval.
+    // Evictions and accept failures are logged at most once in this interval.
     static constexpr uint32_t kLogIntervalMs = 60000;
     // Without a descriptor to accept into, the listening socket rests this long.
     static constexpr uint32_t kAcceptPauseMs = 1000;
@@ -40,7 +41,8 @@ public:
     size_t connectionCount() const { return connections_.size(); }
     // Response bytes of all connections waiting for their clients to read them.
     size_t pendingOutput() const;
-    uint32_t refusedConnections() const { return refused_; }
+    // Connections closed to admit a newer client.
+    uint32_t evictedConnections() const { return evicted_; }
 
     // The listening socket is readable: one client is accepted.
     void onEvents(uint32_t events) override;
@@ -49,15 +51,15 @@ public:
 
 private:
     void acceptFailed(int error);
-    void refuse(platform::UniqueFd client, const std::string& peer);
+    void evictLongestIdle(const std::string& newcomer);
     void pauseAccepting();
 
     platform::UniqueFd socket_;
     // Every open connection, ordered by address.
     std::map<SMBusSlaveTCPConnection*, std::unique_ptr<SMBusSlaveTCPConnection>> connections_;
     const DriveStatus* driveStatus_ = nullptr;
-    uint32_t refused_ = 0;
-    LogRateLimit refusalLog_{kLogIntervalMs};
+    uint32_t evicted_ = 0;
+    LogRateLimit evictionLog_{kLogIntervalMs};
     LogRateLimit acceptErrorLog_{kLogIntervalMs};
     Timer acceptPause_;
 };

@@ -4,6 +4,7 @@
 #include "fieldbus/descriptor_io.h"
 #include "fieldbus/mbap_framing.h"
 #include "fieldbus/smbus_slave_tcp.h"
+#include "platform/clock.h"
 
 #include <cstring>
 #include <sys/epoll.h>
@@ -16,7 +17,8 @@ const char kUnit[] = "smbus";
 
 SMBusSlaveTCPConnection::SMBusSlaveTCPConnection(SMBusSlaveTCP& owner, platform::UniqueFd socket,
                                                  std::string peer)
-    : owner_(owner), socket_(std::move(socket)), peer_(std::move(peer)) {
+    : owner_(owner), socket_(std::move(socket)), peer_(std::move(peer)),
+      lastActivityMs_(platform::monotonicMs()) {
     watch(socket_.get(), EPOLLIN);
 }
 
@@ -32,11 +34,13 @@ void SMBusSlaveTCPConnection::onEvents(uint32_t events) {
     }
     if ((events & EPOLLOUT) && !writeOut())
         return;
-    if ((events & EPOLLIN) && !readIn())
+    if (!closing_ && (events & EPOLLIN) && !readIn())
         return;
     // Answers go out at once; only what the socket does not take waits for EPOLLOUT.
     if (!tx_.empty() && !writeOut())
         return;
+    if (closing_ && tx_.empty())
+        return end();
     updateWatch();
 }
 
@@ -63,12 +67,14 @@ bool SMBusSlaveTCPConnection::readIn() {
         end();
         return false;
     default:
+        lastActivityMs_ = platform::monotonicMs();
         rx_.insert(rx_.end(), chunk, chunk + outcome.length);
-        return answerFrames();
+        answerFrames();
+        return true;
     }
 }
 
-bool SMBusSlaveTCPConnection::answerFrames() {
+void SMBusSlaveTCPConnection::answerFrames() {
     size_t offset = 0;
     for (;;) {
         MbapScan scan = scanMbapFrame(rx_.data() + offset, rx_.size() - offset);
@@ -76,11 +82,13 @@ bool SMBusSlaveTCPConnection::answerFrames() {
             break;
         if (scan.kind == MbapScan::kMalformed) {
             // Too short to hold a function code, or longer than any Modbus request: the stream
-            // cannot be followed any further.
+            // cannot be followed any further. The requests before it were executed, so their answers
+            // are sent before the connection closes.
             LOG_MSG(LOG_ERR, kUnit, "%s: invalid MBAP length %u, closing the connection", peer_.c_str(),
                     scan.length);
-            end();
-            return false;
+            closing_ = true;
+            rx_.clear();
+            return;
         }
         const uint8_t* frame = rx_.data() + offset;
         // Unit identifier 0 is a broadcast: executed, not answered.
@@ -90,11 +98,10 @@ bool SMBusSlaveTCPConnection::answerFrames() {
         offset += scan.frameBytes;
     }
     rx_.erase(rx_.begin(), rx_.begin() + static_cast<ptrdiff_t>(offset));
-    return true;
 }
 
 void SMBusSlaveTCPConnection::updateWatch() {
-    uint32_t events = tx_.size() < kMaxPendingOutput ? uint32_t{EPOLLIN} : 0;
+    uint32_t events = !closing_ && tx_.size() < kMaxPendingOutput ? uint32_t{EPOLLIN} : 0;
     if (!tx_.empty())
         events |= EPOLLOUT;
     watch(socket_.get(), events);

@@ -22,6 +22,8 @@ public:
 
     const std::string& peer() const { return peer_; }
     size_t pendingOutput() const { return tx_.size(); }
+    // When the client last sent anything (or connected), on the monotonic clock.
+    uint32_t lastActivityMs() const { return lastActivityMs_; }
 
     // Errors and the end of the stream end the connection (the owner destroys it).
     void onEvents(uint32_t events) override;
@@ -30,7 +32,7 @@ private:
     // Each returns false when the connection has ended and this object is gone.
     bool writeOut();
     bool readIn();
-    bool answerFrames();
+    void answerFrames();
     void updateWatch();
     void end();
 
@@ -39,4 +41,8 @@ private:
     std::string peer_;
     Bytes rx_;
     Bytes tx_;
+    uint32_t lastActivityMs_;
+    // The stream cannot be followed any further: nothing more is read, and the connection ends once
+    // the answers already given have been sent.
+    bool closing_ = false;
 };

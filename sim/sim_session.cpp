@@ -12,6 +12,7 @@
 SimSession::SimSession(platform::SimPlatform& board, bool fresh, Scenario scenario)
     : board_(board), keys_(board.simSpi().fixedInputs()) {
     attachDrives();
+    attachScadaLine();
     plant_ = std::make_unique<PlantBoard>(board_.simSpi(), drives_.get());
     keys_.setInputs(*plant_);
     board_.simSpi().setProvider(&keys_);
@@ -60,6 +61,13 @@ void SimSession::attachDrives() {
     // On the virtual clock time waits for the bytes on the line, as real time would.
     if (auto* clock = dynamic_cast<platform::VirtualClock*>(&board_.clock()))
         clock->setInFlightCheck([this] { return gDriveBus && drives_->inFlight(*gDriveBus); });
+}
+
+void SimSession::attachScadaLine() {
+    platform::SimSerialLine* line = board_.serialLine("/dev/ttyS1");
+    if (!line || line->farEnd() < 0)
+        return;
+    scadaLine_ = std::make_unique<EchoingLine>(line->farEnd(), EchoingLine::kMasterPath, board_.root());
 }
 
 void SimSession::addCommands() {

@@ -5,6 +5,7 @@
 
 #include "platform/sim_platform.h"
 #include "sim/control_server.h"
+#include "sim/echoing_line.h"
 #include "sim/panel_keys.h"
 #include "sim/plant_board.h"
 #include "sim/scenario.h"
@@ -28,15 +29,19 @@ public:
     // The drives as the configuration addresses them; null when the board has no drive bus pty.
     SimDriveBus* drives() { return drives_.get(); }
     PlantBoard& plant() { return *plant_; }
+    // The SCADA line "/dev/ttyS1" with its transceiver's echo; the master's end is "/dev/scada".
+    EchoingLine* scadaLine() { return scadaLine_.get(); }
 
 private:
     void addCommands();
     void attachDrives();
+    void attachScadaLine();
 
     platform::SimPlatform& board_;
     ControlServer control_;
     PanelKeys keys_;
     std::unique_ptr<SimDriveBus> drives_;
+    std::unique_ptr<EchoingLine> scadaLine_;
     std::unique_ptr<PlantBoard> plant_;
     std::unique_ptr<SimThermometer> thermometer_;
     std::vector<std::unique_ptr<ScenarioRunner>> scenarios_;

@@ -42,10 +42,41 @@ double gridStep(double span, int ticks) {
     return 10 * magnitude;
 }
 
+// The length of the UTF-8 sequence at `at` when it is a well-formed, shortest-form character that XML
+// allows and no control character; 0 otherwise.
+size_t printableUtf8Length(const std::string& text, size_t at) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    if (lead < 0x80)
+        return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+    size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || at + length > text.size())
+        return 0;
+    uint32_t code = lead & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+        code = code << 6 | (byte(at + i) & 0x3F);
+    }
+    static const uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    bool allowed = code >= kShortest[length] && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF) &&
+                   code != 0xFFFE && code != 0xFFFF && !(code >= 0x80 && code <= 0x9F);
+    return allowed ? length : 0;
+}
+
+// Text for an SVG document: markup characters escaped, and every byte that is no printable UTF-8
+// character (a control character, a stray or overlong byte) shown as U+FFFD, so the document stays
+// well-formed whatever the file name holds.
 std::string escapeXml(const std::string& text) {
     std::string out;
-    for (char c : text) {
-        switch (c) {
+    for (size_t at = 0; at < text.size();) {
+        size_t length = printableUtf8Length(text, at);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++at;
+            continue;
+        }
+        switch (text[at]) {
         case '<':
             out += "&lt;";
             break;
@@ -59,8 +90,9 @@ std::string escapeXml(const std::string& text) {
             out += "&quot;";
             break;
         default:
-            out += c;
+            out.append(text, at, length);
         }
+        at += length;
     }
     return out;
 }

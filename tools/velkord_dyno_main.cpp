@@ -3,12 +3,16 @@
 #include "drive/dynamogram_file.h"
 #include "tools/dyno_export.h"
 
+#include "platform/unique_fd.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -23,6 +27,9 @@ const char kUsage[] =
     "  --out DIR      write into DIR instead of beside the input\n"
     "  --help         this text\n";
 
+// Outputs are readable by everyone, as files written with the usual umask are.
+constexpr mode_t kOutputMode = 0644;
+
 struct Options {
     CardAxis axis = CardAxis::Time;
     bool csv = true;
@@ -31,22 +38,55 @@ struct Options {
     std::vector<std::string> files;
 };
 
-// Reads at most one byte more than a dynamogram file holds: a larger file (or a device that never
-// ends) is refused without being read whole.
+// Reads at most one byte more than a dynamogram file holds: a larger file is refused without being read
+// whole. The file is opened without waiting (a FIFO with no writer would block the open) and anything
+// but a regular file is refused (ENODEV in errno).
 bool readCard(const std::string& path, std::vector<uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0)
         return false;
+    if (!S_ISREG(status.st_mode)) {
+        errno = ENODEV;
+        return false;
+    }
     bytes.resize(kDynamogramFileSize + 1);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    return !in.bad();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
+    return true;
 }
 
+// Written under a fresh temporary name beside the output and renamed into place: a symbolic link (or
+// anything else) standing at the output's name is replaced, never followed, and a reader never sees
+// half a file.
 bool writeAll(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out.flush());
+    std::string temporary = path + ".XXXXXX";
+    platform::UniqueFd fd(::mkostemp(&temporary[0], O_CLOEXEC));
+    if (!fd)
+        return false;
+    bool written = ::fchmod(fd.get(), kOutputMode) == 0;
+    for (size_t done = 0; written && done < text.size();) {
+        ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        if (written)
+            done += static_cast<size_t>(n);
+    }
+    written = written && ::close(fd.release()) == 0 && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!written)
+        ::unlink(temporary.c_str());
+    return written;
 }
 
 std::string outputBase(const std::string& input, const std::string& outDir) {
@@ -63,7 +103,10 @@ std::string outputBase(const std::string& input, const std::string& outDir) {
 int convert(const std::string& path, const Options& options) {
     std::vector<uint8_t> bytes;
     if (!readCard(path, bytes)) {
-        std::fprintf(stderr, "velkord-dyno: %s: cannot read: %s\n", path.c_str(), strerror(errno));
+        if (errno == ENODEV)
+            std::fprintf(stderr, "velkord-dyno: %s: not a regular file\n", path.c_str());
+        else
+            std::fprintf(stderr, "velkord-dyno: %s: cannot read: %s\n", path.c_str(), strerror(errno));
         return 1;
     }
     if (bytes.size() > kDynamogramFileSize) {

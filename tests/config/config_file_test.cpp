@@ -69,7 +69,7 @@ TEST_F(ConfigFile, WithoutFilesBothAreCreatedWithDefaultsAndTheLogSaysSo) {
     EXPECT_TRUE(journal().empty());
 }
 
-TEST_F(ConfigFile, NumbersAreWrittenLikePercentGAndReadBackAsWritten) {
+TEST_F(ConfigFile, NumbersAreWrittenInTheirShortestFormAndReadBackAsWritten) {
     {
         std::unique_ptr<Config> config = start();
         config->gMax.set(-1);
@@ -86,7 +86,7 @@ TEST_F(ConfigFile, NumbersAreWrittenLikePercentGAndReadBackAsWritten) {
     EXPECT_EQ(config->nSwings.value, 2.5f);
 }
 
-TEST_F(ConfigFile, ValuesAreStoredAsReadWithoutClampingOrJournal) {
+TEST_F(ConfigFile, ValuesAreStoredUnderTheSettersRulesWithoutJournal) {
     writeMain("<performance><nSwings>abc</nSwings><nsMin>-5</nsMin><nsMax>1e99</nsMax></performance>"
               "<common><wellName>Скв. &amp; куст</wellName><wellComment/><pdpType></pdpType>"
               "<stopDrive>0x0</stopDrive></common>"
@@ -94,9 +94,9 @@ TEST_F(ConfigFile, ValuesAreStoredAsReadWithoutClampingOrJournal) {
               "<manualMode/>");
     std::unique_ptr<Config> config = load();
 
-    EXPECT_EQ(config->nSwings.value, 0); // below its range of 0.2 .. 10 until the next set
-    EXPECT_EQ(config->nsMin.value, -5);
-    EXPECT_EQ(config->nsMax.value, 0);
+    EXPECT_EQ(config->nSwings.value, 3);  // no number: the default
+    EXPECT_EQ(config->nsMin.value, 0.2f); // clamped into 0.2 .. 10
+    EXPECT_EQ(config->nsMax.value, 4);    // no finite number: the default
     EXPECT_EQ(config->wellName.value, "Скв. & куст");
     EXPECT_EQ(config->wellComment.value, "");
     EXPECT_EQ(config->pdpType.current, 0);
@@ -112,6 +112,7 @@ TEST_F(ConfigFile, ValuesAreStoredAsReadWithoutClampingOrJournal) {
     gConfig = config.get();
     EXPECT_EQ(config->nSwings.set(0), 0.2f);
     EXPECT_TRUE(contains(mainFile(), "<wellName>Скв. &amp; куст</wellName>"));
+    EXPECT_TRUE(contains(mainFile(), "<nsMin>0.2</nsMin>"));
 }
 
 TEST_F(ConfigFile, MissingGroupsAreReportedAndLeaveDefaultsAndTheProcessTimeZone) {

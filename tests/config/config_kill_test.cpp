@@ -18,13 +18,18 @@ constexpr int kDamagedEvery = 3;
 constexpr int kLongestKillDelayUs = 4000;
 
 // Version n of the configuration, spread over several groups of the main file and the performance file.
+// A number every stamped setting's range holds (1 to 49 for versions below 49152), exact in binary.
+float stampValue(int version) {
+    return 1.0f + static_cast<float>(version) / 1024.0f;
+}
+
 void stamp(Config& config, int version) {
     config.wellName.value = "version " + std::to_string(version);
-    config.modbusAddress.value = static_cast<float>(version);
-    config.minFreqDrive2.value = static_cast<float>(version);
-    config.oilSensorDelay.value = static_cast<float>(version);
-    config.cylinderArea.value = static_cast<float>(version);
-    config.freqDrive1.value = static_cast<float>(version);
+    config.modbusAddress.value = stampValue(version);
+    config.minFreqDrive2.value = stampValue(version);
+    config.oilSensorDelay.value = stampValue(version);
+    config.cylinderArea.value = stampValue(version);
+    config.freqDrive1.value = stampValue(version);
 }
 
 // The version the main file's settings hold, or -1 when they are defaults or a mixture.
@@ -32,9 +37,7 @@ int mainVersion(const Config& config) {
     int version = -1;
     if (std::sscanf(config.wellName.value.c_str(), "version %d", &version) != 1)
         return -1;
-    auto same = [version](const ConfigFloat& setting) {
-        return setting.value == static_cast<float>(version);
-    };
+    auto same = [version](const ConfigFloat& setting) { return setting.value == stampValue(version); };
     bool consistent = same(config.modbusAddress) && same(config.minFreqDrive2) &&
                       same(config.oilSensorDelay) && same(config.cylinderArea);
     return consistent ? version : -1;
@@ -134,7 +137,7 @@ TEST_F(ConfigKill, EveryKilledSaveLoadsTheOldOrTheNewVersion) {
 
         std::unique_ptr<Config> config = load();
         int version = mainVersion(*config);
-        int perfVersion = static_cast<int>(config->freqDrive1.value);
+        int perfVersion = static_cast<int>((config->freqDrive1.value - 1.0f) * 1024.0f);
         bool insideASave = progress.lastBegun != progress.lastEnded;
         ASSERT_TRUE(version == progress.lastEnded || version == progress.lastBegun)
             << "trial " << trial << (damaged ? " (damaged start)" : "") << ": loaded " << version

@@ -51,6 +51,24 @@ TEST_F(Daemon, StartsRunsItsLoopWithKeepAlivesAndStopsWithTheMagicByte) {
     EXPECT_TRUE(fileExists(board.path("/etc/velkord_perf")));
 }
 
+TEST_F(Daemon, StartsWithNumbersOutOfRangeClampedBeforeAnyoneUsesThem) {
+    TestBoard board;
+    writeFile(board.path("/etc/velkord"),
+              "<?xml version=\"1.0\"?>\n<config><common><modbusAddress>300</modbusAddress></common>"
+              "<drive1><modbusAddr>1e30</modbusAddr></drive1>"
+              "<InputsOutputs><oilSensorDelay>3e38</oilSensorDelay></InputsOutputs></config>\n");
+    stopAfter(board, 1000);
+
+    EXPECT_EQ(runDaemon(board.platform()), 0);
+
+    // The controller and the slaves started with values they can use, and the file now holds them.
+    std::string file = readFile(board.path("/etc/velkord"));
+    EXPECT_NE(file.find("<modbusAddress>247</modbusAddress>"), std::string::npos) << file;
+    EXPECT_NE(file.find("<modbusAddr>254</modbusAddr>"), std::string::npos) << file;
+    EXPECT_NE(file.find("<oilSensorDelay>60</oilSensorDelay>"), std::string::npos) << file;
+    EXPECT_EQ(board.logLinesWith(LOG_WARNING, "is out of range, using").size(), 3u);
+}
+
 TEST_F(Daemon, SerialStoredAsHashSerialIsRenamedOnceAndReadUnderItsNewName) {
     TestBoard board;
     writeFile(board.path("/dev/mtd2"), makeBootEnvironment({"bootdelay=3", "#serial=AB-0042"}, 7));

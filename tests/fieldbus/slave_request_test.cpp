@@ -236,6 +236,22 @@ TEST_F(SlaveRequests, X100RegistersKeepTheHighWordOfTheValueInForce) {
     EXPECT_FLOAT_EQ(config->nSwings.value, 10);
 }
 
+TEST_F(SlaveRequests, EveryHundredthWrittenReadsBackAsWritten) {
+    // 0.20 ... 10.00 strokes: 4.24 is no binary fraction, yet 424 reads back as 424.
+    for (uint16_t raw = 20; raw <= 1000; ++raw) {
+        ASSERT_EQ(slave.handleRequest(pdu(6, {259, raw})), pdu(6, {259, raw}));
+        ASSERT_EQ(holding(259), raw);
+    }
+    // The 32-bit pairs, up to the largest load limit 19999.99.
+    for (int32_t raw : {1999999, 1999998, 1999990, 1000001, 1000010, 1234567, 1, 99, -1}) {
+        auto high = static_cast<uint16_t>(static_cast<uint32_t>(raw) >> 16);
+        auto low = static_cast<uint16_t>(raw & 0xFFFF);
+        ASSERT_EQ(slave.handleRequest(writeRegisters(270, {high, low})), pdu(16, {270, 2}));
+        EXPECT_EQ(registersOf(slave.handleRequest(pdu(3, {270, 2}))), (std::vector<uint16_t>{high, low}))
+            << raw;
+    }
+}
+
 TEST_F(SlaveRequests, SignedX100RegistersChangeSign) {
     EXPECT_EQ(slave.handleRequest(pdu(6, {297, 0xFFCE})), pdu(6, {297, 0xFFCE}));
     EXPECT_FLOAT_EQ(config->delayEV1EV2.value, -0.5f);

@@ -78,6 +78,44 @@ TEST_F(SlaveSerialLine, ItsOwnResponseHeardBackIsDropped) {
     EXPECT_EQ(total(BusCounter::kBadCrc), 0u);
 }
 
+TEST_F(SlaveSerialLine, ARepeatedWriteIsServedWhenTheLineDoesNotEcho) {
+    Bytes write = framed(pdu(6, {259, 200}));
+    ASSERT_EQ(exchange(write), write);
+    config->nSwings.set(4.0f); // another master
+    // The master repeats its write a while later: no echo could begin that late, so it is a request.
+    runFor(board, 100);
+    EXPECT_EQ(exchange(write), write);
+    EXPECT_FLOAT_EQ(config->nSwings.value, 2.0f);
+}
+
+TEST_F(SlaveSerialLine, AnEchoFollowedAtOnceByARequestLeavesTheRequest) {
+    Bytes write = framed(pdu(6, {259, 200}));
+    ASSERT_EQ(exchange(write), write);
+    config->nSwings.set(4.0f);
+    Bytes read = framed(pdu(3, {259, 1}));
+    // The echo and the next request without the pause that would end a frame.
+    Bytes burst = write;
+    burst.insert(burst.end(), read.begin(), read.end());
+    EXPECT_EQ(exchange(burst), framed({52, 3, 2, 0x01, 0x90}));
+    EXPECT_FLOAT_EQ(config->nSwings.value, 4.0f); // the echo was not executed again
+    EXPECT_EQ(total(BusCounter::kBadCrc), 0u);
+}
+
+TEST_F(SlaveSerialLine, AnswersForALineThatDoesNotDrainAreCapped) {
+    // Reads of 127 registers (259-byte answers) keep coming while nobody takes the answers off the line.
+    Bytes request = framed(pdu(3, {0, 127}));
+    for (int i = 0; i < 600; ++i) {
+        scada().send(request);
+        // Read, unless the slave holds so much that it reads no more.
+        pumpUntil([&] {
+            return slave.bufferedInput() > 0 || slave.pendingOutput() >= SMBusSlave::kMaxPendingOutput;
+        });
+        runFor(board, 51);
+        ASSERT_LE(slave.pendingOutput(), SMBusSlave::kMaxPendingOutput + 259);
+    }
+    EXPECT_GE(slave.pendingOutput(), SMBusSlave::kMaxPendingOutput);
+}
+
 TEST_F(SlaveSerialLine, ABroadcastWriteChangesTheSettingSilently) {
     EXPECT_TRUE(exchange(framed(pdu(6, {257, 0}, 0))).empty());
     EXPECT_EQ(config->stopDrive.current, 0);

@@ -188,37 +188,50 @@ TEST_F(SlaveTcp, MbapLengthsThatCannotHoldARequestEndTheConnection) {
     EXPECT_EQ(config->wellName.value, std::string(254, 'A'));
 }
 
-TEST_F(SlaveTcp, TheConnectionCapHoldsAndRefusalsAreLoggedOncePerInterval) {
+TEST_F(SlaveTcp, AnswersGivenBeforeAnInvalidLengthAreSentBeforeTheClose) {
+    Client client = connect();
+    Bytes invalid{0, 9, 0, 0, 0, 0, 1};
+    ASSERT_TRUE(client.send(joined(mbap(8, pdu(6, {259, 250}, 1)), invalid)));
+    EXPECT_EQ(client.receive(12), mbap(8, pdu(6, {259, 250}, 1)));
+    EXPECT_TRUE(client.closedBySlave());
+    EXPECT_FLOAT_EQ(config->nSwings.value, 2.5f);
+    EXPECT_EQ(board.logLinesWith(LOG_ERR, "invalid MBAP length 0, closing the connection").size(), 1u);
+    EXPECT_TRUE(connectionsBecome(0));
+}
+
+TEST_F(SlaveTcp, WhenFullTheConnectionIdleLongestMakesWayWithARateLimitedLine) {
     std::vector<Client> clients;
     // One at a time: the listen backlog is short, and the test itself is the one accepting.
     for (size_t i = 0; i < SMBusSlaveTCP::kMaxConnections; ++i) {
         clients.push_back(connect());
         ASSERT_TRUE(connectionsBecome(i + 1));
+        board.clock().advanceMs(10);
     }
+    // The first client is busy; the second has been silent longest.
+    ASSERT_TRUE(clients[0].send(mbap(1, pdu(3, {256, 1}, 1))));
+    EXPECT_EQ(clients[0].receive(11), mbap(1, {1, 3, 2, 0, 52}));
 
-    for (int i = 0; i < 3; ++i) {
-        Client excess = connect();
-        EXPECT_TRUE(excess.closedBySlave());
-    }
+    Client newcomer = connect();
+    EXPECT_TRUE(clients[1].closedBySlave());
+    ASSERT_TRUE(newcomer.send(mbap(2, pdu(3, {256, 1}, 1))));
+    EXPECT_EQ(newcomer.receive(11), mbap(2, {1, 3, 2, 0, 52}));
+    Client second = connect();
+    EXPECT_TRUE(clients[2].closedBySlave());
     EXPECT_EQ(tcp.connectionCount(), SMBusSlaveTCP::kMaxConnections);
-    EXPECT_EQ(tcp.refusedConnections(), 3u);
-    std::vector<std::string> lines = board.logLinesWith(LOG_WARNING, "too many Modbus TCP connections (32)");
+    EXPECT_EQ(tcp.evictedConnections(), 2u);
+    std::vector<std::string> lines =
+        board.logLinesWith(LOG_WARNING, "too many Modbus TCP connections (32): closed");
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("(0 more refused since the last report)"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("idle for 310 ms"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("(0 more closed since the last report)"), std::string::npos) << lines[0];
 
     board.clock().advanceMs(SMBusSlaveTCP::kLogIntervalMs);
     Client late = connect();
-    EXPECT_TRUE(late.closedBySlave());
-    lines = board.logLinesWith(LOG_WARNING, "too many Modbus TCP connections (32)");
+    EXPECT_TRUE(clients[3].closedBySlave());
+    lines = board.logLinesWith(LOG_WARNING, "too many Modbus TCP connections (32): closed");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[1].find("(2 more refused since the last report)"), std::string::npos) << lines[1];
-
-    // A place that frees up is taken by the next client, which is served.
-    clients.front().close();
-    ASSERT_TRUE(connectionsBecome(SMBusSlaveTCP::kMaxConnections - 1));
-    Client next = connect();
-    ASSERT_TRUE(next.send(mbap(1, pdu(3, {256, 1}, 1))));
-    EXPECT_EQ(next.receive(11), mbap(1, {1, 3, 2, 0, 52}));
+    EXPECT_NE(lines[1].find("(1 more closed since the last report)"), std::string::npos) << lines[1];
+    EXPECT_FALSE(clients[0].closedBySlave());
 }
 
 TEST_F(SlaveTcp, AClientThatNeverReadsIsHeldBackNotBuffered) {

@@ -16,6 +16,7 @@ namespace {
 
 const std::string kSim = VELKORD_SIM_PATH;
 const std::string kClient = std::string(VELKORD_SOURCE_DIR) + "/tests/integration/scada_client.py";
+const std::string kWrites = std::string(VELKORD_SOURCE_DIR) + "/tests/fieldbus/pymodbus_writes.py";
 // The system's Python, which has Debian's pymodbus.
 const std::string kPython = "/usr/bin/python3";
 
@@ -51,6 +52,25 @@ TEST(ScadaSim, APymodbusClientReadsLiveValuesAndChangesASettingThatIsJournalled)
               std::string::npos)
         << readFile(root + "/var/log/events");
     EXPECT_NE(readFile(root + "/etc/velkord").find("<nSwings>4.5</nSwings>"), std::string::npos);
+}
+
+TEST(ScadaSim, TheSerialLineEchoesSoARepeatedWriteIsServed) {
+    REQUIRE_PEERS(kPymodbusClient);
+    TempDir dir;
+    std::string root = dir / "run";
+    int port = freeTcpPort();
+    Process sim({kSim, "--root", root, "--modbus-port", std::to_string(port)}, dir / "sim.log");
+    ASSERT_TRUE(waitUntil(10000, [&] { return accepting(port); })) << readFile(dir / "sim.log");
+
+    // The master on the simulated line's far end writes, another writes over TCP, the first repeats
+    // its write at once: the echo of the first answer, not a pause, made room for the repeat.
+    Process client({kPython, kWrites, "retry", root + "/dev/scada", std::to_string(port), "0"},
+                   dir / "client.log");
+    EXPECT_EQ(client.wait(20000), 0) << readFile(dir / "client.log");
+
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "sim.log");
+    EXPECT_NE(readFile(root + "/etc/velkord").find("<nSwings>2</nSwings>"), std::string::npos);
 }
 
 } // namespace

@@ -4,8 +4,12 @@
 #include "tools/dyno_export.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -148,12 +152,14 @@ TEST(DynoTool, ConvertsGoodFilesAndRefusesForeignOnesWithAClearError) {
     EXPECT_NE(readFile(dir / "telm_20260305_1407.csv").find("0.00,up,1230\n"), std::string::npos);
     EXPECT_NE(readFile(dir / "telm_20260305_1407.svg").find("rod position"), std::string::npos);
 
-    Process bad({VELKORD_DYNO_PATH, dir / "notes.bin", dir / "missing.bin", "/dev/zero"}, dir / "bad.out");
+    writeFile(dir / "huge.bin", std::string(20000, 'x'));
+    Process bad({VELKORD_DYNO_PATH, dir / "notes.bin", dir / "missing.bin", dir / "huge.bin", "/dev/zero"},
+                dir / "bad.out");
     EXPECT_EQ(bad.wait(10000), 1);
     std::string errors = readFile(dir / "bad.out");
-    EXPECT_NE(errors.find("/dev/zero: not a dynamogram file: more than the 9730 bytes of one"),
-              std::string::npos)
+    EXPECT_NE(errors.find("huge.bin: not a dynamogram file: more than the 9730 bytes of one"), std::string::npos)
         << errors;
+    EXPECT_NE(errors.find("/dev/zero: not a regular file"), std::string::npos) << errors;
     EXPECT_NE(errors.find("notes.bin: not a dynamogram file: 10 bytes where a dynamogram file has 9730"),
               std::string::npos)
         << errors;
@@ -162,6 +168,65 @@ TEST(DynoTool, ConvertsGoodFilesAndRefusesForeignOnesWithAClearError) {
 
     Process usage({VELKORD_DYNO_PATH}, dir / "usage.out");
     EXPECT_EQ(usage.wait(10000), 2);
+}
+
+// A good card under a given name in the directory.
+std::string writeCard(TempDir& dir, const std::string& name) {
+    std::vector<uint8_t> bytes = encodeDynamogramFile(sampleCycle(), at(2026, 3, 5, 14, 7));
+    std::string path = dir / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+TEST(DynoToolHostileInput, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    std::string fifo = dir / "telm_fifo.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    Process dyno({VELKORD_DYNO_PATH, fifo}, dir / "dyno.out");
+    EXPECT_EQ(dyno.wait(5000), 1) << readFile(dir / "dyno.out");
+    EXPECT_NE(readFile(dir / "dyno.out").find("telm_fifo.bin: not a regular file"), std::string::npos);
+}
+
+TEST(DynoToolHostileInput, TheSvgStaysWellFormedWhateverTheFileNameHolds) {
+    TempDir dir;
+    std::string name = std::string("telm_\x01\x1b[31m\xff\xc3(<&>\"\xed\xa0\x80") + "\xe2\x82" + ".bin";
+    writeCard(dir, name);
+    Process dyno({VELKORD_DYNO_PATH, "--svg-only", dir / name}, dir / "dyno.out");
+    ASSERT_EQ(dyno.wait(10000), 0) << readFile(dir / "dyno.out");
+    std::string svg = readFile(dir / (name.substr(0, name.size() - 4) + ".svg"));
+    ASSERT_FALSE(svg.empty());
+    xmlDoc* document = xmlReadMemory(svg.data(), static_cast<int>(svg.size()), nullptr, nullptr,
+                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    EXPECT_NE(document, nullptr) << svg.substr(0, 400);
+    xmlFreeDoc(document);
+    EXPECT_NE(svg.find("telm_\xEF\xBF\xBD\xEF\xBF\xBD[31m"), std::string::npos);
+    EXPECT_NE(svg.find("(&lt;&amp;&gt;&quot;"), std::string::npos);
+}
+
+TEST(DynoToolHostileInput, AnOutputIsWrittenInPlaceOfASymbolicLinkNeverThroughIt) {
+    TempDir dir;
+    std::string card = writeCard(dir, "telm_20260305_1407.bin");
+    std::string victim = dir / "victim.txt";
+    writeFile(victim, "keep me");
+    ASSERT_EQ(::symlink(victim.c_str(), (dir / "telm_20260305_1407.csv").c_str()), 0);
+    ASSERT_EQ(::symlink(victim.c_str(), (dir / "telm_20260305_1407.svg").c_str()), 0);
+
+    Process dyno({VELKORD_DYNO_PATH, card}, dir / "dyno.out");
+    ASSERT_EQ(dyno.wait(10000), 0) << readFile(dir / "dyno.out");
+    EXPECT_EQ(readFile(victim), "keep me");
+    struct stat status {};
+    ASSERT_EQ(::lstat((dir / "telm_20260305_1407.csv").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+    EXPECT_EQ(status.st_mode & 0777, 0644u);
+    EXPECT_NE(readFile(dir / "telm_20260305_1407.csv").find("0.00,up,123"), std::string::npos);
+    ASSERT_EQ(::lstat((dir / "telm_20260305_1407.svg").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISREG(status.st_mode));
+    // No temporary file is left beside the outputs.
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        entries += entry.is_regular_file() || entry.is_symlink();
+    EXPECT_EQ(entries, 5); // card, victim, csv, svg, dyno.out
 }
 
 } // namespace
