@@ -5,8 +5,8 @@
 // driven by timers, drive answers and input changes. Above the drive it is seen only as a DriveView
 // and DriveCommands.
 //
-// Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, AlarmList, PumpUnit,
-// Keypad.
+// Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DynamogramSaver,
+// AlarmList, PumpUnit, Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
 // unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
@@ -27,6 +27,7 @@
 #include "drive/drive_view.h"
 #include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
+#include "drive/dynamogram_saving.h"
 #include "drive/keypad.h"
 #include "drive/oil_cooling.h"
 #include "drive/output_image.h"
@@ -138,9 +139,6 @@ public:
     void resetDrives();
     // A new oil temperature from the thermometer (°C).
     void onOilTemperature(float celsius);
-    // Writes the newest completed dynamogram unless it is written, then re-arms the "saveDG" timer for
-    // recordPeriod minutes (with recordPeriod 0 no more are written until the next start).
-    void saveDynamogram();
     // The smart mode's correction of its target from the last ten dynamograms ("nsTimer").
     void correctStrokeRate();
     // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
@@ -223,7 +221,7 @@ public:
     // Told of every completed record (the panel's plots); nullptr for none.
     void setDynamogramObserver(DynamogramObserver* observer) { dynamogramObserver_ = observer; }
     uint32_t dynamogramsCompleted() const { return dynamogramsCompleted_; }
-    bool dynamogramPeriodRunning() const { return saveDgTimer_.armed() || dynamogramsHeldUntilStart_; }
+    bool dynamogramPeriodRunning() const { return saver_.periodRunning(); }
     bool sensorResetRunning() const { return sensorReset_.running(); }
 
 private:
@@ -281,7 +279,6 @@ private:
     void rateFirstCycle();
     // 60000 / periodMs, stored in the record of the cycle that took it.
     float recordCycleRate(uint32_t periodMs);
-    void saveFinishedCycle();
 
     // Stroke-rate tuning (stroke_rate_tuning.cpp).
     void tuneSwings2(uint32_t periodMs);
@@ -300,8 +297,6 @@ private:
     void recordDownSample(float load);
     void beginDynamogram();
     void completeDynamogram(std::unique_ptr<DynamogramRecord> record);
-    void writeDynamogram(DynamogramRecord& record);
-    void writeUnwrittenDynamograms();
     void checkPressurePlausibility();
 
     // Selection (unit_selection.cpp).
@@ -523,9 +518,7 @@ private:
     std::deque<std::unique_ptr<DynamogramRecord>> dynamograms_;
     DynamogramObserver* dynamogramObserver_ = nullptr;
     uint32_t dynamogramsCompleted_ = 0;
-    Timer saveDgTimer_;
-    // recordPeriod 0: one record was written since the start, the next waits for the next start.
-    bool dynamogramsHeldUntilStart_ = false;
+    DynamogramSaver saver_{dynamograms_};
     // The outputs as the controller set them (the chain may not exist yet).
     OutputImage outputs_;
 };

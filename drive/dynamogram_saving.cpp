@@ -1,13 +1,8 @@
-// Dynamogram files: "/var/spool/telm_YYYYMMDD_HHMM.bin" in local time, "_1", "_2" ... for further
-// files of the same minute, created exclusively with mode 0644. At most one a recordPeriod: at the
-// bottom of a steady cycle when the period is not running, and when "saveDG" fires; every unwritten
-// record at a halt that closes the records.
+#include "drive/dynamogram_saving.h"
 
 #include "config/config.h"
 #include "core/log.h"
-#include "core/registry.h"
 #include "core/write_all.h"
-#include "drive/controller.h"
 #include "drive/dynamogram_file.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
@@ -27,29 +22,34 @@ constexpr int kMaxSuffix = 10000;
 
 } // namespace
 
-void Controller::saveFinishedCycle() {
-    if (dynamogramPeriodRunning())
+void DynamogramSaver::cycleFinished() {
+    if (periodRunning())
         return;
-    saveDynamogram();
+    save();
 }
 
-void Controller::saveDynamogram() {
-    if (!dynamograms_.empty())
-        writeDynamogram(*dynamograms_.back());
+void DynamogramSaver::save() {
+    if (!records_.empty())
+        write(*records_.back());
     float minutes = gConfig->recordPeriod.value;
     if (minutes > 0) {
-        saveDgTimer_.start("saveDG", static_cast<uint32_t>(minutes * 60000.0f), [this] { saveDynamogram(); });
+        timer_.start("saveDG", static_cast<uint32_t>(minutes * 60000.0f), [this] { save(); });
         return;
     }
-    dynamogramsHeldUntilStart_ = true;
+    heldUntilStart_ = true;
 }
 
-void Controller::writeUnwrittenDynamograms() {
-    for (auto& record : dynamograms_)
-        writeDynamogram(*record);
+void DynamogramSaver::writeUnwritten() {
+    for (auto& record : records_)
+        write(*record);
 }
 
-void Controller::writeDynamogram(DynamogramRecord& record) {
+void DynamogramSaver::restartPeriod() {
+    timer_.cancel();
+    heldUntilStart_ = false;
+}
+
+void DynamogramSaver::write(DynamogramRecord& record) {
     if (record.skip || record.written)
         return;
     time_t now = platform::wallTime();

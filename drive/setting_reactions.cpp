@@ -33,7 +33,7 @@ void Controller::onSettingChanged(const void* setting, float newValue, float) {
     else if (setting == &c.manualReverseStart)
         writeDriveDirection();
     else if (setting == &c.recordPeriod)
-        dynamogramsHeldUntilStart_ = false; // a new period begins with the next steady cycle
+        saver_.releaseHold(); // a new period begins with the next steady cycle
     else if (isPerformanceSetting(setting))
         c.savePerf();
 }

@@ -54,7 +54,7 @@ void Controller::halt(bool closeRecords) {
     dwellTimer_.cancel();
     strokeRateLimitInForce_ = false;
     if (closeRecords)
-        writeUnwrittenDynamograms();
+        saver_.writeUnwritten();
 }
 
 // Opens the valves (supervised by maxDownTimer when one is selected) and arms the state timer with the
@@ -72,10 +72,8 @@ void Controller::beginDownStroke(const char* timerName) {
 void Controller::beginUpStroke() {
     strokeStartMs_ = now();
     // The first full cycle after a start is recorded.
-    if (state_ == kFirstUp) {
-        saveDgTimer_.cancel();
-        dynamogramsHeldUntilStart_ = false;
-    }
+    if (state_ == kFirstUp)
+        saver_.restartPeriod();
     if (state_ == kUp) {
         downStrokeMs_ = now() - downStartMs_;
         countCompletedCycle();
@@ -197,7 +195,7 @@ void Controller::onBottomReversal() {
     if (state_ == kDown) {
         enterState(kUp);
         beginUpStroke();
-        saveFinishedCycle();
+        saver_.cycleFinished();
         return;
     }
     enterState(state_ == kFirstDown ? kFirstUp : kUp);
