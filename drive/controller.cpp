@@ -51,7 +51,7 @@ Controller::Controller(const ControllerServices& services)
     adcStepMs_ = now();
     adcTimer_.start("adc", kAdcFirstMs, [this] { onAdcTimer(); });
     // A smart mode loaded from the file corrects from the start, as one switched on later does.
-    armStrokeRateCorrection();
+    smart_.arm();
     // The oil thermometer joins here once it exists; it reports through onOilTemperature.
     unit1_->startPolling();
     unit2_->startPolling();

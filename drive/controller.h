@@ -6,7 +6,7 @@
 // and DriveCommands.
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DynamogramSaver,
-// AlarmList, PumpUnit, Keypad.
+// SmartCorrection, AlarmList, PumpUnit, Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
 // unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
@@ -33,6 +33,7 @@
 #include "drive/output_image.h"
 #include "drive/pump_unit.h"
 #include "drive/sensor_reset.h"
+#include "drive/smart_correction.h"
 
 #include <array>
 #include <cstdint>
@@ -139,10 +140,8 @@ public:
     void resetDrives();
     // A new oil temperature from the thermometer (°C).
     void onOilTemperature(float celsius);
-    // The smart mode's correction of its target from the last ten dynamograms ("nsTimer").
-    void correctStrokeRate();
     // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
-    float fillFactor(const DynamogramRecord& record) const;
+    float fillFactor(const DynamogramRecord& record) const { return recordFillFactor(record); }
     // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
     void setTemperatureSensorState(bool good);
     bool temperatureSensorGood() const override { return temperatureSensorGood_; }
@@ -210,10 +209,10 @@ public:
     // its first correction), the top dwell of the emergency temperature mode (s), and whether a
     // correction waits for ten dynamograms.
     float tuningError() const { return tuningError_; }
-    float smartTarget() const { return smartTarget_; }
+    float smartTarget() const { return smart_.target(); }
     float emergencyTopDwell() const { return emergencyTopDwellS_; }
-    bool strokeRateCorrectionPending() const { return correctionPending_; }
-    bool strokeRateCorrectionArmed() const { return nsTimer_.armed(); }
+    bool strokeRateCorrectionPending() const { return smart_.pending(); }
+    bool strokeRateCorrectionArmed() const { return smart_.armed(); }
     // Dynamograms: the record of the cycle under way (nullptr before the first), the completed ones
     // (oldest first, at most kDynamogramsKept), how many were completed since start, and whether the
     // "saveDG" period runs.
@@ -284,10 +283,6 @@ private:
     void tuneSwings2(uint32_t periodMs);
     float strokeRateTarget() const;
     void stepFrequencies(int step);
-
-    // Smart correction (smart_correction.cpp).
-    void armStrokeRateCorrection();
-    void onStrokeRateTimer();
 
     // Dynamogram recording (dynamogram_recorder.cpp, dynamogram_saving.cpp).
     SamplePhase samplePhase() const;
@@ -507,9 +502,6 @@ private:
     // Stroke-rate tuning.
     uint32_t tuningRuns_ = 0;
     float tuningError_ = 0;
-    float smartTarget_ = 0;
-    bool correctionPending_ = false;
-    Timer nsTimer_;
 
     // Dynamograms.
     std::unique_ptr<DynamogramRecord> currentDynamogram_;
@@ -519,6 +511,7 @@ private:
     DynamogramObserver* dynamogramObserver_ = nullptr;
     uint32_t dynamogramsCompleted_ = 0;
     DynamogramSaver saver_{dynamograms_};
+    SmartCorrection smart_{dynamograms_, dynamogramsCompleted_};
     // The outputs as the controller set them (the chain may not exist yet).
     OutputImage outputs_;
 };

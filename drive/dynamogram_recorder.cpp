@@ -66,13 +66,12 @@ void Controller::beginDynamogram() {
 void Controller::completeDynamogram(std::unique_ptr<DynamogramRecord> record) {
     if (!bottomReversalSeen_ || record->skip)
         return;
-    float fill = fillFactor(*record);
+    float fill = recordFillFactor(*record);
     if (dynamogramObserver_)
         dynamogramObserver_->dynamogramCompleted(*record, fill);
     dynamograms_.push_back(std::move(record));
     ++dynamogramsCompleted_;
     while (dynamograms_.size() > kDynamogramsKept)
         dynamograms_.pop_front();
-    if (correctionPending_ && dynamograms_.size() > 9 && dynamogramsCompleted_ > 9)
-        correctStrokeRate();
+    smart_.recordCompleted();
 }

@@ -29,7 +29,7 @@ void Controller::onSettingChanged(const void* setting, float newValue, float) {
     else if (setting == &c.modbusAddrDrive2)
         unit2_->setAddress(static_cast<int>(newValue));
     else if (setting == &c.nsMode || setting == &c.nsCorrectionInterval)
-        armStrokeRateCorrection();
+        smart_.arm();
     else if (setting == &c.manualReverseStart)
         writeDriveDirection();
     else if (setting == &c.recordPeriod)

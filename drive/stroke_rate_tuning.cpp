@@ -80,7 +80,7 @@ void Controller::tuneSwings2(uint32_t periodMs) {
 float Controller::strokeRateTarget() const {
     if (gConfig->nsMode.current == 0)
         return gConfig->nSwings.value;
-    return std::min(gConfig->nsMax.value, std::max(gConfig->nsMin.value, smartTarget_));
+    return std::min(gConfig->nsMax.value, std::max(gConfig->nsMin.value, smart_.target()));
 }
 
 // Writes what the step changes through the settings, which journal and store it.
@@ -106,5 +106,5 @@ void Controller::stepFrequencies(int step) {
 void Controller::resetPerformanceParameters() {
     gConfig->resetPerf();
     tuningError_ = 0;
-    smartTarget_ = 0;
+    smart_.resetTarget();
 }
