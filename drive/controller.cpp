@@ -39,7 +39,7 @@ Controller::Controller(const ControllerServices& services)
                 [this] { superviseCooling(); },
                 [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}) {
     alarms_->addObserver(this);
-    openResetLines();
+    resetLines_.open();
     selectBoardThermometer();
     gConfig->setSettingChangeHook([this](const void* setting, float newValue, float oldValue) {
         onSettingChanged(setting, newValue, oldValue);

@@ -6,12 +6,12 @@
 // and DriveCommands.
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DynamogramSaver,
-// SmartCorrection, AlarmList, PumpUnit, Keypad.
+// SmartCorrection, DriveResetLines, AlarmList, PumpUnit, Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
 // unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
 // oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_reset_sequence.cpp, reclose.cpp,
-// drive_health.cpp, drive_parameters.cpp, drive_reset_lines.cpp, input_dispatch.cpp,
+// drive_health.cpp, drive_parameters.cpp, input_dispatch.cpp,
 // position_sensors.cpp, analog_sampling.cpp, oil_level.cpp, oil_temperature.cpp, valve_check.cpp,
 // board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp,
 // dynamogram_recorder.cpp, dynamogram_saving.cpp, stroke_rate_tuning.cpp, smart_correction.cpp.
@@ -24,6 +24,7 @@
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
 #include "drive/drive_commands.h"
+#include "drive/drive_reset_lines.h"
 #include "drive/drive_view.h"
 #include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
@@ -98,7 +99,7 @@ public:
     static constexpr int kTurningLamp2 = 35;
 
     static constexpr uint32_t kAdcFirstMs = 50;
-    static constexpr uint32_t kResetPulseMs = 150;
+    static constexpr uint32_t kResetPulseMs = DriveResetLines::kPulseMs;
     static constexpr uint32_t kCheckVfdAlarmsMs = 1000;
     static constexpr uint32_t kConfirmMs = 200;
     static constexpr size_t kAlarmEventsKept = 64;
@@ -137,7 +138,7 @@ public:
     // The direction group of that download alone: the drives follow manualReverseStart when it changes.
     void writeDriveDirection();
     // Both reset lines raised for 150 ms (key resetVFD).
-    void resetDrives();
+    void resetDrives() { resetLines_.pulseBoth(); }
     // A new oil temperature from the thermometer (°C).
     void onOilTemperature(float celsius);
     // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
@@ -369,10 +370,6 @@ private:
     void takeOverFromColdUnit(int coldUnit);
     void releaseWarmUnits();
 
-    // Reset lines (drive_reset_lines.cpp).
-    void openResetLines();
-    void writeResetLine(int n, bool raised);
-
     // Inputs (input_dispatch.cpp, position_sensors.cpp, contact_manometer.cpp, oil_level.cpp,
     // manual_control.cpp).
     void dispatchInput(int n);
@@ -421,7 +418,7 @@ private:
     std::unique_ptr<PumpUnit> unit1_;
     std::unique_ptr<PumpUnit> unit2_;
     std::unique_ptr<Keypad> keypad_;
-    std::array<SysfsValueFile, 2> resetLines_;
+    DriveResetLines resetLines_{[this](int n) { unit(n).forgetAlarmWords(); }};
 
     // The stroke.
     StrokeState state_ = kStopped;
@@ -463,7 +460,6 @@ private:
     std::array<bool, 2> markedFaultyCold_{};
     std::array<Timer, 2> unitRecloseTimer_;
     Timer groupRecloseTimer_;
-    Timer resetDrivesTimer_;
     int checkVfdWaits_ = 0;
 
     // Wedging.

@@ -1,7 +1,4 @@
-// The reset lines of the two drives, GPIO value files held open for the run: "255\n" raises a line,
-// "0\n" lowers it.
-
-#include "drive/controller.h"
+#include "drive/drive_reset_lines.h"
 
 #include "core/log.h"
 
@@ -15,27 +12,25 @@ const char* const kResetLinePaths[] = {"/sys/class/gpio/pioA16/value", "/sys/cla
 
 } // namespace
 
-void Controller::openResetLines() {
-    for (size_t i = 0; i < resetLines_.size(); ++i) {
-        int error = resetLines_[i].open(kResetLinePaths[i]);
-        // The controller goes on without that line; its writes then do nothing.
+void DriveResetLines::open() {
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        int error = lines_[i].open(kResetLinePaths[i]);
         if (error != 0)
             LOG_MSG(LOG_ERR, kUnit, "cannot open %s: %s", kResetLinePaths[i], strerror(error));
     }
 }
 
-void Controller::writeResetLine(int n, bool raised) {
-    resetLines_[index(n)].write(raised ? "255\n" : "0\n");
-    // The drive's alarm state is cleared with the reset; it is read afresh afterwards.
+void DriveResetLines::write(int unit, bool raised) {
+    lines_[unit == 2 ? 1 : 0].write(raised ? "255\n" : "0\n");
     if (raised)
-        unit(n).forgetAlarmWords();
+        raised_(unit);
 }
 
-void Controller::resetDrives() {
-    writeResetLine(1, true);
-    writeResetLine(2, true);
-    resetDrivesTimer_.start("resetVFD", kResetPulseMs, [this] {
-        writeResetLine(1, false);
-        writeResetLine(2, false);
+void DriveResetLines::pulseBoth() {
+    write(1, true);
+    write(2, true);
+    pulse_.start("resetVFD", kPulseMs, [this] {
+        write(1, false);
+        write(2, false);
     });
 }

@@ -21,7 +21,7 @@ constexpr int kFreshReadingWaits = 10;
 
 void Controller::beginUnitReset(int n) {
     halt(true);
-    writeResetLine(n, true);
+    resetLines_.write(n, true);
     ++recloses_[index(n)];
     unit(n).markFaulty(false);
     enterState(n == 1 ? kResetUnit1 : kResetUnit2);
@@ -30,7 +30,7 @@ void Controller::beginUnitReset(int n) {
 
 void Controller::onResetPulseEnd() {
     int n = state_ == kResetUnit1 ? 1 : 2;
-    writeResetLine(n, false);
+    resetLines_.write(n, false);
     unit(n).clearPower();
     if (!automatic())
         return;
@@ -40,8 +40,8 @@ void Controller::onResetPulseEnd() {
 }
 
 void Controller::onResetBothEnd() {
-    writeResetLine(1, false);
-    writeResetLine(2, false);
+    resetLines_.write(1, false);
+    resetLines_.write(2, false);
     if (!automatic())
         return;
     clearAlarm(kAlarmOverCurrentReclose);

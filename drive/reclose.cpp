@@ -95,7 +95,7 @@ void Controller::onGroupRecloseTimer() {
             if (!overCurrentTripped_[index(n)])
                 continue;
             journalPrintf(LOG_INFO, "АПВ НУ%d", n);
-            writeResetLine(n, true);
+            resetLines_.write(n, true);
             ++recloses_[index(n)];
             unit(n).markFaulty(false);
         }
