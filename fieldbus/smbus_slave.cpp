@@ -3,7 +3,6 @@
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "fieldbus/descriptor_io.h"
 #include "fieldbus/rtu_framing.h"
 
 #include <cstring>
@@ -27,14 +26,14 @@ bool SMBusSlave::open() {
     reopen_.cancel();
     if (!port_.open())
         return false;
-    watch(port_.fd(), EPOLLIN);
+    port_.watch(*this, EPOLLIN);
     return true;
 }
 
 void SMBusSlave::close() {
     if (!port_.isOpen())
         return;
-    watch(port_.fd(), 0);
+    port_.watch(*this, 0);
     port_.close();
     txBuffer_.clear();
 }
@@ -70,7 +69,7 @@ void SMBusSlave::send(const Bytes& response) {
     Bytes framed = rtuFrame(response.data(), response.size());
     txBuffer_.insert(txBuffer_.end(), framed.begin(), framed.end());
     if (port_.isOpen())
-        watch(port_.fd(), EPOLLIN | EPOLLOUT);
+        port_.watch(*this, EPOLLIN | EPOLLOUT);
 }
 
 void SMBusSlave::onEvents(uint32_t events) {
@@ -87,7 +86,7 @@ void SMBusSlave::onEvents(uint32_t events) {
 }
 
 bool SMBusSlave::writePending() {
-    IoOutcome outcome = ::writePending(port_.fd(), txBuffer_);
+    IoOutcome outcome = port_.writePending(txBuffer_);
     if (outcome.kind == IoOutcome::kFailed) {
         LOG_MSG(LOG_ERR, kUnit, "error writing %s: %s", device().c_str(), strerror(outcome.error));
         recover();
@@ -95,7 +94,7 @@ bool SMBusSlave::writePending() {
     }
     if (outcome.kind != IoOutcome::kDone)
         return true;
-    watch(port_.fd(), EPOLLIN);
+    port_.watch(*this, EPOLLIN);
     if (outcome.length > 0)
         count(BusCounter::kTx);
     return true;
@@ -103,7 +102,7 @@ bool SMBusSlave::writePending() {
 
 void SMBusSlave::readInput() {
     uint8_t chunk[kReadChunk];
-    IoOutcome outcome = readSome(port_.fd(), chunk, sizeof chunk);
+    IoOutcome outcome = port_.read(chunk, sizeof chunk);
     if (outcome.kind == IoOutcome::kRetry)
         return;
     if (outcome.kind == IoOutcome::kFailed) {
