@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "platform/clock.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstring>
@@ -44,6 +45,10 @@ void EPoller::watch(int fd, uint32_t events) {
         LOG_MSG(LOG_ERR, kUnit, "epoll_ctl() error: %s", strerror(errno));
         return;
     }
+    bool wasWriting = (events_ & EPOLLOUT) != 0;
+    bool writing = (events & EPOLLOUT) != 0;
+    if (wasWriting != writing && platform::gPlatform)
+        platform::gPlatform->localEvents().writerWaiting(writing);
     events_ = events;
 }
 
@@ -69,6 +74,9 @@ int EPoller::descriptor() {
 }
 
 void EPoller::dispatch(int timeoutMs) {
+    // Local sources cannot keep the set waiting: each hands over what it has, and is then quiet.
+    if (platform::gPlatform && platform::gPlatform->localEvents().dispatchOne())
+        return;
     epoll_event event{};
     int count = epoll_wait(epollFd, &event, 1, timeoutMs);
     if (count < 0) {

@@ -50,7 +50,15 @@ bool TimerQueue::isQueued(TimerId id) const {
 int TimerQueue::timeToNext(uint32_t now) const {
     if (records_.empty())
         return -1;
-    return static_cast<int>(referenceTime_ + records_.front().delta - now);
+    auto left = static_cast<int>(referenceTime_ + records_.front().delta - now);
+    return left == 0 ? 1 : left;
+}
+
+int TimerQueue::firingDelayMs() const {
+    if (records_.empty())
+        return -1;
+    auto left = static_cast<int>(referenceTime_ + records_.front().delta - platform::monotonicMs());
+    return left < 0 ? 0 : left + 1;
 }
 
 int TimerQueue::runDue() {

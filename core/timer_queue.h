@@ -25,7 +25,11 @@ public:
     // Removes a queued timer; an unknown id or 0 is a no-op.
     void cancel(TimerId id);
     // Fires every due timer; returns the milliseconds to the next one, or -1 when none is queued.
+    // While the first timer is due but not yet past its expiry, that is 1: the loop waits for the
+    // millisecond to turn instead of polling without a time-out until it does.
     int runDue();
+    // Milliseconds until the first timer fires (a millisecond after its expiry), -1 when none is queued.
+    int firingDelayMs() const;
     // The reference time: inside a callback, the scheduled expiry of the timer being fired.
     uint32_t currentTick() const { return referenceTime_; }
 

@@ -236,8 +236,7 @@ void runMainLoop(platform::Platform& platform, WatchdogSession& watchdog) {
         int timeoutMs = gTimers->runDue();
         if (gTimers->quit)
             break;
-        int ready = ::poll(pollSet, 2, clock.realWaitMs(timeoutMs));
-        clock.waited(timeoutMs, ready);
+        int ready = clock.wait(pollSet, 2, timeoutMs, gTimers->firingDelayMs(), platform.localEvents());
         // When poll saw nothing ready in the shared set, epoll_wait would find nothing either: the
         // pass of a timer alone is spared that system call.
         if (ready > 0 && pollSet[0].revents != 0)

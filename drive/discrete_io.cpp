@@ -101,6 +101,10 @@ bool DiscreteIO::isInputOn(int n) const {
 }
 
 void DiscreteIO::exchange() {
+    // The cycle keeps its cadence from the scheduled time, not from now: the next expiry is one period
+    // after this one. A pass that comes late is followed by the next one as soon as possible, and the
+    // cycle never drifts.
+    uint32_t nextExpiry = gTimers->currentTick() + kExchangePeriodMs;
     if (chain_) {
         buildTransmitFrame(platform::monotonicMs());
         int error = chain_->transfer(transmit_.data(), receive_.data(), kFrameBytes);
@@ -117,7 +121,8 @@ void DiscreteIO::exchange() {
                 takeFirstSample(raw);
         }
     }
-    timer_.start("DiscreteIO", kExchangePeriodMs, [this] { exchange(); });
+    auto left = static_cast<int32_t>(nextExpiry - platform::monotonicMs());
+    timer_.start("DiscreteIO", left > 0 ? static_cast<uint32_t>(left) : 0, [this] { exchange(); });
 }
 
 void DiscreteIO::buildTransmitFrame(uint32_t nowMs) {

@@ -28,7 +28,14 @@ template <typename Writer> IoOutcome drain(Bytes& pending, Writer write) {
 } // namespace
 
 IoOutcome readSome(int fd, uint8_t* buffer, size_t size) {
-    ssize_t received = ::read(fd, buffer, size);
+    return readOutcome(::read(fd, buffer, size));
+}
+
+IoOutcome drainPending(Bytes& pending, const std::function<ssize_t(const uint8_t*, size_t)>& write) {
+    return drain(pending, write);
+}
+
+IoOutcome readOutcome(ssize_t received) {
     if (received < 0)
         return retryable(errno) ? IoOutcome{IoOutcome::kRetry} : IoOutcome{IoOutcome::kFailed, 0, errno};
     if (received == 0)

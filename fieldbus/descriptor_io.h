@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <sys/types.h>
 
 struct IoOutcome {
     enum Kind {
@@ -26,3 +28,8 @@ IoOutcome readSome(int fd, uint8_t* buffer, size_t size);
 // send(MSG_NOSIGNAL), so a peer that has gone is an error and not a signal.
 IoOutcome writePending(int fd, Bytes& pending);
 IoOutcome sendPending(int fd, Bytes& pending);
+
+// The outcome of one read(2)-like call (errno is read on failure).
+IoOutcome readOutcome(ssize_t received);
+// Writes what `write` (a write(2)-like call) takes of `pending` and drops it from there.
+IoOutcome drainPending(Bytes& pending, const std::function<ssize_t(const uint8_t*, size_t)>& write);

@@ -1,11 +1,11 @@
 #include "fieldbus/serial_port.h"
 
+#include "core/epoller.h"
 #include "core/log.h"
 #include "core/registry.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 
 namespace {
 
@@ -56,37 +56,63 @@ void SerialPort::setBaudrate(int baud) {
     const SpeedCode& entry = speedCodeFor(baud);
     baudrate_ = entry.baud;
     speedCode_ = entry.code;
-    if (isOpen() && !applyLineSettings(fd_.get()))
+    if (isOpen() && !applyLineSettings(*line_))
         LOG_MSG(LOG_ERR, kUnit, "SMBus::setBaudrate(): cannot set requested parameters");
 }
 
 bool SerialPort::open() {
     close();
-    platform::UniqueFd fd(
-        ::open(platform::rootPath(device_).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd) {
-        LOG_MSG(LOG_ERR, kUnit, "cannot open serial device %s: %s", device_.c_str(), strerror(errno));
+    int error = 0;
+    std::unique_ptr<platform::SerialDevice> device = gPlatform->serialPorts().open(device_, error);
+    if (!device) {
+        LOG_MSG(LOG_ERR, kUnit, "cannot open serial device %s: %s", device_.c_str(), strerror(error));
         return false;
     }
-    if (!applyLineSettings(fd.get()) || !enableRs485(fd.get()))
+    if (!applyLineSettings(*device) || !enableRs485(*device))
         return false;
-    fd_ = std::move(fd);
+    line_ = std::move(device);
     return true;
 }
 
-bool SerialPort::applyLineSettings(int fd) {
+bool SerialPort::applyLineSettings(platform::SerialDevice& device) {
     termios settings{};
-    if (::tcgetattr(fd, &settings) != 0) {
-        LOG_MSG(LOG_ERR, kUnit, "%s: cannot get tty parameters: %s", device_.c_str(), strerror(errno));
+    if (int error = device.getAttributes(settings)) {
+        LOG_MSG(LOG_ERR, kUnit, "%s: cannot get tty parameters: %s", device_.c_str(), strerror(error));
         return false;
     }
     fillLineSettings(settings);
-    ::tcflush(fd, TCIFLUSH);
-    if (::tcsetattr(fd, TCSANOW, &settings) != 0) {
-        LOG_MSG(LOG_ERR, kUnit, "%s: cannot set tty parameters: %s", device_.c_str(), strerror(errno));
+    if (int error = device.setAttributes(settings)) {
+        LOG_MSG(LOG_ERR, kUnit, "%s: cannot set tty parameters: %s", device_.c_str(), strerror(error));
         return false;
     }
     return true;
+}
+
+void SerialPort::watch(EPoller& owner, uint32_t events) {
+    if (!line_) {
+        if (owner.watchedEvents() != 0)
+            owner.watch(owner.watchedFd(), 0);
+        return;
+    }
+    if (line_->descriptor() >= 0) {
+        owner.watch(line_->descriptor(), events);
+        return;
+    }
+    line_->watch(events, [&owner](uint32_t ready) { owner.onEvents(ready); });
+}
+
+IoOutcome SerialPort::read(uint8_t* buffer, size_t size) {
+    if (!line_)
+        return {IoOutcome::kFailed, 0, EBADF};
+    return readOutcome(line_->read(buffer, size));
+}
+
+IoOutcome SerialPort::writePending(Bytes& pending) {
+    if (!line_)
+        return {IoOutcome::kFailed, 0, EBADF};
+    platform::SerialDevice& device = *line_;
+    return drainPending(pending,
+                        [&device](const uint8_t* data, size_t size) { return device.write(data, size); });
 }
 
 void SerialPort::fillLineSettings(termios& settings) const {
@@ -104,8 +130,8 @@ void SerialPort::fillLineSettings(termios& settings) const {
     settings.c_cc[VTIME] = 10;
 }
 
-bool SerialPort::enableRs485(int fd) {
-    platform::Rs485Result result = gPlatform->rs485().enable(fd, kRtsDelayAfterSendMs);
+bool SerialPort::enableRs485(platform::SerialDevice& device) {
+    platform::Rs485Result result = gPlatform->rs485().enable(device.descriptor(), kRtsDelayAfterSendMs);
     if (result.step == platform::Rs485Result::kGetFailed) {
         LOG_MSG(LOG_ERR, kUnit, "%s: cannot get RS485 config: %s", device_.c_str(), strerror(result.error));
         return false;

@@ -2,10 +2,15 @@
 // A serial port with the line settings of the Modbus lines: raw mode at a chosen speed and character
 // format, the transmitter switched by RTS (RS-485). Used by the drive bus master and the SCADA slave.
 
-#include "platform/unique_fd.h"
+#include "fieldbus/bytes.h"
+#include "fieldbus/descriptor_io.h"
+#include "platform/serial.h"
 
+#include <memory>
 #include <string>
 #include <termios.h>
+
+class EPoller;
 
 class SerialPort {
 public:
@@ -31,19 +36,27 @@ public:
     int dataBits() const { return dataBits_; }
     int stopBits() const { return stopBits_; }
 
-    // Opens read-write and non-blocking, applies the line settings and RS-485 mode; every failure is
-    // logged and leaves the port closed.
+    // Opens read-write and non-blocking through the platform, applies the line settings and RS-485
+    // mode; every failure is logged and leaves the port closed.
     bool open();
-    void close() { fd_.reset(); }
-    bool isOpen() const { return fd_.valid(); }
-    int fd() const { return fd_.get(); }
+    void close() { line_.reset(); }
+    bool isOpen() const { return line_ != nullptr; }
+    // The descriptor, -1 when closed or when the line lives inside the process.
+    int fd() const { return line_ ? line_->descriptor() : -1; }
+
+    // Makes the owner's registration for this port's events (0: none): the epoll set for a
+    // descriptor, the platform's local events for a line inside the process.
+    void watch(EPoller& owner, uint32_t events);
+    // One read of at most `size` bytes; writes what the port takes of `pending` and drops it there.
+    IoOutcome read(uint8_t* buffer, size_t size);
+    IoOutcome writePending(Bytes& pending);
 
     // Turns a port's current settings into this port's line settings (raw mode, speed, format).
     void fillLineSettings(termios& settings) const;
 
 private:
-    bool applyLineSettings(int fd);
-    bool enableRs485(int fd);
+    bool applyLineSettings(platform::SerialDevice& device);
+    bool enableRs485(platform::SerialDevice& device);
 
     std::string device_;
     int baudrate_ = kDefaultBaudrate;
@@ -52,5 +65,5 @@ private:
     int stopBits_ = 1;
     bool parityEnabled_ = false;
     bool oddParity_ = false;
-    platform::UniqueFd fd_;
+    std::unique_ptr<platform::SerialDevice> line_;
 };

@@ -1,7 +1,6 @@
 #include "fieldbus/smbus.h"
 
 #include "core/log.h"
-#include "fieldbus/descriptor_io.h"
 
 #include <cstring>
 #include <sys/epoll.h>
@@ -35,13 +34,12 @@ bool SMBus::open() {
     close();
     if (!port_.open())
         return false;
-    watch(port_.fd(), EPOLLIN);
+    port_.watch(*this, EPOLLIN);
     return true;
 }
 
 void SMBus::close() {
-    if (watchedEvents() != 0)
-        watch(watchedFd(), 0);
+    port_.watch(*this, 0);
     port_.close();
     txBuffer_.clear();
 }
@@ -53,7 +51,7 @@ bool SMBus::request(const uint8_t* pdu, int length, SMBusResponseCallback callba
 void SMBus::transmit(const Bytes& bytes) {
     txBuffer_ = bytes;
     if (isOpen())
-        watch(port_.fd(), EPOLLIN | EPOLLOUT);
+        port_.watch(*this, EPOLLIN | EPOLLOUT);
 }
 
 void SMBus::onEvents(uint32_t events) {
@@ -69,10 +67,10 @@ void SMBus::onEvents(uint32_t events) {
 
 bool SMBus::writePending() {
     if (txBuffer_.empty()) {
-        watch(port_.fd(), EPOLLIN);
+        port_.watch(*this, EPOLLIN);
         return true;
     }
-    IoOutcome outcome = ::writePending(port_.fd(), txBuffer_);
+    IoOutcome outcome = port_.writePending(txBuffer_);
     if (outcome.kind == IoOutcome::kFailed) {
         LOG_MSG(LOG_ERR, kUnit, "error writing %s: %s", device().c_str(), strerror(outcome.error));
         recover();
@@ -81,14 +79,14 @@ bool SMBus::writePending() {
     bytesSent_ += outcome.length;
     if (outcome.kind != IoOutcome::kDone)
         return true;
-    watch(port_.fd(), EPOLLIN);
+    port_.watch(*this, EPOLLIN);
     engine_.transmitted();
     return true;
 }
 
 void SMBus::readInput() {
     uint8_t chunk[kReadChunk];
-    IoOutcome outcome = readSome(port_.fd(), chunk, sizeof chunk);
+    IoOutcome outcome = port_.read(chunk, sizeof chunk);
     switch (outcome.kind) {
     case IoOutcome::kRetry:
         return;

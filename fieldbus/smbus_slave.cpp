@@ -3,7 +3,6 @@
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "fieldbus/descriptor_io.h"
 #include "fieldbus/rtu_framing.h"
 #include "platform/clock.h"
 
@@ -38,14 +37,14 @@ bool SMBusSlave::open() {
     reopen_.cancel();
     if (!port_.open())
         return false;
-    watch(port_.fd(), EPOLLIN);
+    port_.watch(*this, EPOLLIN);
     return true;
 }
 
 void SMBusSlave::close() {
     if (!port_.isOpen())
         return;
-    watch(port_.fd(), 0);
+    port_.watch(*this, 0);
     port_.close();
     txBuffer_.clear();
     lastResponse_.clear();
@@ -111,7 +110,7 @@ void SMBusSlave::updateWatch() {
     uint32_t events = txBuffer_.size() < kMaxPendingOutput ? uint32_t{EPOLLIN} : 0;
     if (!txBuffer_.empty())
         events |= EPOLLOUT;
-    watch(port_.fd(), events);
+    port_.watch(*this, events);
 }
 
 void SMBusSlave::onEvents(uint32_t events) {
@@ -128,7 +127,7 @@ void SMBusSlave::onEvents(uint32_t events) {
 }
 
 bool SMBusSlave::writePending() {
-    IoOutcome outcome = ::writePending(port_.fd(), txBuffer_);
+    IoOutcome outcome = port_.writePending(txBuffer_);
     if (outcome.kind == IoOutcome::kFailed) {
         LOG_MSG(LOG_ERR, kUnit, "error writing %s: %s", device().c_str(), strerror(outcome.error));
         recover();
@@ -150,7 +149,7 @@ bool SMBusSlave::writePending() {
 
 void SMBusSlave::readInput() {
     uint8_t chunk[kReadChunk];
-    IoOutcome outcome = readSome(port_.fd(), chunk, sizeof chunk);
+    IoOutcome outcome = port_.read(chunk, sizeof chunk);
     if (outcome.kind == IoOutcome::kRetry)
         return;
     if (outcome.kind == IoOutcome::kFailed) {

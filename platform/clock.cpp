@@ -1,7 +1,9 @@
 #include "platform/clock.h"
 
+#include "platform/local_events.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace platform {
@@ -22,6 +24,34 @@ void SystemClock::sleepMs(unsigned ms) {
     timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
+}
+
+namespace {
+
+constexpr uint64_t kUsPerMs = 1000;
+
+// The shorter of a poll time-out and the time until a local source is ready (rounded up).
+int untilLocal(int timeoutMs, LocalEvents& local) {
+    uint64_t next = local.nextReadyUs();
+    if (next == LocalSource::kNever)
+        return timeoutMs;
+    uint64_t now = local.nowUs();
+    auto localMs = static_cast<int>(next <= now ? 0 : (next - now + kUsPerMs - 1) / kUsPerMs);
+    return timeoutMs < 0 ? localMs : std::min(timeoutMs, localMs);
+}
+
+} // namespace
+
+int Clock::wait(pollfd* set, nfds_t count, int timeoutMs, int, LocalEvents& local) {
+    bool localReady = local.anyReady();
+    int ready = ::poll(set, count, localReady ? 0 : realWaitMs(untilLocal(timeoutMs, local)));
+    if (ready < 0)
+        return ready;
+    if (localReady || local.anyReady()) {
+        set[0].revents |= POLLIN;
+        ++ready;
+    }
+    return ready;
 }
 
 namespace {

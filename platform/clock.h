@@ -3,9 +3,12 @@
 
 #include <cstdint>
 #include <ctime>
+#include <poll.h>
 #include <sys/time.h>
 
 namespace platform {
+
+class LocalEvents;
 
 // A source of time. The board reads the real clocks; tests and the simulator run on a clock that the
 // main loop moves forward instead of waiting.
@@ -17,10 +20,14 @@ public:
     virtual timeval wallTime() = 0;
     virtual void sleepMs(unsigned ms) = 0;
 
-    // How long the main loop's poll really waits when the next timer is timeoutMs away (-1: none).
+    // The main loop's wait: polls `set` for at most timeoutMs (-1: no timer) or until a source of
+    // `local` becomes ready. fireInMs: when the first timer fires (a millisecond after its expiry;
+    // -1: none). A ready local source shows as POLLIN on entry 0, the shared set. Returns poll's count.
+    virtual int wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local);
+
+protected:
+    // How long poll really waits for timeoutMs of this clock (-1: for ever).
     virtual int realWaitMs(int timeoutMs) { return timeoutMs; }
-    // Told after that poll with the number of ready descriptors it reported.
-    virtual void waited(int /*timeoutMs*/, int /*readyCount*/) {}
 };
 
 // The real clocks of the machine.

@@ -35,9 +35,11 @@ public:
     Mtd& mtd() override { return mtd_; }
     FramebufferDevice& framebuffer() override { return framebuffer_; }
     Spi& spi() override { return spi_; }
+    SerialPorts& serialPorts() override { return serialPorts_; }
     Rs485& rs485() override { return rs485_; }
 
 private:
+    DescriptorSerialPorts serialPorts_;
     LinuxWatchdog watchdog_;
     LinuxMtd mtd_;
     LinuxFramebuffer framebuffer_;

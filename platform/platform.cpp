@@ -7,10 +7,8 @@ namespace platform {
 Platform* gPlatform = nullptr;
 
 Platform::Platform(std::string root, std::unique_ptr<Clock> clock)
-    : root_(std::move(root)), clock_(std::move(clock)) {
-    if (!clock_)
-        clock_ = std::make_unique<SystemClock>();
-}
+    : root_(std::move(root)), clock_(clock ? std::move(clock) : std::make_unique<SystemClock>()),
+      localEvents_(*clock_) {}
 
 void Platform::log(int priority, const std::string& line) {
     ::syslog(priority, "%s", line.c_str());

@@ -2,9 +2,11 @@
 // The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
 
 #include "platform/clock.h"
-#include "platform/mtd.h"
 #include "platform/framebuffer.h"
+#include "platform/local_events.h"
+#include "platform/mtd.h"
 #include "platform/rs485.h"
+#include "platform/serial.h"
 #include "platform/spi.h"
 #include "platform/watchdog.h"
 
@@ -38,8 +40,11 @@ public:
     virtual Mtd& mtd() = 0;
     virtual FramebufferDevice& framebuffer() = 0;
     virtual Spi& spi() = 0;
-    // RS-485 line setup of the serial ports (the ports themselves are opened by path).
+    // The serial ports, opened by board path, and their RS-485 line setup.
+    virtual SerialPorts& serialPorts() = 0;
     virtual Rs485& rs485() = 0;
+    // Sources of readiness without a descriptor, served by the main loop with the shared epoll set.
+    LocalEvents& localEvents() { return localEvents_; }
 
     Ports ports;
 
@@ -58,6 +63,7 @@ protected:
 private:
     const std::string root_;
     std::unique_ptr<Clock> clock_;
+    LocalEvents localEvents_;
     std::mutex observerMutex_;
     LogObserver observer_;
 };

@@ -42,15 +42,36 @@ int SimMtd::erase(int fd, uint32_t start, uint32_t length) {
 }
 namespace {
 
-// The board's serial ports: the drive bus master on ttyS2, the SCADA slave on ttyS1.
-const char* const kSerialPorts[] = {"/dev/ttyS1", "/dev/ttyS2"};
+// The board's serial ports: the SCADA slave on ttyS1, the drive bus master on ttyS2.
+const char kScadaPort[] = "/dev/ttyS1";
+const char kDriveBusPort[] = "/dev/ttyS2";
 
 } // namespace
 
-SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock)
+std::unique_ptr<SerialDevice> SimSerialPorts::open(const std::string& path, int& error) {
+    for (auto& line : localLines_) {
+        if (line->devicePath() == path) {
+            error = 0;
+            return line->openPort();
+        }
+    }
+    return files_.open(path, error);
+}
+
+SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock, DriveBusLine driveBus)
     : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()) {
-    for (const char* port : kSerialPorts)
-        serialLines_.push_back(std::make_unique<SimSerialLine>(port, root()));
+    serialLines_.push_back(std::make_unique<SimSerialLine>(kScadaPort, root()));
+    if (driveBus == DriveBusLine::kLocal)
+        localLines_.push_back(std::make_unique<LocalSerialLine>(kDriveBusPort, localEvents()));
+    else
+        serialLines_.push_back(std::make_unique<SimSerialLine>(kDriveBusPort, root()));
+}
+
+LocalSerialLine* SimPlatform::localLine(const std::string& devicePath) {
+    for (auto& line : localLines_)
+        if (line->devicePath() == devicePath)
+            return line.get();
+    return nullptr;
 }
 
 SimSerialLine* SimPlatform::serialLine(const std::string& devicePath) {

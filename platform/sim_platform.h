@@ -1,6 +1,7 @@
 #pragma once
 // The simulated board: a sandbox directory as the root and stand-ins for the devices.
 
+#include "platform/local_serial_line.h"
 #include "platform/platform.h"
 #include "platform/sim_framebuffer.h"
 #include "platform/sim_serial_line.h"
@@ -56,10 +57,30 @@ private:
     uint32_t lastRtsDelayMs_ = 0;
 };
 
+// The simulated ports: the lines inside the process by their board paths, any other path a device
+// file of the sandbox (a pty's link).
+class SimSerialPorts : public SerialPorts {
+public:
+    explicit SimSerialPorts(std::vector<std::unique_ptr<LocalSerialLine>>& localLines)
+        : localLines_(localLines) {}
+    std::unique_ptr<SerialDevice> open(const std::string& path, int& error) override;
+
+private:
+    std::vector<std::unique_ptr<LocalSerialLine>>& localLines_;
+    DescriptorSerialPorts files_;
+};
+
+// What the drive bus "/dev/ttyS2" of the simulated board is: a pty like the SCADA line "/dev/ttyS1"
+// (a test plays the far end through a descriptor), or a line inside the process on the clock, which
+// costs no system call and carries bytes at their real line time.
+enum class DriveBusLine { kPty, kLocal };
+
 class SimPlatform : public Platform {
 public:
-    // The serial ports "/dev/ttyS1" and "/dev/ttyS2" are made as ptys in the sandbox at construction.
-    SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock);
+    // The serial ports "/dev/ttyS1" and "/dev/ttyS2" are made at construction: ptys in the sandbox,
+    // or for the drive bus a line inside the process.
+    SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock,
+                DriveBusLine driveBus = DriveBusLine::kPty);
     Watchdog& watchdog() override { return watchdog_; }
     SimWatchdog& simWatchdog() { return watchdog_; }
     Mtd& mtd() override { return mtd_; }
@@ -67,11 +88,14 @@ public:
     SimFramebuffer& simFramebuffer() { return framebuffer_; }
     Spi& spi() override { return spi_; }
     SimSpi& simSpi() { return spi_; }
+    SerialPorts& serialPorts() override { return serialPorts_; }
     Rs485& rs485() override { return rs485_; }
     SimRs485& simRs485() { return rs485_; }
 
-    // The simulated serial port of a board path ("/dev/ttyS2"); null for a port the board lacks.
+    // The pty of a board path ("/dev/ttyS1"); null for a port the board lacks or a line in the process.
     SimSerialLine* serialLine(const std::string& devicePath);
+    // The line inside the process of a board path; null when it is not one.
+    LocalSerialLine* localLine(const std::string& devicePath);
 
 private:
     SimWatchdog watchdog_;
@@ -80,6 +104,8 @@ private:
     SimSpi spi_;
     SimRs485 rs485_;
     std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
+    std::vector<std::unique_ptr<LocalSerialLine>> localLines_;
+    SimSerialPorts serialPorts_{localLines_};
 };
 
 } // namespace platform

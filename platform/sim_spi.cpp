@@ -81,12 +81,13 @@ std::unique_ptr<SpiDevice> SimSpi::open(const char* path, int& error) {
         error = ENODEV;
         return nullptr;
     }
-    // The stand-in only has to be there and be usable, as the device node would; the converter is
-    // opened for every reading, so one system call is spared against opening and closing it.
-    if (::access(rootPath(path).c_str(), R_OK | W_OK) != 0) {
+    // The stand-in only has to be there and be usable, as the device node would.
+    bool& seen = device == Device::kChain ? chainStandInSeen_ : converterStandInSeen_;
+    if (!seen && ::access(rootPath(path).c_str(), R_OK | W_OK) != 0) {
         error = errno;
         return nullptr;
     }
+    seen = true;
     error = 0;
     return std::make_unique<SimSpiDevice>(*this, device);
 }

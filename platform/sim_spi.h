@@ -80,6 +80,10 @@ private:
     size_t keptFrames_ = kKeptFrames;
     size_t chainTransfers_ = 0;
     size_t converterTransfers_ = 0;
+    // Stand-ins found usable: a device node does not go away while the board runs, so each is
+    // checked until it is first there, not at every opening (the converter is opened per reading).
+    bool chainStandInSeen_ = false;
+    bool converterStandInSeen_ = false;
 };
 
 } // namespace platform

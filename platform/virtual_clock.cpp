@@ -1,5 +1,8 @@
 #include "platform/virtual_clock.h"
 
+#include "platform/local_events.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 
@@ -44,17 +47,44 @@ void VirtualClock::sleepMs(unsigned ms) {
     advanceMs(ms);
 }
 
-int VirtualClock::realWaitMs(int timeoutMs) {
-    if (timeoutMs < 0)
-        return -1;
-    return inFlight_ && inFlight_() ? kSettleWaitMs : 0;
+bool VirtualClock::timeToLook() {
+    if (lastLookFoundReady_)
+        return true;
+    return realMonotonicUs() - lastLookUs_ >= kLookIntervalUs;
 }
 
-void VirtualClock::waited(int timeoutMs, int readyCount) {
-    // A timer fires once its expiry has passed by a millisecond: jump to that moment, not to the
-    // expiry itself, which would only cost a pass that fires nothing.
-    if (readyCount == 0 && timeoutMs >= 0)
-        advanceMs(static_cast<uint64_t>(timeoutMs) + 1u);
+int VirtualClock::wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local) {
+    bool localReady = local.anyReady();
+    uint64_t localNext = local.nextReadyUs();
+    bool settle = !localReady && inFlight_ && inFlight_();
+    bool idle = !localReady && fireInMs < 0 && localNext == LocalSource::kNever;
+    int ready = 0;
+    if (settle || idle || local.anyWriterWaiting() || timeToLook()) {
+        // With nothing queued at all only a descriptor can bring the next event.
+        ready = ::poll(set, count, settle ? kSettleWaitMs : (idle && timeoutMs < 0 ? -1 : 0));
+        if (ready < 0)
+            return ready;
+        lastLookUs_ = realMonotonicUs();
+        lastLookFoundReady_ = ready > 0;
+    } else {
+        for (nfds_t i = 0; i < count; ++i)
+            set[i].revents = 0;
+    }
+    if (localReady) {
+        set[0].revents |= POLLIN;
+        return ready + 1;
+    }
+    if (ready > 0)
+        return ready;
+    // A timer fires once its expiry has passed by a millisecond: the jump goes to that moment, not to
+    // the expiry itself, which would only cost a pass that fires nothing.
+    uint64_t target = LocalSource::kNever;
+    if (fireInMs >= 0)
+        target = (nowUs_ / 1000u + static_cast<uint64_t>(fireInMs)) * 1000u;
+    target = std::min(target, localNext);
+    if (target != LocalSource::kNever && target > nowUs_)
+        nowUs_ = target;
+    return 0;
 }
 
 ScaledClock::ScaledClock(double factor)

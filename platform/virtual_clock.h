@@ -19,8 +19,10 @@ public:
     timespec monotonic() override;
     timeval wallTime() override;
     void sleepMs(unsigned ms) override;
-    int realWaitMs(int timeoutMs) override;
-    void waited(int timeoutMs, int readyCount) override;
+    // Polls only when it would wait (bytes in flight on a pty, nothing queued at all) or when the
+    // descriptors were last looked at kLookIntervalUs of real time ago; with nothing ready, jumps to
+    // the moment the first timer fires or a local source becomes ready, whichever comes first.
+    int wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local) override;
 
     void advanceMs(uint64_t ms) { nowUs_ += ms * 1000u; }
     uint64_t elapsedMs() const { return (nowUs_ - startUs_) / 1000u; }
@@ -29,10 +31,16 @@ public:
     // are still on their way, poll waits for them (up to kSettleWaitMs of real time) instead of the
     // clock jumping ahead of the answer. Empty: no such wait.
     static constexpr int kSettleWaitMs = 20;
+    // Sockets and ptys are looked at least this often in real time while the clock runs ahead.
+    static constexpr uint64_t kLookIntervalUs = 500;
     void setInFlightCheck(std::function<bool()> inFlight) { inFlight_ = std::move(inFlight); }
 
 private:
+    bool timeToLook();
+
     std::function<bool()> inFlight_;
+    uint64_t lastLookUs_ = 0;
+    bool lastLookFoundReady_ = false;
     const uint64_t startUs_;
     const time_t wallStart_;
     std::atomic<uint64_t> nowUs_;
@@ -46,6 +54,8 @@ public:
     timespec monotonic() override;
     timeval wallTime() override;
     void sleepMs(unsigned ms) override;
+
+protected:
     int realWaitMs(int timeoutMs) override;
 
 private:

@@ -34,12 +34,25 @@ size_t requestLength(const SimBytes& input) {
 
 } // namespace
 
-SimDriveBus::SimDriveBus(int fd) : fd_(fd) {
-    watch(fd_, EPOLLIN);
+SimDriveBus::SimDriveBus(int fd)
+    : ownedEnd_(std::make_unique<platform::DescriptorSerialDevice>(fd, false)), end_(*ownedEnd_),
+      echo_(true) {
+    watchEnd(EPOLLIN);
+}
+
+SimDriveBus::SimDriveBus(platform::SerialDevice& farEnd) : end_(farEnd), echo_(false) {
+    watchEnd(EPOLLIN);
 }
 
 SimDriveBus::~SimDriveBus() {
-    watch(fd_, 0);
+    watchEnd(0);
+}
+
+void SimDriveBus::watchEnd(uint32_t events) {
+    if (end_.descriptor() >= 0)
+        watch(end_.descriptor(), events);
+    else
+        end_.watch(events, [this](uint32_t ready) { onEvents(ready); });
 }
 
 SimDrive& SimDriveBus::addDrive(uint8_t address, SimDriveModel model, const std::string& resetLinePath) {
@@ -62,12 +75,13 @@ void SimDriveBus::onEvents(uint32_t events) {
 
 void SimDriveBus::readInput() {
     uint8_t chunk[256];
-    ssize_t count = ::read(fd_, chunk, sizeof chunk);
+    ssize_t count = end_.read(chunk, sizeof chunk);
     if (count <= 0)
         return;
     bytesReceived_ += static_cast<uint64_t>(count);
     // The transceiver echoes every byte on the line; an answer follows in the same burst.
-    send(SimBytes(chunk, chunk + count));
+    if (echo_)
+        send(SimBytes(chunk, chunk + count));
     input_.insert(input_.end(), chunk, chunk + count);
     processFrames();
     if (input_.size() > kMaxBuffered)
@@ -130,19 +144,22 @@ void SimDriveBus::send(const SimBytes& bytes) {
 
 void SimDriveBus::flush() {
     while (!output_.empty()) {
-        ssize_t written = ::write(fd_, output_.data(), output_.size());
+        ssize_t written = end_.write(output_.data(), output_.size());
         if (written <= 0)
             break;
         bytesSent_ += static_cast<uint64_t>(written);
         output_.erase(output_.begin(), output_.begin() + written);
     }
-    watch(fd_, output_.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT);
+    watchEnd(output_.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT);
 }
 
 bool SimDriveBus::inFlight(const SMBus& bus) {
     int64_t toDrives =
         static_cast<int64_t>(bus.bytesSent()) - static_cast<int64_t>(bytesReceived_) - lostToDrives_;
     int64_t toBus = static_cast<int64_t>(bytesSent_) - static_cast<int64_t>(bus.bytesReceived()) - lostToBus_;
+    // A transmission waiting for the port to take it is as good as on its way.
+    if (bus.watchedEvents() & EPOLLOUT)
+        return true;
     if (toDrives <= 0 && toBus <= 0 && output_.empty()) {
         stalledChecks_ = 0;
         return false;

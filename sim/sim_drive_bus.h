@@ -1,9 +1,11 @@
 #pragma once
-// The simulated drives on the far end of the drive bus pty: requests are read as RTU frames, echoed
-// as the board's RS-485 transceiver does, and answered by the drive at the frame's address. A drive's
-// reset line is the GPIO value file the daemon writes; while it reads "255" the drive is held in reset.
+// The simulated drives on the far end of the drive bus: requests are read as RTU frames and answered
+// by the drive at the frame's address. On a pty they are also echoed, as the board's RS-485
+// transceiver does; a line inside the process echoes by itself. A drive's reset line is the GPIO
+// value file the daemon writes; while it reads "255" the drive is held in reset.
 
 #include "core/epoller.h"
+#include "platform/serial.h"
 #include "platform/unique_fd.h"
 #include "sim/sim_drive.h"
 
@@ -22,6 +24,8 @@ public:
 
     // fd: the far end of the pty (not owned).
     explicit SimDriveBus(int fd);
+    // The far end of a line inside the process (not owned).
+    explicit SimDriveBus(platform::SerialDevice& farEnd);
     ~SimDriveBus() override;
 
     // Adds a drive; its reset line (a board path such as "/sys/class/gpio/pioA16/value") may be empty.
@@ -35,7 +39,8 @@ public:
     uint64_t bytesSent() const { return bytesSent_; }
     uint32_t framesReceived() const { return framesReceived_; }
     uint32_t badFrames() const { return badFrames_; }
-    // Bytes between the daemon's bus and these drives have not arrived yet on one side or the other.
+    // Bytes between the daemon's bus and these drives have not arrived yet on one side or the other, or
+    // the bus has a transmission waiting for its port.
     bool inFlight(const SMBus& bus);
 
 private:
@@ -45,6 +50,7 @@ private:
         platform::UniqueFd resetLine;
     };
 
+    void watchEnd(uint32_t events);
     void readInput();
     void processFrames();
     void serve(const SimBytes& frame);
@@ -52,7 +58,9 @@ private:
     void flush();
     bool resetLineRaised(Attached& attached);
 
-    int fd_;
+    std::unique_ptr<platform::SerialDevice> ownedEnd_;
+    platform::SerialDevice& end_;
+    const bool echo_;
     SimBytes input_;
     SimBytes output_;
     std::vector<Attached> drives_;

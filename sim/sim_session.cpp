@@ -48,17 +48,26 @@ bool SimSession::start() {
 
 // The drives take the addresses and models the configuration has at start-up.
 void SimSession::attachDrives() {
-    platform::SimSerialLine* line = board_.serialLine("/dev/ttyS2");
-    if (!line || line->farEnd() < 0 || !gConfig)
+    if (!gConfig)
         return;
-    drives_ = std::make_unique<SimDriveBus>(line->farEnd());
+    platform::SimSerialLine* pty = board_.serialLine("/dev/ttyS2");
+    platform::LocalSerialLine* local = board_.localLine("/dev/ttyS2");
+    if (local)
+        drives_ = std::make_unique<SimDriveBus>(local->farEnd());
+    else if (pty && pty->farEnd() >= 0)
+        drives_ = std::make_unique<SimDriveBus>(pty->farEnd());
+    else
+        return;
     drives_->addDrive(static_cast<uint8_t>(gConfig->modbusAddrDrive1.value),
                       static_cast<SimDriveModel>(gConfig->typeDrive1.current),
                       "/sys/class/gpio/pioA16/value");
     drives_->addDrive(static_cast<uint8_t>(gConfig->modbusAddrDrive2.value),
                       static_cast<SimDriveModel>(gConfig->typeDrive2.current),
                       "/sys/class/gpio/pioA17/value");
-    // On the virtual clock time waits for the bytes on the line, as real time would.
+    // On the virtual clock time waits for the bytes on a pty, as real time would; the line inside the
+    // process runs on the clock itself.
+    if (local)
+        return;
     if (auto* clock = dynamic_cast<platform::VirtualClock*>(&board_.clock()))
         clock->setInFlightCheck([this] { return gDriveBus && drives_->inFlight(*gDriveBus); });
 }

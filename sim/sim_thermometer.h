@@ -3,9 +3,11 @@
 // temperature, read once a second as the board's thermometer worker reads it.
 
 #include "core/timer_queue.h"
+#include "platform/unique_fd.h"
 #include "sim/plant_model.h"
 
 #include <cstdint>
+#include <string>
 
 class SimThermometer {
 public:
@@ -21,9 +23,13 @@ public:
 
 private:
     void tick();
+    void writeReading(const std::string& text);
 
     const PlantModel& plant_;
     Timer timer_;
     bool failing_ = false;
     uint32_t lastGoodMs_;
+    // The data file, open for the whole run and rewritten in place.
+    platform::UniqueFd file_;
+    size_t fileLength_ = 0;
 };

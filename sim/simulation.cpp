@@ -46,7 +46,8 @@ int runSimulation(const SimOptions& options, const SimulationHooks& hooks) {
         return 1;
     }
 
-    platform::SimPlatform board(absolutePath(options.root), makeClock(options.speed));
+    platform::SimPlatform board(absolutePath(options.root), makeClock(options.speed),
+                                platform::DriveBusLine::kPty);
     board.ports.http = options.httpPort;
     board.ports.https = options.httpsPort;
     board.ports.modbusTcp = options.modbusPort;

@@ -77,25 +77,26 @@ TEST(SimProcess, TenSimulatedMinutesAtMaximumSpeedTakeSeconds) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
-TEST(SimProcess, DriveBusPtyAndDiscreteIOAreLiveWhileItRuns) {
+TEST(SimProcess, DriveBusAndDiscreteIOAreLiveWhileItRuns) {
     TempDir dir;
     std::string root = dir / "run";
     // Its own Modbus TCP port, so that no other simulator's holds it and the field bus logs nothing.
     Process sim({kSim, "--root", root, "--modbus-port", std::to_string(freeTcpPort())}, dir / "stderr");
     ASSERT_TRUE(sim.started());
 
-    // The chain's first exchange powers the outputs; the drive bus port is a pty in the sandbox.
+    // The chain's first exchange powers the outputs; the SCADA port is a pty in the sandbox, the drive
+    // bus a line inside the process.
     ASSERT_TRUE(waitUntil(10000, [&] { return readFile(root + "/sys/class/gpio/pioA13/value") == "0\n"; }))
         << readFile(dir / "stderr");
     char target[64] = {};
-    ASSERT_GT(::readlink((root + "/dev/ttyS2").c_str(), target, sizeof target - 1), 0);
+    ASSERT_GT(::readlink((root + "/dev/ttyS1").c_str(), target, sizeof target - 1), 0);
     EXPECT_EQ(std::string(target).rfind("/dev/pts/", 0), 0u);
     sim.signal(SIGTERM);
 
     EXPECT_EQ(sim.wait(10000), 0) << readFile(dir / "stderr");
     EXPECT_EQ(readFile(root + "/sys/class/gpio/pioA13/value"), "255\n");
     struct stat link {};
-    EXPECT_NE(::lstat((root + "/dev/ttyS2").c_str(), &link), 0); // no link left to a pty reused by others
+    EXPECT_NE(::lstat((root + "/dev/ttyS1").c_str(), &link), 0); // no link left to a pty reused by others
     EXPECT_EQ(readFile(dir / "stderr").find("smbus:"), std::string::npos) << readFile(dir / "stderr");
     EXPECT_EQ(readFile(dir / "stderr").find("discreteio:"), std::string::npos) << readFile(dir / "stderr");
 }

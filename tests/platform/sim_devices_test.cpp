@@ -3,7 +3,10 @@
 #include "platform/virtual_clock.h"
 #include "tests/support/test_board.h"
 
+#include "platform/local_events.h"
+
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -142,18 +145,47 @@ namespace {
 
 TEST(VirtualClock, WaitsInRealTimeOnlyWhileBytesAreInFlight) {
     platform::VirtualClock clock(1000);
-    EXPECT_EQ(clock.realWaitMs(50), 0);
-    EXPECT_EQ(clock.realWaitMs(-1), -1);
+    platform::LocalEvents local(clock);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    pollfd set{pipeEnds[0], POLLIN, 0};
     bool inFlight = true;
     clock.setInFlightCheck([&] { return inFlight; });
-    EXPECT_EQ(clock.realWaitMs(50), platform::VirtualClock::kSettleWaitMs);
-    EXPECT_EQ(clock.realWaitMs(0), platform::VirtualClock::kSettleWaitMs);
-    clock.waited(50, 1); // the bytes came: no time passes
+    // Bytes on their way: poll waits for them in real time, and when they come no time passes.
+    ASSERT_EQ(::write(pipeEnds[1], "x", 1), 1);
+    EXPECT_EQ(clock.wait(&set, 1, 50, 51, local), 1);
     EXPECT_EQ(clock.elapsedMs(), 0u);
+    char byte;
+    ASSERT_EQ(::read(pipeEnds[0], &byte, 1), 1);
+    // Nothing in flight and nothing ready: on to the moment the timer fires, 1 ms past its expiry.
     inFlight = false;
-    EXPECT_EQ(clock.realWaitMs(50), 0);
-    clock.waited(50, 0); // on to the moment the timer fires: 1 ms past its expiry
+    EXPECT_EQ(clock.wait(&set, 1, 50, 51, local), 0);
     EXPECT_EQ(clock.elapsedMs(), 51u);
+    // A timer due but not yet past: the loop's time-out is 1 ms and it fires at the next millisecond.
+    EXPECT_EQ(clock.wait(&set, 1, 1, 1, local), 0);
+    EXPECT_EQ(clock.elapsedMs(), 52u);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+TEST(VirtualClock, LooksAtDescriptorsWhileItRunsAheadAndStopsWhenOneIsReady) {
+    platform::VirtualClock clock(1000);
+    platform::LocalEvents local(clock);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    pollfd set{pipeEnds[0], POLLIN, 0};
+    ASSERT_EQ(::write(pipeEnds[1], "x", 1), 1);
+    // Within half a millisecond of real time it may not look; it does soon after, and then stays.
+    bool seen = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    while (!seen && std::chrono::steady_clock::now() < deadline)
+        seen = clock.wait(&set, 1, 10, 11, local) > 0 && (set.revents & POLLIN) != 0;
+    EXPECT_TRUE(seen);
+    uint64_t when = clock.elapsedMs();
+    EXPECT_GT(clock.wait(&set, 1, 10, 11, local), 0);
+    EXPECT_EQ(clock.elapsedMs(), when);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
 }
 
 } // namespace
