@@ -9,6 +9,11 @@ set(CMAKE_C_COMPILER ${VELKORD_BOARD_TRIPLET}-gcc)
 set(CMAKE_CXX_COMPILER ${VELKORD_BOARD_TRIPLET}-g++)
 set(CMAKE_STRIP ${VELKORD_BOARD_TRIPLET}-strip)
 
+# 64-bit file offsets and directory positions: without them readdir() fails with EOVERFLOW when a
+# file system hands out 64-bit positions (qemu-user on a 64-bit host always does; large media too).
+set(CMAKE_C_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")
+set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")
+
 # Headers and libraries of the board come from the multiarch directories; programs (python3, the
 # peers) from the host.
 set(CMAKE_LIBRARY_ARCHITECTURE ${VELKORD_BOARD_TRIPLET})
