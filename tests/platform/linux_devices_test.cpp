@@ -7,8 +7,16 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/spi/spidev.h>
 
 namespace {
+
+// The transfer request encodes the size of its record: the same on the 32-bit board as here.
+static_assert(sizeof(spi_ioc_transfer) == 32, "spi_ioc_transfer has the kernel's layout");
+
+// qemu-user does not pass the SPI transfer request on to the kernel and answers ENOSYS itself; the
+// native run of the same test shows the kernel's ENOTTY coming back.
+constexpr bool kUnderEmulator = sizeof(VELKORD_TEST_EMULATOR) > 1;
 
 TEST(LinuxSpi, OpenAndTransferFailuresReturnTheirErrno) {
     TestBoard board; // resolves the board paths in a sandbox
@@ -20,7 +28,7 @@ TEST(LinuxSpi, OpenAndTransferFailuresReturnTheirErrno) {
     auto notSpi = spi.open("/dev/spidev32766.0", error); // a plain stand-in file
     ASSERT_TRUE(notSpi);
     uint8_t bytes[5] = {};
-    EXPECT_EQ(notSpi->transfer(bytes, bytes, 5), ENOTTY);
+    EXPECT_EQ(notSpi->transfer(bytes, bytes, 5), kUnderEmulator ? ENOSYS : ENOTTY);
 }
 
 TEST(LinuxRs485, APtyHasNoRs485ModeSoReadingTheConfigurationFails) {

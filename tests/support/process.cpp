@@ -1,5 +1,6 @@
 #include "tests/support/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -11,7 +12,31 @@
 
 extern char** environ;
 
-Process::Process(const std::vector<std::string>& arguments, const std::string& outputFile) {
+namespace {
+
+// In a cross build the programs of the build directory run under the emulator (qemu-user),
+// given with its arguments separated by spaces; the host's programs (the peers) run as they are.
+std::vector<std::string> withEmulator(const std::vector<std::string>& arguments) {
+    const std::string emulator = VELKORD_TEST_EMULATOR;
+    const std::string buildDir = VELKORD_TEST_BINARY_DIR;
+    if (emulator.empty() || arguments.empty() || arguments[0].compare(0, buildDir.size(), buildDir) != 0)
+        return arguments;
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start <= emulator.size()) {
+        const std::size_t end = std::min(emulator.find(' ', start), emulator.size());
+        if (end > start)
+            result.push_back(emulator.substr(start, end - start));
+        start = end + 1;
+    }
+    result.insert(result.end(), arguments.begin(), arguments.end());
+    return result;
+}
+
+} // namespace
+
+Process::Process(const std::vector<std::string>& programArguments, const std::string& outputFile) {
+    const std::vector<std::string> arguments = withEmulator(programArguments);
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
