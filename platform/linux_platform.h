@@ -2,6 +2,7 @@
 // The board: real clocks, real device files, paths from "/".
 
 #include "platform/linux_framebuffer.h"
+#include "platform/linux_modem_link.h"
 #include "platform/linux_rs485.h"
 #include "platform/linux_spi.h"
 #include "platform/platform.h"
@@ -36,6 +37,7 @@ public:
     FramebufferDevice& framebuffer() override { return framebuffer_; }
     Spi& spi() override { return spi_; }
     Rs485& rs485() override { return rs485_; }
+    ModemLink& modemLink() override { return modemLink_; }
 
 private:
     LinuxWatchdog watchdog_;
@@ -43,6 +45,7 @@ private:
     LinuxFramebuffer framebuffer_;
     LinuxSpi spi_;
     LinuxRs485 rs485_;
+    LinuxModemLink modemLink_;
 };
 
 } // namespace platform

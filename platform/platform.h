@@ -2,6 +2,7 @@
 // The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
 
 #include "platform/clock.h"
+#include "platform/modem_link.h"
 #include "platform/mtd.h"
 #include "platform/framebuffer.h"
 #include "platform/rs485.h"
@@ -40,6 +41,8 @@ public:
     virtual Spi& spi() = 0;
     // RS-485 line setup of the serial ports (the ports themselves are opened by path).
     virtual Rs485& rs485() = 0;
+    // The modem's PPP service, interface state and NTP segment key.
+    virtual ModemLink& modemLink() = 0;
 
     Ports ports;
 

@@ -42,13 +42,14 @@ int SimMtd::erase(int fd, uint32_t start, uint32_t length) {
 }
 namespace {
 
-// The board's serial ports: the drive bus master on ttyS2, the SCADA slave on ttyS1.
-const char* const kSerialPorts[] = {"/dev/ttyS1", "/dev/ttyS2"};
+// The board's serial ports: the drive bus master on ttyS2, the SCADA slave on ttyS1, the modem on
+// ttyUSB2.
+const char* const kSerialPorts[] = {"/dev/ttyS1", "/dev/ttyS2", "/dev/ttyUSB2"};
 
 } // namespace
 
 SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock)
-    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()) {
+    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()), modemLink_(root()) {
     for (const char* port : kSerialPorts)
         serialLines_.push_back(std::make_unique<SimSerialLine>(port, root()));
 }

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim_framebuffer.h"
+#include "platform/sim_modem_link.h"
 #include "platform/sim_serial_line.h"
 #include "platform/sim_spi.h"
 #include "platform/unique_fd.h"
@@ -58,7 +59,7 @@ private:
 
 class SimPlatform : public Platform {
 public:
-    // The serial ports "/dev/ttyS1" and "/dev/ttyS2" are made as ptys in the sandbox at construction.
+    // The serial ports "/dev/ttyS1", "/dev/ttyS2" and the modem's "/dev/ttyUSB2" are made as ptys in the sandbox at construction.
     SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock);
     Watchdog& watchdog() override { return watchdog_; }
     SimWatchdog& simWatchdog() { return watchdog_; }
@@ -69,6 +70,8 @@ public:
     SimSpi& simSpi() { return spi_; }
     Rs485& rs485() override { return rs485_; }
     SimRs485& simRs485() { return rs485_; }
+    ModemLink& modemLink() override { return modemLink_; }
+    SimModemLink& simModemLink() { return modemLink_; }
 
     // The simulated serial port of a board path ("/dev/ttyS2"); null for a port the board lacks.
     SimSerialLine* serialLine(const std::string& devicePath);
@@ -79,6 +82,7 @@ private:
     SimFramebuffer framebuffer_;
     SimSpi spi_;
     SimRs485 rs485_;
+    SimModemLink modemLink_;
     std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
 };
 
