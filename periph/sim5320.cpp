@@ -38,8 +38,9 @@ constexpr size_t kRmcDateMinLength = 6;
 constexpr int kNtpPrecision = -1;
 
 const char* const kInitCommands[] = {
-    "AT",           "ATE0",          "AT+CFUN=1",           "AT+AUTOCSQ=1,1", "AT+CSQDELTA=2", "AT+CSQ",
-    "AT+CNAOP=2",   "AT+CGPSSWITCH=2", "AT+CGPS=1,1",       "AT+CGPSINFOCFG=1,31", "AT+CPSI=5",
+    "AT",        "ATE0",       "AT+CFUN=1",       "AT+AUTOCSQ=1,1", "AT+CSQDELTA=2",
+    "AT+CSQ",    "AT+CNAOP=2", "AT+CGPSSWITCH=2", "AT+CGPS=1,1",    "AT+CGPSINFOCFG=1,31",
+    "AT+CPSI=5",
 };
 
 // Network-mode names by the +CNSMOD status 1-7.
@@ -299,7 +300,8 @@ void Sim5320::onError() {
         powerOff();
         return;
     }
-    LOG_MSG(LOG_ERR, kUnit, "Sim5320: команда '%s' завершилась ошибкой, повтор (%d)", command.c_str(), errors_);
+    LOG_MSG(LOG_ERR, kUnit, "Sim5320: команда '%s' завершилась ошибкой, повтор (%d)", command.c_str(),
+            errors_);
     sendCommand();
 }
 
@@ -355,8 +357,8 @@ void Sim5320::onSatellites(const std::string& line) {
     std::vector<std::string> fields = splitFields(after(line, 7));
     // Numbered from 1 as the sentence counts them: field 1 is fields[0].
     if (fields.size() + 1 < static_cast<size_t>(kGsvMinFields)) {
-        LOG_MSG(LOG_ERR, kUnit, "Sim5320: too short $GPGSV sentence: %d < %d", static_cast<int>(fields.size() + 1),
-                kGsvMinFields);
+        LOG_MSG(LOG_ERR, kUnit, "Sim5320: too short $GPGSV sentence: %d < %d",
+                static_cast<int>(fields.size() + 1), kGsvMinFields);
         return;
     }
     int message = std::atoi(fields[1].c_str());

@@ -43,12 +43,12 @@ constexpr int kConnectedY = 22;
 
 // The GPS half.
 constexpr int kGpsCaptionBaseline = kHalfHeight + 18;
-constexpr int kGpsIconX = 40;
+constexpr int kGpsIconX = 48;
 constexpr int kGpsIconY = kHalfHeight + 1;
-constexpr int kGpsTextX = 70;
+constexpr int kGpsTextX = 76;
 constexpr int kGpsFirstBaseline = kHalfHeight + 14;
 constexpr int kGpsSecondBaseline = kHalfHeight + 29;
-constexpr int kGpsDateX = 150;
+constexpr int kGpsDateX = 156;
 constexpr int kGpsLongitudeX = 120;
 constexpr int kGroupWidth = 52;
 constexpr int kBarPitch = 13;
@@ -92,7 +92,8 @@ void Sim5320::drawPage() {
     layer_.drawText(font, "GPS", 0, kGpsCaptionBaseline, kInk);
     if (gpsTexts_.size() < 4) {
         font.setSize(k16pt);
-        layer_.drawText(font, gpsTexts_.empty() ? std::string() : gpsTexts_[0], kGpsTextX, kGpsCaptionBaseline, kInk);
+        layer_.drawText(font, gpsTexts_.empty() ? std::string() : gpsTexts_[0], kGpsTextX,
+                        kGpsCaptionBaseline, kInk);
     } else {
         font.setSize(k12pt);
         layer_.drawText(font, gpsTexts_[0], kGpsTextX, kGpsFirstBaseline, kInk);

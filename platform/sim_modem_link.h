@@ -12,7 +12,6 @@
 
 namespace platform {
 
-
 class SimModemLink : public ModemLink {
 public:
     explicit SimModemLink(std::string root) : root_(std::move(root)) {}

@@ -139,7 +139,8 @@ void SimModem::sendSentences() {
                       longitude_ + "," + east_ + ",0.0,0.0," + date + ",,,A";
     std::string gsv1 = "GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45";
     std::string gsv2 = "GPGSV,2,2,08,17,30,120,33,19,55,060,28,22,12,250,20,31,65,300,50";
-    std::string burst = withChecksum(rmc) + "\r\n" + withChecksum(gsv1) + "\r\n" + withChecksum(gsv2) + "\r\n";
+    std::string burst =
+        withChecksum(rmc) + "\r\n" + withChecksum(gsv1) + "\r\n" + withChecksum(gsv2) + "\r\n";
     if (corrupt_ > 0) {
         --corrupt_;
         // The checksum of every sentence of the burst is off by one.

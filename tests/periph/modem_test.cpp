@@ -4,8 +4,8 @@
 #include "core/epoller.h"
 #include "core/registry.h"
 #include "core/timer_queue.h"
-#include "periph/nmea.h"
 #include "periph/if_inet6.h"
+#include "periph/nmea.h"
 #include "periph/sim5320.h"
 #include "sim/sim_modem.h"
 #include "tests/support/event_pump.h"
@@ -14,9 +14,9 @@
 #include "ui/display.h"
 #include "ui/menu_set.h"
 
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -26,8 +26,9 @@ constexpr uint32_t kPoweredOnMs = Sim5320::kPowerOnPulseMs + Sim5320::kStartUpWa
 constexpr uint32_t kInitialisedMs = kPoweredOnMs + 500;
 
 const std::vector<std::string> kInitialCommands = {
-    "AT",         "ATE0",           "AT+CFUN=1",   "AT+AUTOCSQ=1,1",      "AT+CSQDELTA=2", "AT+CSQ",
-    "AT+CNAOP=2", "AT+CGPSSWITCH=2", "AT+CGPS=1,1", "AT+CGPSINFOCFG=1,31", "AT+CPSI=5",
+    "AT",        "ATE0",       "AT+CFUN=1",       "AT+AUTOCSQ=1,1", "AT+CSQDELTA=2",
+    "AT+CSQ",    "AT+CNAOP=2", "AT+CGPSSWITCH=2", "AT+CGPS=1,1",    "AT+CGPSINFOCFG=1,31",
+    "AT+CPSI=5",
 };
 
 class ModemTest : public ::testing::Test {
@@ -110,8 +111,9 @@ TEST_P(ModemPdpTest, StartUpDialogueAndPdpLine) {
     expected.push_back(std::string("AT+CGDCONT=1,\"") + types[type] + "\",\"internet.test\"");
     expected.push_back("AT+CGACT=1,1");
     ASSERT_GE(module->history().size(), expected.size());
-    EXPECT_EQ(std::vector<std::string>(module->history().begin(), module->history().begin() + expected.size()),
-              expected);
+    EXPECT_EQ(
+        std::vector<std::string>(module->history().begin(), module->history().begin() + expected.size()),
+        expected);
     EXPECT_TRUE(modem->commands().empty());
     EXPECT_EQ(link().pppStarts(), 1);
     EXPECT_EQ(logCount(LOG_INFO, "SIM5320 powered on, initializing..."), 1u);
@@ -128,7 +130,8 @@ TEST_F(ModemTest, SignalLevelsAndAntennaIcons) {
         int dbm;
         int icon;
     };
-    for (Case c : {Case{99, 0, Sim5320::kNoIcon}, Case{31, -51, 3}, Case{5, -103, 0}, Case{99, 0, Sim5320::kNoIcon}}) {
+    for (Case c :
+         {Case{99, 0, Sim5320::kNoIcon}, Case{31, -51, 3}, Case{5, -103, 0}, Case{99, 0, Sim5320::kNoIcon}}) {
         SCOPED_TRACE(c.rssi);
         module->setSignal(c.rssi);
         run(10);
@@ -145,7 +148,8 @@ TEST_F(ModemTest, NineErrorsAreRetriedWithTheirCountsTheTenthPowerCycles) {
     start();
     run(kInitialisedMs);
     for (int count = 1; count <= 9; ++count)
-        EXPECT_EQ(logCount(LOG_ERR, "команда 'AT+CGACT=1,1' завершилась ошибкой, повтор (" + std::to_string(count) + ")"),
+        EXPECT_EQ(logCount(LOG_ERR, "команда 'AT+CGACT=1,1' завершилась ошибкой, повтор (" +
+                                        std::to_string(count) + ")"),
                   1u)
             << count;
     EXPECT_EQ(logCount(LOG_ERR, "исчерпаны попытки"), 0u);
@@ -156,7 +160,8 @@ TEST_F(ModemTest, NineErrorsAreRetriedWithTheirCountsTheTenthPowerCycles) {
     module->failCommand("AT+CSPN?", 10);
     run(6000);
     EXPECT_EQ(logCount(LOG_ERR, "повтор (9)"), 1u);
-    EXPECT_EQ(logCount(LOG_ERR, "Sim5320: исчерпаны попытки выполнения команды 'AT+CSPN?', рестарт модуля..."), 1u);
+    EXPECT_EQ(
+        logCount(LOG_ERR, "Sim5320: исчерпаны попытки выполнения команды 'AT+CSPN?', рестарт модуля..."), 1u);
     EXPECT_EQ(logCount(LOG_INFO, "powering off SIM5320..."), 1u);
     EXPECT_FALSE(modem->portOpen());
     run(Sim5320::kPowerOffPulseMs + Sim5320::kPowerOffPauseMs + 10);
@@ -166,8 +171,8 @@ TEST_F(ModemTest, NineErrorsAreRetriedWithTheirCountsTheTenthPowerCycles) {
 TEST_F(ModemTest, SilentModuleTimesOutAndPowerCyclesForever) {
     module->setReply(SimModem::Reply::Silent);
     start();
-    const uint32_t cycle = kPoweredOnMs + Sim5320::kCommandTimeoutMs + Sim5320::kPowerOffPulseMs +
-                           Sim5320::kPowerOffPauseMs;
+    const uint32_t cycle =
+        kPoweredOnMs + Sim5320::kCommandTimeoutMs + Sim5320::kPowerOffPulseMs + Sim5320::kPowerOffPauseMs;
     run(5 * cycle + 100);
     EXPECT_EQ(logCount(LOG_ERR, "command timeout (AT)"), 5u);
     EXPECT_EQ(logCount(LOG_INFO, "powering off SIM5320..."), 5u);
@@ -275,8 +280,9 @@ TEST_F(ModemTest, ApnChangeRestartsTheModuleWithinFiveSeconds) {
     EXPECT_EQ(logCount(LOG_INFO, "APN/PDP settings changed. Restarting SIM5320..."), 1u);
     EXPECT_EQ(logCount(LOG_INFO, "powering off SIM5320..."), 1u);
     run(Sim5320::kPowerOffPulseMs + Sim5320::kPowerOffPauseMs + kInitialisedMs);
-    EXPECT_NE(std::find(module->history().begin(), module->history().end(), "AT+CGDCONT=1,\"IP\",\"changed.apn\""),
-              module->history().end());
+    EXPECT_NE(
+        std::find(module->history().begin(), module->history().end(), "AT+CGDCONT=1,\"IP\",\"changed.apn\""),
+        module->history().end());
 }
 
 TEST_F(ModemTest, PppTimeOutAfterThreeHundredSecondsWithoutPpp0) {
@@ -334,8 +340,8 @@ TEST_F(ModemTest, SatelliteMessagesBeyondThePageAreNotDrawn) {
     run(10);
     Layer before = modem->layer();
     for (int message : {6, 50, 1000000}) {
-        std::string body = "GPGSV,9," + std::to_string(message) +
-                           ",36,01,40,083,99,02,17,308,99,12,07,344,99,14,22,228,99";
+        std::string body =
+            "GPGSV,9," + std::to_string(message) + ",36,01,40,083,99,02,17,308,99,12,07,344,99,14,22,228,99";
         module->sendRaw(SimModem::withChecksum(body) + "\r\n");
         run(10);
     }
@@ -359,7 +365,8 @@ TEST(Nmea, ChecksumEitherCase) {
 TEST(Nmea, UtcIsTheSameInEveryZone) {
     TimeZoneGuard guard;
     const time_t expected = 1751373045; // 2025-07-01 12:30:45 UTC
-    for (const char* zone : {"UTC", "Europe/Moscow", "America/New_York", "Europe/Berlin", "Asia/Vladivostok"}) {
+    for (const char* zone :
+         {"UTC", "Europe/Moscow", "America/New_York", "Europe/Berlin", "Asia/Vladivostok"}) {
         SCOPED_TRACE(zone);
         setenv("TZ", zone, 1);
         tzset();
