@@ -5,13 +5,23 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/epoll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
 const char kLinkInterface[] = "ppp0";
 constexpr int kCmeErrorCode = 100;
+constexpr int kLostAfterChecks = 5;
+
+int pendingBytes(int fd) {
+    int pending = 0;
+    if (fd < 0 || ::ioctl(fd, FIONREAD, &pending) != 0)
+        return 0;
+    return pending;
+}
 
 } // namespace
 
@@ -30,6 +40,25 @@ std::string SimModem::withChecksum(const std::string& body) {
     char tail[8];
     std::snprintf(tail, sizeof tail, "*%02X", sum);
     return "$" + body + tail;
+}
+
+void SimModem::watchDaemonSide(const std::string& ptyPath) {
+    daemonSide_.reset(::open(ptyPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+}
+
+bool SimModem::inFlight() {
+    int pending = pendingBytes(fd_) + pendingBytes(daemonSide_.get()) + static_cast<int>(output_.size());
+    if (pending == 0) {
+        stalledChecks_ = 0;
+        lastPending_ = 0;
+        return false;
+    }
+    if (pending != lastPending_) {
+        lastPending_ = pending;
+        stalledChecks_ = 0;
+        return true;
+    }
+    return ++stalledChecks_ < kLostAfterChecks;
 }
 
 void SimModem::failCommand(const std::string& command, int count) {
@@ -151,6 +180,9 @@ void SimModem::sendSentences() {
 }
 
 void SimModem::send(const std::string& text) {
+    // A line nobody reads (the daemon's port closed) takes no more than this; the rest is lost.
+    if (output_.size() > kMaxBuffered * 16)
+        return;
     output_ += text;
     flush();
 }

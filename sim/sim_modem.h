@@ -8,6 +8,7 @@
 #include "core/epoller.h"
 #include "core/timer_queue.h"
 #include "platform/sim_modem_link.h"
+#include "platform/unique_fd.h"
 
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ public:
     void setLink(bool up, const std::string& ipv4 = "10.64.1.17",
                  const std::string& ipv6Hex = "20010db8000000000000000000000011");
 
+    // Bytes written to the line that its other end has not read yet. Bytes nobody reads (the daemon's port
+    // is closed) stop counting after a few checks without progress. ptyPath: the daemon's side.
+    bool inFlight();
+    void watchDaemonSide(const std::string& ptyPath);
+
     int commandsReceived() const { return static_cast<int>(history_.size()); }
     // Every command received, oldest first.
     const std::vector<std::string>& history() const { return history_; }
@@ -63,6 +69,9 @@ private:
     void sendSentences();
 
     int fd_;
+    platform::UniqueFd daemonSide_;
+    int lastPending_ = 0;
+    int stalledChecks_ = 0;
     platform::SimModemLink& link_;
     std::string input_;
     std::string output_;

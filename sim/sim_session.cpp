@@ -61,7 +61,11 @@ void SimSession::attachDrives() {
                       "/sys/class/gpio/pioA17/value");
     // On the virtual clock time waits for the bytes on the line, as real time would.
     if (auto* clock = dynamic_cast<platform::VirtualClock*>(&board_.clock()))
-        clock->setInFlightCheck([this] { return gDriveBus && drives_->inFlight(*gDriveBus); });
+        clock->setInFlightCheck([this] {
+            bool drives = gDriveBus && drives_->inFlight(*gDriveBus);
+            bool modem = modem_ && modem_->inFlight();
+            return drives || modem;
+        });
 }
 
 void SimSession::attachModem() {
@@ -72,6 +76,7 @@ void SimSession::attachModem() {
     if (!board_.simModemLink().createNtpSegment())
         std::fprintf(stderr, "velkord-sim: no key for the NTP segment\n");
     modem_ = std::make_unique<SimModem>(line->farEnd(), board_.simModemLink());
+    modem_->watchDaemonSide(line->ptyPath());
     // The link comes up once the module is dialled in, as pppd would bring it.
     modem_->setLink(true);
 }
