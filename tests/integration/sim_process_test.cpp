@@ -236,7 +236,7 @@ namespace {
 TEST(SimProcess, TheModemFeedsGpsTimeToTheSandboxNtpSegment) {
     TempDir dir;
     std::string root = dir / "run";
-    Process sim({kSim, "--root", root, "--speed", "max", "--for", "3600", "--modbus-port",
+    Process sim({kSim, "--root", root, "--speed", "20", "--for", "3600", "--modbus-port",
                  std::to_string(freeTcpPort()), "--http-port", std::to_string(freeTcpPort()), "--https-port",
                  std::to_string(freeTcpPort())},
                 dir / "output");
