@@ -21,6 +21,8 @@
 
 namespace {
 
+// Real time the pty is given to deliver what was written before virtual time moves on.
+constexpr int kSettleMs = 15;
 constexpr uint32_t kPoweredOnMs = Sim5320::kPowerOnPulseMs + Sim5320::kStartUpWaitMs;
 // Power-on and the whole start-up dialogue.
 constexpr uint32_t kInitialisedMs = kPoweredOnMs + 500;
@@ -70,7 +72,8 @@ protected:
         uint64_t end = clock.elapsedMs() + ms;
         for (;;) {
             int next = gTimers->runDue();
-            while (pumpEvents(3) > 0) {
+            // Bytes on the pty may take a few milliseconds of real time under load.
+            while (pumpEvents(kSettleMs) > 0) {
             }
             uint64_t now = clock.elapsedMs();
             if (now >= end)
