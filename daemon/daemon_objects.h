@@ -21,6 +21,7 @@ class RootMenuKeys;
 class PanelBlanking;
 class AlarmListPage;
 class DynamogramPlots;
+class Sim5320;
 
 // Created in start-up order, destroyed in the reverse order; each one is registered where the design
 // lets others reach it (gConfig, gTimers, gDisplay, gRootMenu, gDriveBus, gController, gDiscreteIO).
@@ -39,6 +40,7 @@ struct DaemonObjects {
     std::unique_ptr<DynamogramPlots> dynamogramPlots;
     std::unique_ptr<DriveViewStatus> driveStatus;
     std::unique_ptr<DiscreteIO> discreteIO;
+    std::unique_ptr<Sim5320> modem;
 
     DaemonObjects();
     ~DaemonObjects();
@@ -59,3 +61,5 @@ std::unique_ptr<SMBus> createDriveBus();
 // The controller with its key routing, its alarm page and dynamogram plots, the slaves' view of it (for
 // the slaves that exist), and the discrete I/O chain that reports to it.
 void createDrive(DaemonObjects& objects);
+// The modem, powering on, with its page in the root set.
+void createModem(platform::Platform& platform, DaemonObjects& objects);

@@ -12,6 +12,7 @@
 #include "daemon/drive_view_status.h"
 #include "daemon/gpio_setup.h"
 #include "daemon/panel_keys.h"
+#include "periph/sim5320.h"
 #include "daemon/registry.h"
 #include "drive/controller.h"
 #include "drive/discrete_io.h"
@@ -92,6 +93,9 @@ DaemonObjects::~DaemonObjects() {
 void DaemonObjects::destroyDrive() {
     // The web server, debug screen, portable media, modem and manual-mode screen go first, in this
     // order, as each of them is added.
+    if (rootMenu && modem)
+        rootMenu->removeMenuItem(modem.get());
+    modem.reset();
     gDiscreteIO = nullptr;
     discreteIO.reset();
     if (serialSlave)
@@ -167,6 +171,11 @@ void createDrive(DaemonObjects& objects) {
     gDiscreteIO = objects.discreteIO.get();
 }
 
+void createModem(platform::Platform& platform, DaemonObjects& objects) {
+    objects.modem = std::make_unique<Sim5320>(*objects.config, platform.modemLink(), objects.display.get());
+    objects.rootMenu->addMenuItem(objects.modem.get());
+}
+
 std::unique_ptr<SMBus> createDriveBus() {
     auto bus = std::make_unique<SMBus>();
     bus->setDevice("/dev/ttyS2");
@@ -223,6 +232,7 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 16, 17.
     createDrive(objects);
     // 18. Manual-mode screen, modem, portable media, debug screen.
+    createModem(platform, objects);
     // 19. Web server, started.
     return 0;
 }

@@ -2,6 +2,7 @@
 // The board: real clocks, real device files, paths from "/".
 
 #include "platform/linux_framebuffer.h"
+#include "platform/linux_modem_link.h"
 #include "platform/linux_rs485.h"
 #include "platform/linux_spi.h"
 #include "platform/platform.h"
@@ -37,6 +38,7 @@ public:
     Spi& spi() override { return spi_; }
     SerialPorts& serialPorts() override { return serialPorts_; }
     Rs485& rs485() override { return rs485_; }
+    ModemLink& modemLink() override { return modemLink_; }
 
 private:
     DescriptorSerialPorts serialPorts_;
@@ -45,6 +47,7 @@ private:
     LinuxFramebuffer framebuffer_;
     LinuxSpi spi_;
     LinuxRs485 rs485_;
+    LinuxModemLink modemLink_;
 };
 
 } // namespace platform

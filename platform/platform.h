@@ -2,6 +2,7 @@
 // The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
 
 #include "platform/clock.h"
+#include "platform/modem_link.h"
 #include "platform/framebuffer.h"
 #include "platform/local_events.h"
 #include "platform/mtd.h"
@@ -45,6 +46,8 @@ public:
     virtual Rs485& rs485() = 0;
     // Sources of readiness without a descriptor, served by the main loop with the shared epoll set.
     LocalEvents& localEvents() { return localEvents_; }
+    // The modem's PPP service, interface state and NTP segment key.
+    virtual ModemLink& modemLink() = 0;
 
     Ports ports;
 

@@ -42,9 +42,11 @@ int SimMtd::erase(int fd, uint32_t start, uint32_t length) {
 }
 namespace {
 
-// The board's serial ports: the SCADA slave on ttyS1, the drive bus master on ttyS2.
+// The board's serial ports: the SCADA slave on ttyS1, the drive bus master on ttyS2, the modem on
+// ttyUSB2.
 const char kScadaPort[] = "/dev/ttyS1";
 const char kDriveBusPort[] = "/dev/ttyS2";
+const char kModemPort[] = "/dev/ttyUSB2";
 
 } // namespace
 
@@ -59,8 +61,9 @@ std::unique_ptr<SerialDevice> SimSerialPorts::open(const std::string& path, int&
 }
 
 SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock, DriveBusLine driveBus)
-    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()) {
+    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()), modemLink_(root()) {
     serialLines_.push_back(std::make_unique<SimSerialLine>(kScadaPort, root()));
+    serialLines_.push_back(std::make_unique<SimSerialLine>(kModemPort, root()));
     if (driveBus == DriveBusLine::kLocal)
         localLines_.push_back(std::make_unique<LocalSerialLine>(kDriveBusPort, localEvents()));
     else

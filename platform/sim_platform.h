@@ -4,6 +4,7 @@
 #include "platform/local_serial_line.h"
 #include "platform/platform.h"
 #include "platform/sim_framebuffer.h"
+#include "platform/sim_modem_link.h"
 #include "platform/sim_serial_line.h"
 #include "platform/sim_spi.h"
 #include "platform/unique_fd.h"
@@ -77,7 +78,7 @@ enum class DriveBusLine { kPty, kLocal };
 
 class SimPlatform : public Platform {
 public:
-    // The serial ports "/dev/ttyS1" and "/dev/ttyS2" are made at construction: ptys in the sandbox,
+    // The serial ports "/dev/ttyS1", "/dev/ttyS2" and the modem's "/dev/ttyUSB2" are made at construction: ptys in the sandbox,
     // or for the drive bus a line inside the process.
     SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock,
                 DriveBusLine driveBus = DriveBusLine::kPty);
@@ -91,6 +92,8 @@ public:
     SerialPorts& serialPorts() override { return serialPorts_; }
     Rs485& rs485() override { return rs485_; }
     SimRs485& simRs485() { return rs485_; }
+    ModemLink& modemLink() override { return modemLink_; }
+    SimModemLink& simModemLink() { return modemLink_; }
 
     // The pty of a board path ("/dev/ttyS1"); null for a port the board lacks or a line in the process.
     SimSerialLine* serialLine(const std::string& devicePath);
@@ -103,6 +106,7 @@ private:
     SimFramebuffer framebuffer_;
     SimSpi spi_;
     SimRs485 rs485_;
+    SimModemLink modemLink_;
     std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
     std::vector<std::unique_ptr<LocalSerialLine>> localLines_;
     SimSerialPorts serialPorts_{localLines_};

@@ -26,6 +26,10 @@ const char* const kDirectories[] = {
     "/usr/share",
     "/usr/share/fonts",
     "/usr/share/fonts/truetype",
+    "/usr/share/velkord",
+    "/usr/share/velkord/img",
+    "/proc",
+    "/proc/net",
 };
 
 // The board's TrueType files are not ours to ship: metric-compatible free fonts stand in for them.
@@ -46,6 +50,10 @@ const char* const kDeviceFiles[] = {"/dev/watchdog", "/dev/spidev32766.0", "/dev
 
 // GPIO lines of the board: the export file and, per line, its direction and value files.
 const char* const kGpioLines[] = {"pioA13", "pioA16", "pioA17", "pioB21", "pioB23", "pioD19"};
+
+// The modem page's icons, drawn for the panel and kept with the sources.
+const char* const kModemIcons[] = {"antenna0.pgm", "antenna1.pgm", "antenna2.pgm",
+                                   "antenna3.pgm", "connected.pgm", "gps.pgm"};
 
 // Creates the directory and any missing parents, as mkdir -p does.
 bool makeDirectory(const std::string& path, std::string& error) {
@@ -171,5 +179,12 @@ bool prepareSandbox(const std::string& root, std::string& error) {
     for (const auto& font : kFonts)
         if (!makeLink(root + font.boardPath, font.hostFont, error))
             return false;
+    for (const char* icon : kModemIcons)
+        if (!makeLink(root + "/usr/share/velkord/img/" + icon, (std::string(VELKORD_DATA_DIR "/img/") + icon).c_str(),
+                      error))
+            return false;
+    // No interface has an IPv6 address until the simulated link comes up.
+    if (!makeFile(root + "/proc/net/if_inet6", error))
+        return false;
     return true;
 }

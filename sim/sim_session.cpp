@@ -13,6 +13,7 @@ SimSession::SimSession(platform::SimPlatform& board, bool fresh, Scenario scenar
     : board_(board), keys_(board.simSpi().fixedInputs()) {
     attachDrives();
     attachScadaLine();
+    attachModem();
     plant_ = std::make_unique<PlantBoard>(board_.simSpi(), drives_.get());
     keys_.setInputs(*plant_);
     board_.simSpi().setProvider(&keys_);
@@ -72,6 +73,23 @@ void SimSession::attachDrives() {
         clock->setInFlightCheck([this] { return gDriveBus && drives_->inFlight(*gDriveBus); });
 }
 
+void SimSession::attachModem() {
+    platform::SimSerialLine* line = board_.serialLine("/dev/ttyUSB2");
+    if (!line || line->farEnd() < 0)
+        return;
+    // On the virtual clock the module's once-a-second exchange costs some 30 ms of real time per
+    // simulated second, which hours of stroking at full speed cannot afford: there the module stays
+    // unplugged (the daemon power-cycles it quietly).
+    if (dynamic_cast<platform::VirtualClock*>(&board_.clock()))
+        return;
+    // The sandbox's time daemon: its segment, under a key of the sandbox's own.
+    if (!board_.simModemLink().createNtpSegment())
+        std::fprintf(stderr, "velkord-sim: no key for the NTP segment\n");
+    modem_ = std::make_unique<SimModem>(line->farEnd(), board_.simModemLink());
+    // The link comes up once the module is dialled in, as pppd would bring it.
+    modem_->setLink(true);
+}
+
 void SimSession::attachScadaLine() {
     platform::SimSerialLine* line = board_.serialLine("/dev/ttyS1");
     if (!line || line->farEnd() < 0)
@@ -118,4 +136,6 @@ void SimSession::addCommands() {
         addDriveCommands(control_, *drives_);
     addBoardCommands(control_);
     addPlantCommands(control_, *plant_, *thermometer_);
+    if (modem_)
+        addModemCommands(control_, *modem_, board_.simModemLink());
 }

@@ -10,6 +10,7 @@
 #include "sim/plant_board.h"
 #include "sim/scenario.h"
 #include "sim/sim_drive_bus.h"
+#include "sim/sim_modem.h"
 #include "sim/sim_thermometer.h"
 
 #include <memory>
@@ -31,17 +32,21 @@ public:
     PlantBoard& plant() { return *plant_; }
     // The SCADA line "/dev/ttyS1" with its transceiver's echo; the master's end is "/dev/scada".
     EchoingLine* scadaLine() { return scadaLine_.get(); }
+    // The SIM5320 on "/dev/ttyUSB2"; null when the board has no modem pty.
+    SimModem* modem() { return modem_.get(); }
 
 private:
     void addCommands();
     void attachDrives();
     void attachScadaLine();
+    void attachModem();
 
     platform::SimPlatform& board_;
     ControlServer control_;
     PanelKeys keys_;
     std::unique_ptr<SimDriveBus> drives_;
     std::unique_ptr<EchoingLine> scadaLine_;
+    std::unique_ptr<SimModem> modem_;
     std::unique_ptr<PlantBoard> plant_;
     std::unique_ptr<SimThermometer> thermometer_;
     std::vector<std::unique_ptr<ScenarioRunner>> scenarios_;
@@ -51,4 +56,5 @@ private:
 // "controller", "alarms", ...) and of the plant ("plant", "sensor", "valve", ...), added to a control server.
 void addDriveCommands(ControlServer& control, SimDriveBus& drives);
 void addBoardCommands(ControlServer& control);
+void addModemCommands(ControlServer& control, SimModem& modem, platform::SimModemLink& link);
 void addPlantCommands(ControlServer& control, PlantBoard& plant, SimThermometer& thermometer);

@@ -4,6 +4,8 @@
 #include "tests/support/temp_dir.h"
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -223,6 +225,41 @@ TEST(SimProcess, ThePanelShowsTheAlarmListAndTheDownKeyScrollsIt) {
     ASSERT_TRUE(waitUntil(5000, [&] { return simCommand(socket, "presents") != presents; }));
     EXPECT_EQ(simCommand(socket, "frame " + dir / "after.png"), "ok");
     EXPECT_NE(readFile(dir / "before.png"), readFile(dir / "after.png"));
+    EXPECT_EQ(simCommand(socket, "quit"), "ok");
+    EXPECT_EQ(sim.wait(10000), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The simulated module dials in and its GPS time reaches the sandbox's NTP segment.
+TEST(SimProcess, TheModemFeedsGpsTimeToTheSandboxNtpSegment) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root, "--speed", "20", "--for", "3600", "--modbus-port",
+                 std::to_string(freeTcpPort()), "--http-port", std::to_string(freeTcpPort()), "--https-port",
+                 std::to_string(freeTcpPort())},
+                dir / "output");
+    std::string socket = root + "/sim.sock";
+    ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "time", 200).rfind("ok ", 0) == 0; }))
+        << readFile(dir / "output");
+    ASSERT_TRUE(waitUntil(20000, [&] {
+        return simCommand(socket, "modem ntp").rfind("ok valid=1 ", 0) == 0;
+    })) << simCommand(socket, "modem ntp");
+    std::string ntp = simCommand(socket, "modem ntp");
+    long clock = 0, receive = 0;
+    ASSERT_EQ(std::sscanf(ntp.c_str(), "ok valid=1 clock=%ld.%*d receive=%ld.", &clock, &receive), 2) << ntp;
+    EXPECT_LE(std::labs(clock - receive), 1) << ntp;
+    // Past the start-up dialogue, the module is asked for the operator and the mode every 5 s.
+    int commands = 0;
+    std::string status = simCommand(socket, "modem status");
+    ASSERT_EQ(std::sscanf(status.c_str(), "ok commands=%d", &commands), 1) << status;
+    EXPECT_GE(commands, 13) << status;
+    EXPECT_NE(status.find("last=AT+C"), std::string::npos) << status;
+    EXPECT_EQ(simCommand(socket, "modem ppp down"), "ok");
+    EXPECT_EQ(simCommand(socket, "modem signal 31"), "ok");
+    EXPECT_EQ(simCommand(socket, "modem reply sideways"), "error usage: modem reply ok|error|cme|silent");
     EXPECT_EQ(simCommand(socket, "quit"), "ok");
     EXPECT_EQ(sim.wait(10000), 0);
 }
