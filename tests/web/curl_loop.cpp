@@ -15,25 +15,30 @@ extern char** environ;
 
 void serveOnce(HTTP& server, int maxWaitMs) {
     int timeout = server.pollTimeoutMs(maxWaitMs);
-    pollfd entry{server.daemonEpollFd(), POLLIN | POLLOUT, 0};
-    poll(&entry, 1, timeout);
+    pollfd entries[2] = {{server.daemonEpollFd(), POLLIN | POLLOUT, 0}, {EPoller::descriptor(), POLLIN, 0}};
+    int count = EPoller::descriptor() >= 0 ? 2 : 1;
+    poll(entries, static_cast<nfds_t>(count), timeout);
+    if (count == 2 && entries[1].revents)
+        EPoller::dispatch(0);
     server.run();
 }
 
-CurlResult runCurl(HTTP& server, const std::vector<std::string>& arguments, int limitMs) {
+PeerResult runPeer(HTTP& server, const std::vector<std::string>& command, int limitMs) {
     TempDir files;
-    std::vector<std::string> command = {"curl", "-s", "-D", files / "headers", "-o", files / "body"};
-    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> arguments = command;
     std::vector<char*> argv;
-    for (std::string& argument : command)
+    for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
+    std::string outputFile = files / "output";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t pid = -1;
-    CurlResult result;
-    int spawned = posix_spawnp(&pid, "curl", &actions, nullptr, argv.data(), environ);
+    PeerResult result;
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         return result;
@@ -43,11 +48,23 @@ CurlResult runCurl(HTTP& server, const std::vector<std::string>& arguments, int 
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
+            result.output = readFile(outputFile);
             return result;
         }
         serveOnce(server, 10);
     }
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = readFile(outputFile);
+    return result;
+}
+
+CurlResult runCurl(HTTP& server, const std::vector<std::string>& arguments, int limitMs) {
+    TempDir files;
+    std::vector<std::string> command = {"curl", "-s", "-D", files / "headers", "-o", files / "body"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    PeerResult run = runPeer(server, command, limitMs);
+    CurlResult result;
+    result.exitCode = run.exitCode;
     if (fileExists(files / "headers"))
         result.headers = readFile(files / "headers");
     if (fileExists(files / "body"))

@@ -17,6 +17,14 @@ struct CurlResult {
 // One pass: waits up to maxWaitMs (shortened to the server's time-out) and runs the server.
 void serveOnce(HTTP& server, int maxWaitMs);
 
+// Runs a program (found on PATH) with its standard input from /dev/null, serving until it ends (at most
+// limitMs); its exit code and its output (standard output and error together).
+struct PeerResult {
+    int exitCode = -1;
+    std::string output;
+};
+PeerResult runPeer(HTTP& server, const std::vector<std::string>& command, int limitMs = 15000);
+
 // Runs curl with "-s -D headers -o body" and the arguments, serving until it ends (at most limitMs).
 CurlResult runCurl(HTTP& server, const std::vector<std::string>& arguments, int limitMs = 15000);
 

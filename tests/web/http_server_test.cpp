@@ -23,7 +23,7 @@ protected:
                   "admin:secret:1:full\nviewer:look:0:read only\n");
         platform::Ports ports;
         ports.http = 0;
-        server = std::make_unique<HTTP>(ports, &drive);
+        server = std::make_unique<HTTP>(ports, timers, &drive);
     }
     void start() {
         ASSERT_TRUE(server->start());
@@ -32,6 +32,7 @@ protected:
     CurlResult curl(std::vector<std::string> arguments) { return runCurl(*server, arguments); }
 
     TestBoard board;
+    TimerQueue timers;
     RecordingDrive drive;
     std::unique_ptr<HTTP> server;
     std::string base;
