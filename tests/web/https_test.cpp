@@ -5,6 +5,9 @@
 #include "web/tls_context.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -15,6 +18,8 @@ namespace {
 class Https : public ::testing::Test {
 protected:
     void SetUp() override {
+        // As in the daemon: a client gone while an answer is written is an error return, not a signal.
+        signal(SIGPIPE, SIG_IGN);
         ASSERT_TRUE(EPoller::init());
         mkdir(board.path("/srv").c_str(), 0755);
         mkdir(board.path("/srv/www").c_str(), 0755);
@@ -56,10 +61,48 @@ protected:
         }
         return fd;
     }
+    // The peer closed the connection (whatever it sent before, such as a TLS close alert, is skipped).
     static bool closedByPeer(int fd) {
-        pollfd check{fd, POLLIN, 0};
-        char byte;
-        return poll(&check, 1, 0) == 1 && recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
+        char buffer[4096];
+        for (;;) {
+            pollfd check{fd, POLLIN, 0};
+            if (poll(&check, 1, 100) != 1)
+                return false;
+            ssize_t count = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (count <= 0)
+                return count == 0 || errno == ECONNRESET;
+        }
+    }
+
+    // A TLS client in this thread: connects and finishes its handshake while the server is served.
+    struct TlsClient {
+        SSL_CTX* context = nullptr;
+        SSL* tls = nullptr;
+        int fd = -1;
+        ~TlsClient() {
+            if (tls)
+                SSL_free(tls);
+            if (context)
+                SSL_CTX_free(context);
+            if (fd >= 0)
+                close(fd);
+        }
+    };
+    bool handshake(TlsClient& client, const std::string& protocol) {
+        client.fd = connectRaw();
+        client.context = SSL_CTX_new(TLS_client_method());
+        client.tls = SSL_new(client.context);
+        std::string alpn = std::string(1, static_cast<char>(protocol.size())) + protocol;
+        SSL_set_alpn_protos(client.tls, reinterpret_cast<const unsigned char*>(alpn.data()),
+                            static_cast<unsigned>(alpn.size()));
+        SSL_set_fd(client.tls, client.fd);
+        fcntl(client.fd, F_SETFL, O_NONBLOCK);
+        for (int i = 0; i < 200; ++i) {
+            if (SSL_connect(client.tls) == 1)
+                return true;
+            serveOnce(*server, 5);
+        }
+        return false;
     }
 
     TestBoard board;
@@ -179,4 +222,42 @@ TEST_F(Https, AHandshakeNotDoneInTenSecondsEndsTheSession) {
     EXPECT_EQ(server->httpsSessions(), 0u);
     EXPECT_TRUE(closedByPeer(fd));
     close(fd);
+}
+
+TEST_F(Https, ASessionWithoutTrafficForThreeMinutesIsClosed) {
+    for (const char* protocol : {"h2", "http/1.1"}) {
+        TlsClient client;
+        ASSERT_TRUE(handshake(client, protocol)) << protocol;
+        for (int i = 0; i < 10; ++i)
+            serveOnce(*server, 5);
+        ASSERT_EQ(server->httpsSessions(), 1u);
+        board.clock().advanceMs(HTTP::kHttpsIdleTimeoutMs - 2 * HTTP::kSessionSweepMs);
+        timers.runDue();
+        EXPECT_EQ(server->httpsSessions(), 1u) << protocol;
+        board.clock().advanceMs(3 * HTTP::kSessionSweepMs);
+        timers.runDue();
+        EXPECT_EQ(server->httpsSessions(), 0u) << protocol;
+        EXPECT_TRUE(closedByPeer(client.fd)) << protocol;
+    }
+}
+
+TEST_F(Https, RequestBodiesBufferedInOneSessionAreBounded) {
+    std::string head = "{\"cmd\":\"login\",\"pad\":\"";
+    std::string body = head + std::string(kMaxRequestBody - head.size() - 2, 'a') + "\"}";
+    writeFile(board.path("/tmp/large.json"), body);
+    size_t streams = Http2Session::kMaxBufferedBodies / kMaxRequestBody + 2;
+    PeerResult result =
+        runPeer(*server,
+                {"nghttp", "-v", "-m", std::to_string(streams), "-H", "content-type: application/json", "-d",
+                 board.path("/tmp/large.json"), base + "/api"},
+                30000);
+    size_t refused = 0;
+    for (size_t at = 0; (at = result.output.find("REFUSED_STREAM", at)) != std::string::npos; ++at)
+        ++refused;
+    size_t answered = 0;
+    for (size_t at = 0; (at = result.output.find("no 'login' field", at)) != std::string::npos; ++at)
+        ++answered;
+    EXPECT_GE(refused, 1u) << result.output.substr(0, 3000);
+    EXPECT_GE(answered, 1u);
+    EXPECT_EQ(refused + answered, streams);
 }
