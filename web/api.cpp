@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "web/api_drive_access.h"
+#include "web/api_settings.h"
 
 #include <cmath>
 #include <cstring>
@@ -103,17 +104,15 @@ void Api::chpass(JsonValue& request, JsonValue& response) {
 }
 
 void Api::parameters(JsonValue&, JsonValue& response) {
-    if (!drive_) {
+    if (!config_) {
         response["error"] = "Unknown command";
         return;
     }
-    JsonValue& parameters = response["parameters"];
-    parameters.type = kJsonHash;
-    drive_->parameters(parameters);
+    settingsToJson(*config_, response["parameters"]);
 }
 
 void Api::setParameter(JsonValue& request, JsonValue& response) {
-    if (!drive_) {
+    if (!config_) {
         response["error"] = "Unknown command";
         return;
     }
@@ -133,7 +132,7 @@ void Api::setParameter(JsonValue& request, JsonValue& response) {
         response["error"] = "value must be a number";
         return;
     }
-    if (!drive_->setParameter(name->text, *value, response))
+    if (!setSettingByWebName(*config_, name->text, *value, response))
         return;
     userLogLine(LOG_INFO, request, "настройка изменена через web API");
 }

@@ -9,12 +9,15 @@
 #include <string>
 
 class ApiDriveAccess;
+class Config;
 
 class Api {
 public:
-    // drive may be null: the drive commands then answer "Unknown command".
-    Api(Authentication& authentication, ApiDriveAccess* drive) : auth_(authentication), drive_(drive) {}
+    // config and drive may be null: the commands that need them then answer "Unknown command".
+    Api(Authentication& authentication, Config* config, ApiDriveAccess* drive)
+        : auth_(authentication), config_(config), drive_(drive) {}
 
+    void setConfig(Config* config) { config_ = config; }
     void setDriveAccess(ApiDriveAccess* drive) { drive_ = drive; }
 
     // Answers the transaction's "json" argument; the result of sending the answer.
@@ -33,15 +36,17 @@ private:
     void chpass(JsonValue& request, JsonValue& response);
     void certinfo(JsonValue& request, JsonValue& response);
     void certs(JsonValue& request, JsonValue& response);
-    // The commands that read or drive the controller, through ApiDriveAccess.
+    // The settings by web name.
     void parameters(JsonValue& request, JsonValue& response);
     void setParameter(JsonValue& request, JsonValue& response);
+    // The commands that read or drive the controller, through ApiDriveAccess.
     void parametersRO(JsonValue& request, JsonValue& response);
     void writeVFD(JsonValue& request, JsonValue& response);
 
     static const Command kCommands[];
 
     Authentication& auth_;
+    Config* config_;
     ApiDriveAccess* drive_;
 };
 

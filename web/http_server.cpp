@@ -39,8 +39,8 @@ MHD_Result accessHandlerThunk(void* cls, MHD_Connection* connection, const char*
 
 } // namespace
 
-HTTP::HTTP(const platform::Ports& ports, TimerQueue& timers, ApiDriveAccess* drive)
-    : ports_(ports), timers_(timers), auth_(users_, makeServerSecret()), api_(auth_, drive),
+HTTP::HTTP(const platform::Ports& ports, TimerQueue& timers, Config* config, ApiDriveAccess* drive)
+    : ports_(ports), timers_(timers), auth_(users_, makeServerSecret()), api_(auth_, config, drive),
       dispatcher_(api_) {
     tls_ = createServerTlsContext();
 }

@@ -40,8 +40,8 @@ public:
 
     // ports.http and ports.https: the listeners (0 lets the system pick one; see httpPort and
     // httpsPort). The TLS context is made here from the board's key and certificate; without them
-    // HTTPS is not offered. drive may be null.
-    HTTP(const platform::Ports& ports, TimerQueue& timers, ApiDriveAccess* drive);
+    // HTTPS is not offered. config and drive may be null (see Api).
+    HTTP(const platform::Ports& ports, TimerQueue& timers, Config* config, ApiDriveAccess* drive);
     ~HTTP() override;
     HTTP(const HTTP&) = delete;
     HTTP& operator=(const HTTP&) = delete;

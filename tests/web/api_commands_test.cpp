@@ -48,8 +48,10 @@ TEST_F(ApiCommands, AReadOnlyUserIsDeniedTheCommandsThatChangeTheController) {
         EXPECT_EQ(answer["cmd"].text, command);
         EXPECT_EQ(error(answer), "access denied") << command;
     }
-    EXPECT_EQ(serializeJson(call("{\"cmd\":\"parameters\"}")),
-              "{\"cmd\":\"parameters\",\"parameters\":{\"ns\":4,\"wellName\":\"well\"}}");
+    JsonValue parameters = call("{\"cmd\":\"parameters\"}");
+    EXPECT_EQ(parameters.find("error"), nullptr);
+    EXPECT_EQ(parameters["parameters"].members.size(), 103u);
+    EXPECT_EQ(parameters["parameters"]["ns"].number, static_cast<double>(config->nSwings.value));
     EXPECT_EQ(serializeJson(call("{\"cmd\":\"parametersRO\"}")),
               "{\"alarms\":{},\"cmd\":\"parametersRO\",\"parameters\":{\"serialNumber\":\"42\"}}");
     EXPECT_EQ(call("{\"cmd\":\"certinfo\"}")["certinfo"].text, "нет сертификата");
@@ -83,14 +85,20 @@ TEST_F(ApiCommands, SetParameterChecksTheValueTypeByNameAndLogsTheChange) {
     EXPECT_TRUE(board.logLinesWith(LOG_INFO, "через web API").empty());
     EXPECT_EQ(serializeJson(call("{\"cmd\":\"setParameter\",\"parameter\":\"ns\",\"value\":6.5}")),
               "{\"cmd\":\"setParameter\"}");
-    EXPECT_EQ(drive.nSwings, 6.5);
+    EXPECT_FLOAT_EQ(config->nSwings.value, 6.5f);
+    EXPECT_EQ(serializeJson(call("{\"cmd\":\"setParameter\",\"parameter\":\"pdpType\",\"value\":1.9}")),
+              "{\"cmd\":\"setParameter\"}");
+    EXPECT_EQ(config->pdpType.current, 1);
+    EXPECT_EQ(call("{\"cmd\":\"parameters\"}")["parameters"]["pdpType"].number, 1);
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "admin from [127.0.0.1]: настройка изменена через web API").size(),
-              1u);
+              2u);
 }
 
-TEST_F(ApiCommands, WithoutADriveTheDriveCommandsAreUnknown) {
+TEST_F(ApiCommands, WithoutADriveOrSettingsTheirCommandsAreUnknown) {
     api->setDriveAccess(nullptr);
+    api->setConfig(nullptr);
     login("admin", "secret");
+    EXPECT_EQ(error(call("{\"cmd\":\"setParameter\",\"parameter\":\"ns\",\"value\":1}")), "Unknown command");
     for (const char* command : {"parameters", "parametersRO"})
         EXPECT_EQ(error(call(std::string("{\"cmd\":\"") + command + "\"}")), "Unknown command");
     EXPECT_EQ(error(call("{\"cmd\":\"writeVFD\",\"vfdAddr\":1,\"address\":1,\"value\":1}")),

@@ -2,6 +2,7 @@
 // The API on a sandboxed board with the virtual clock: a full user and a read-only user, a recording
 // drive access, and a browser that keeps the cookies it is sent.
 
+#include "config/config.h"
 #include "tests/support/test_board.h"
 #include "tests/web/fake_transaction.h"
 #include "web/api.h"
@@ -16,23 +17,9 @@
 
 class RecordingDrive : public ApiDriveAccess {
 public:
-    void parameters(JsonValue& parameters) override {
-        parameters["ns"] = nSwings;
-        parameters["wellName"] = "well";
-    }
-    bool setParameter(const std::string& webName, const JsonValue& value, JsonValue& response) override {
-        if (webName != "ns" && webName != "wellName") {
-            response["error"] = "unknown parameter";
-            return false;
-        }
-        if (webName == "ns")
-            nSwings = value.number;
-        return true;
-    }
     void liveValues(JsonValue& parameters, JsonValue&) override { parameters["serialNumber"] = "42"; }
     void queueDriveRequest(const std::vector<uint8_t>& request) override { requests.push_back(request); }
 
-    double nSwings = 4;
     std::vector<std::vector<uint8_t>> requests;
 };
 
@@ -47,7 +34,7 @@ protected:
                   "admin:secret:1:full\nviewer:look:0:read only\n");
         users.load();
         auth = std::make_unique<Authentication>(users, secret);
-        api = std::make_unique<Api>(*auth, &drive);
+        api = std::make_unique<Api>(*auth, config.get(), &drive);
     }
 
     // One request from the browser, which sends its cookies and keeps what it is sent.
@@ -75,6 +62,8 @@ protected:
     static std::string error2(JsonValue answer) { return answer["error2"].text; }
 
     TestBoard board;
+    std::unique_ptr<Config> config =
+        std::make_unique<Config>(board.path("/etc/velkord"), board.path("/etc/velkord_perf"));
     UserList users;
     RecordingDrive drive;
     std::unique_ptr<Authentication> auth;

@@ -23,7 +23,7 @@ protected:
                   "admin:secret:1:full\nviewer:look:0:read only\n");
         platform::Ports ports;
         ports.http = 0;
-        server = std::make_unique<HTTP>(ports, timers, &drive);
+        server = std::make_unique<HTTP>(ports, timers, nullptr, &drive);
     }
     void start() {
         ASSERT_TRUE(server->start());

@@ -36,7 +36,7 @@ protected:
         platform::Ports ports;
         ports.http = 0;
         ports.https = 0;
-        server = std::make_unique<HTTP>(ports, timers, &drive);
+        server = std::make_unique<HTTP>(ports, timers, nullptr, &drive);
         ASSERT_TRUE(server->tlsReady());
         ASSERT_TRUE(server->start());
         ASSERT_GT(server->httpsPort(), 0);
