@@ -70,7 +70,11 @@ bool Proxy::flushToClient() {
         return false;
     }
     toClient_.erase(0, static_cast<size_t>(count));
-    if (toClient_.size() < kLowMark && connected_)
+    if (serverClosed_ && toClient_.empty()) {
+        tearDown();
+        return false;
+    }
+    if (toClient_.size() < kLowMark && connected_ && !serverClosed_)
         watch(fd_, watchedEvents() | EPOLLIN);
     return true;
 }
@@ -118,6 +122,11 @@ void Proxy::onEvents(uint32_t events) {
     if (events & EPOLLIN) {
         char buffer[kReadBlock];
         ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (count == 0 && !toClient_.empty()) {
+            serverClosed_ = true;
+            watch(fd_, 0);
+            return;
+        }
         if (count <= 0 && !(count < 0 && (errno == EAGAIN || errno == EINTR))) {
             tearDown();
             return;

@@ -36,6 +36,8 @@ private:
     int fd_;
     bool connected_ = false;
     bool ended_ = false;
+    // The server closed its side; the relay ends once its last bytes reached the client.
+    bool serverClosed_ = false;
     std::string toClient_;
     std::string toServer_;
 };
