@@ -3,7 +3,9 @@
 #include "core/log.h"
 #include "web/api_drive_access.h"
 #include "web/api_settings.h"
+#include "web/journal_tail.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -37,6 +39,8 @@ const Api::Command Api::kCommands[] = {
     // Replacing the TLS key and certificate changes the controller's security: permission bit 1.
     {"certs", 1, &Api::certs},
     {"writeVFD", 1, &Api::writeVFD},
+    {"dynamograms", 0, &Api::dynamograms},
+    {"journal", 0, &Api::journal},
 };
 
 bool Api::handle(HttpTransaction& transaction) {
@@ -173,4 +177,27 @@ std::vector<uint8_t> writeRegisterRequest(int vfdAddr, int address, int value) {
     return {static_cast<uint8_t>(vfdAddr & 0xff),      kWriteSingleRegister,
             static_cast<uint8_t>(address >> 8 & 0xff), static_cast<uint8_t>(address & 0xff),
             static_cast<uint8_t>(value >> 8 & 0xff),   static_cast<uint8_t>(value & 0xff)};
+}
+
+void Api::dynamograms(JsonValue&, JsonValue& response) {
+    if (!drive_) {
+        response["error"] = "Unknown command";
+        return;
+    }
+    JsonValue records;
+    records.type = kJsonArray;
+    drive_->dynamograms(records);
+    response["dynamograms"] = records;
+}
+
+void Api::journal(JsonValue& request, JsonValue& response) {
+    size_t count = kJournalLinesDefault;
+    const JsonValue* wanted = request.find("lines");
+    if (wanted && wanted->type == kJsonNumber && wanted->number >= 1)
+        count = static_cast<size_t>(std::min<double>(wanted->number, kJournalLinesMax));
+    JsonValue lines;
+    lines.type = kJsonArray;
+    for (const std::string& line : journalTail(count))
+        lines.items.push_back(JsonValue(line));
+    response["journal"] = lines;
 }

@@ -42,6 +42,9 @@ private:
     // The commands that read or drive the controller, through ApiDriveAccess.
     void parametersRO(JsonValue& request, JsonValue& response);
     void writeVFD(JsonValue& request, JsonValue& response);
+    // For the browser interface: the recent dynamogram cycles and the newest journal lines.
+    void dynamograms(JsonValue& request, JsonValue& response);
+    void journal(JsonValue& request, JsonValue& response);
 
     static const Command kCommands[];
 

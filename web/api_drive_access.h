@@ -15,4 +15,8 @@ public:
     virtual void liveValues(JsonValue& parameters, JsonValue& alarms) = 0;
     // Queues a Modbus RTU request (without its CRC) on the drive bus; no answer is awaited.
     virtual void queueDriveRequest(const std::vector<uint8_t>& request) = 0;
+    // "dynamograms": one hash per completed cycle the controller keeps, oldest first, into records (an
+    // array): "upLoads" and "downLoads" (kgf, one sample per "samplePeriodMs"), "minLoad",
+    // "maxLoad", "periodMs" (0 while unknown) and "strokesPerMinute".
+    virtual void dynamograms(JsonValue& records) = 0;
 };

@@ -19,6 +19,11 @@ class RecordingDrive : public ApiDriveAccess {
 public:
     void liveValues(JsonValue& parameters, JsonValue&) override { parameters["serialNumber"] = "42"; }
     void queueDriveRequest(const std::vector<uint8_t>& request) override { requests.push_back(request); }
+    void dynamograms(JsonValue& records) override {
+        JsonValue record;
+        record["periodMs"] = 6000;
+        records.items.push_back(record);
+    }
 
     std::vector<std::vector<uint8_t>> requests;
 };
