@@ -90,7 +90,7 @@ std::string quoted(const std::string& text) {
 
 std::string number(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", value);
+    std::snprintf(text, sizeof text, "%.7g", value);
     return text;
 }
 

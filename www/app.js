@@ -81,7 +81,7 @@ function number(value, decimals = 1) {
 
 function statusPage() {
   const tiles = [
-    ['time', 'Время'], ['mode', 'Режим'], ['F1', 'Частота ЧРП 1, Гц'], ['F2', 'Частота ЧРП 2, Гц'],
+    ['time', 'Время'], ['mode', 'Состояние'], ['units', 'Выбранные насосные узлы'], ['F1', 'Частота ЧРП 1, Гц'], ['F2', 'Частота ЧРП 2, Гц'],
     ['current1', 'Ток ЧРП 1, А'], ['current2', 'Ток ЧРП 2, А'], ['P1', 'Давление 1, кгс/см²'],
     ['P2', 'Давление 2, кгс/см²'], ['G1', 'Нагрузка 1, кгс'], ['G2', 'Нагрузка 2, кгс'],
     ['oilTemp', 'Температура масла, °C'], ['ns', 'Число качаний, кач/мин'], ['serialNumber', 'Заводской номер'],
@@ -106,6 +106,8 @@ function statusPage() {
       const alarms = Object.values(live.alarms || {});
       show('mode', alarms.length ? 'Авария' : 'Работа');
       show('ns', number(settings.parameters && settings.parameters.ns, 2));
+      show('units', [1, 2].filter((unit) => values[`selectedDrive${unit}`] === 1).map((unit) => `НУ${unit}`).join(', ') || 'нет');
+      if (settings.parameters && settings.parameters.wellName) $('#well').textContent = settings.parameters.wellName;
       $('#alarms').replaceChildren(...(alarms.length ? alarms.map((text) => element('li', {class: 'alarm', text}))
                                                       : [element('li', {text: 'Нет аварий'})]));
       lastAnswer = Date.now();
