@@ -6,7 +6,7 @@
 // and DriveCommands.
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DynamogramSaver,
-// SmartCorrection, DriveResetLines, AlarmList, PumpUnit, Keypad.
+// SmartCorrection, DriveResetLines, SensorPairFilter, AlarmList, PumpUnit, Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
 // unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
@@ -33,6 +33,7 @@
 #include "drive/oil_cooling.h"
 #include "drive/output_image.h"
 #include "drive/pump_unit.h"
+#include "drive/sensor_pair_filter.h"
 #include "drive/sensor_reset.h"
 #include "drive/smart_correction.h"
 
@@ -469,10 +470,13 @@ private:
     int wedgingAttempts_ = 0;
 
     // Sensors.
-    std::array<Timer, 2> topConfirm_;
-    std::array<Timer, 2> bottomConfirm_;
-    std::array<int, 2> pendingTopPair_{{-1, -1}};
-    std::array<int, 2> pendingBottomPair_{{-1, -1}};
+    // The debouncing of the discrete pairs of НУ1 and НУ2.
+    std::array<SensorPairFilter, 2> topFilters_{
+        {SensorPairFilter("topSensotAlarm", [this](int state) { acceptPositionPair(1, true, state); }),
+         SensorPairFilter("topSensotAlarm", [this](int state) { acceptPositionPair(2, true, state); })}};
+    std::array<SensorPairFilter, 2> bottomFilters_{
+        {SensorPairFilter("botSensotAlarm", [this](int state) { acceptPositionPair(1, false, state); }),
+         SensorPairFilter("botSensotAlarm", [this](int state) { acceptPositionPair(2, false, state); })}};
     Timer adcTimer_;
     uint32_t adcStepMs_ = 0;
     ContactManometer manometer_;

@@ -74,7 +74,7 @@ void Controller::onCheckVfdAlarms() {
     selectUnitsAndValves();
     clearAlarm(kAlarmOverCurrent);
     overCurrentTripped_[index(n)] = false;
-    if (bottomConfirm_[0].armed()) {
+    if (bottomFilters_[0].confirming()) {
         // The bottom sensor is being confirmed; its verdict comes first.
         armStateTimer("checkVfdAlarms", kCheckVfdAlarmsMs);
         return;

@@ -25,33 +25,13 @@ constexpr SensorPair kBottomPairs[] = {{kInputBottomSensor1, kInputBottomSensor1
 constexpr int kTopLamps[] = {34, 36};
 constexpr int kBottomLamps[] = {38, 31};
 
-bool isFaultPattern(int state) {
-    return state == kSensorOpen || state == kSensorShort;
-}
-
 } // namespace
 
 void Controller::onPositionPair(int n, bool top) {
     const SensorPair& pair = (top ? kTopPairs : kBottomPairs)[index(n)];
     int state = (inputOn(pair.first) ? 1 : 0) + (inputOn(pair.second) ? 2 : 0);
-    Timer& confirm = (top ? topConfirm_ : bottomConfirm_)[index(n)];
-    int& pending = (top ? pendingTopPair_ : pendingBottomPair_)[index(n)];
-    if (!isFaultPattern(state)) {
-        confirm.cancel();
-        pending = -1;
-        acceptPositionPair(n, top, state);
-        return;
-    }
     // An open or short pattern counts once it has lasted 200 ms.
-    if (confirm.armed() && pending == state)
-        return;
-    pending = state;
-    confirm.start(top ? "topSensotAlarm" : "botSensotAlarm", kConfirmMs, [this, n, top] {
-        int& confirmed = (top ? pendingTopPair_ : pendingBottomPair_)[index(n)];
-        int state = confirmed;
-        confirmed = -1;
-        acceptPositionPair(n, top, state);
-    });
+    (top ? topFilters_ : bottomFilters_)[index(n)].onState(state);
 }
 
 void Controller::acceptPositionPair(int n, bool top, int state) {

@@ -32,7 +32,7 @@ bool bothValvesOff() {
 } // namespace
 
 void Controller::startDrive() {
-    if (bottomConfirm_[0].armed())
+    if (bottomFilters_[0].confirming())
         return;
     LOG_MSG(LOG_INFO, kUnit, "запуск привода");
     selectUnitsAndValves();
