@@ -20,7 +20,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/data/users.txt)
   install(FILES ${CMAKE_SOURCE_DIR}/data/users.txt DESTINATION usr/share/velkord)
 endif()
 
-# The static web interface with a gzipped sibling of every file.
+# A gzipped sibling of every file of the static web interface (www/CMakeLists.txt installs the
+# interface as the build writes it, settings catalogue and siblings included).
 file(GLOB_RECURSE velkord_www RELATIVE ${CMAKE_SOURCE_DIR}/www CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/www/*.html ${CMAKE_SOURCE_DIR}/www/*.css ${CMAKE_SOURCE_DIR}/www/*.js
   ${CMAKE_SOURCE_DIR}/www/*.svg ${CMAKE_SOURCE_DIR}/www/*.png ${CMAKE_SOURCE_DIR}/www/*.ico
@@ -34,7 +35,6 @@ foreach(file IN LISTS velkord_www)
     COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/www/${file} > ${gz}
     DEPENDS ${CMAKE_SOURCE_DIR}/www/${file} VERBATIM)
   list(APPEND velkord_www_gz ${gz})
-  install(FILES ${CMAKE_SOURCE_DIR}/www/${file} ${gz} DESTINATION srv/www/${dir})
 endforeach()
 add_custom_target(velkord_www_gz ALL DEPENDS ${velkord_www_gz})
 

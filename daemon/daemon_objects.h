@@ -22,6 +22,8 @@ class PanelBlanking;
 class AlarmListPage;
 class DynamogramPlots;
 class Sim5320;
+class WebDriveAccess;
+class HTTP;
 
 // Created in start-up order, destroyed in the reverse order; each one is registered where the design
 // lets others reach it (gConfig, gTimers, gDisplay, gRootMenu, gDriveBus, gController, gDiscreteIO).
@@ -41,12 +43,16 @@ struct DaemonObjects {
     std::unique_ptr<DriveViewStatus> driveStatus;
     std::unique_ptr<DiscreteIO> discreteIO;
     std::unique_ptr<Sim5320> modem;
+    std::unique_ptr<WebDriveAccess> webDrive;
+    std::unique_ptr<HTTP> web;
 
     DaemonObjects();
     ~DaemonObjects();
     // The drive and what hangs on it, newest first: the chain, the slaves' view, the pages, the
     // controller, the key routing.
     void destroyDrive();
+    // The web server and its view of the drive: the first to go.
+    void destroyWeb();
     // Everything but the configuration, in the reverse order of start-up.
     void destroyInOrder();
     // Last, after the event loop is shut down. Every change was saved when it was made, so nothing is
@@ -63,3 +69,5 @@ std::unique_ptr<SMBus> createDriveBus();
 void createDrive(DaemonObjects& objects);
 // The modem, powering on, with its page in the root set.
 void createModem(platform::Platform& platform, DaemonObjects& objects);
+// The web server on the platform's ports, its API reading the drive and the configuration, started.
+void createWeb(platform::Platform& platform, DaemonObjects& objects);

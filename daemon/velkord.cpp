@@ -14,6 +14,7 @@
 #include "daemon/panel_keys.h"
 #include "periph/sim5320.h"
 #include "daemon/registry.h"
+#include "daemon/web_drive_access.h"
 #include "drive/controller.h"
 #include "drive/discrete_io.h"
 #include "fieldbus/smbus.h"
@@ -23,6 +24,7 @@
 #include "ui/display.h"
 #include "ui/dynamogram_plots.h"
 #include "ui/menu_set.h"
+#include "web/http_server.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -90,9 +92,14 @@ DaemonObjects::~DaemonObjects() {
     destroyConfig();
 }
 
+void DaemonObjects::destroyWeb() {
+    web.reset();
+    webDrive.reset();
+}
+
 void DaemonObjects::destroyDrive() {
-    // The web server, debug screen, portable media, modem and manual-mode screen go first, in this
-    // order, as each of them is added.
+    // The web server goes first (destroyWeb); the debug screen, portable media, modem and manual-mode
+    // screen follow it, in this order, as each of them is added.
     if (rootMenu && modem)
         rootMenu->removeMenuItem(modem.get());
     modem.reset();
@@ -116,6 +123,7 @@ void DaemonObjects::destroyDrive() {
 }
 
 void DaemonObjects::destroyInOrder() {
+    destroyWeb();
     destroyDrive();
     // The main screen goes here.
     tcpSlave.reset();
@@ -176,6 +184,16 @@ void createModem(platform::Platform& platform, DaemonObjects& objects) {
     objects.rootMenu->addMenuItem(objects.modem.get());
 }
 
+void createWeb(platform::Platform& platform, DaemonObjects& objects) {
+    if (objects.controller && objects.driveBus)
+        objects.webDrive =
+            std::make_unique<WebDriveAccess>(*objects.controller, *objects.config, *objects.driveBus);
+    objects.web =
+        std::make_unique<HTTP>(platform.ports, *objects.timers, objects.config.get(), objects.webDrive.get());
+    // A server that does not start has logged why; the daemon runs on without it.
+    objects.web->start();
+}
+
 std::unique_ptr<SMBus> createDriveBus() {
     auto bus = std::make_unique<SMBus>();
     bus->setDevice("/dev/ttyS2");
@@ -234,16 +252,19 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 18. Manual-mode screen, modem, portable media, debug screen.
     createModem(platform, objects);
     // 19. Web server, started.
+    createWeb(platform, objects);
     return 0;
 }
 
-void runMainLoop(platform::Platform& platform, WatchdogSession& watchdog) {
-    // 20. Entry 0 is the shared epoll set, entry 1 the web server's own set (none yet).
-    pollfd pollSet[2] = {{EPoller::descriptor(), POLLIN | POLLOUT, 0}, {-1, POLLIN | POLLOUT, 0}};
+void runMainLoop(platform::Platform& platform, WatchdogSession& watchdog, HTTP& web) {
+    // 20. Entry 0 is the shared epoll set, entry 1 the web server's own set (-1 without one).
+    pollfd pollSet[2] = {{EPoller::descriptor(), POLLIN | POLLOUT, 0},
+                         {web.daemonEpollFd(), POLLIN | POLLOUT, 0}};
     platform::Clock& clock = platform.clock();
     for (;;) {
         watchdog.keepAlive();
-        int timeoutMs = gTimers->runDue();
+        // Idle HTTP connections time out too: libmicrohttpd's time-out shortens the timers'.
+        int timeoutMs = web.pollTimeoutMs(gTimers->runDue());
         if (gTimers->quit)
             break;
         int ready = clock.wait(pollSet, 2, timeoutMs, gTimers->firingDelayMs(), platform.localEvents());
@@ -251,7 +272,7 @@ void runMainLoop(platform::Platform& platform, WatchdogSession& watchdog) {
         // pass of a timer alone is spared that system call.
         if (ready > 0 && pollSet[0].revents != 0)
             EPoller::dispatch(0);
-        // The web server's pass goes here.
+        web.run();
     }
 }
 
@@ -275,7 +296,7 @@ int runDaemon(platform::Platform& platform) {
     if (status == 0) {
         if (platform.onStarted)
             platform.onStarted();
-        runMainLoop(platform, watchdog);
+        runMainLoop(platform, watchdog, *objects.web);
         LOG_MSG(LOG_INFO, kUnit, "velkord finished");
         if (platform.onStopping)
             platform.onStopping();

@@ -165,6 +165,8 @@ public:
     Measurement current(int n) const override { return unit(n).current(); }
     Measurement pressure() const override { return {pressureSensorOk(1), unit(1).pressure}; }
     Measurement load() const override { return {pressureSensorOk(1), unit(1).load}; }
+    Measurement unitPressure(int n) const override { return {pressureSensorOk(n), unit(n).pressure}; }
+    Measurement unitLoad(int n) const override { return {pressureSensorOk(n), unit(n).load}; }
     Measurement oilTemperature() const override;
     int oilLevelState() const override { return oilLevelState_; }
     bool ecmActive() const override { return manometer_.active(); }

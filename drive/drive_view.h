@@ -43,6 +43,9 @@ public:
     // thermometer's own verdict on its sensor.
     virtual Measurement pressure() const = 0;
     virtual Measurement load() const = 0;
+    // The same through unit 1's or 2's own pressure sensor (the web API shows both units).
+    virtual Measurement unitPressure(int unit) const = 0;
+    virtual Measurement unitLoad(int unit) const = 0;
     virtual Measurement oilTemperature() const = 0;
     virtual bool temperatureSensorGood() const = 0;
 

@@ -7,6 +7,7 @@
 #include "platform/virtual_clock.h"
 #include "sim/sandbox.h"
 #include "sim/scenario.h"
+#include "sim/web_files.h"
 
 #include <climits>
 #include <cstdio>
@@ -41,7 +42,8 @@ int runSimulation(const SimOptions& options, const SimulationHooks& hooks) {
         return 2;
     }
     bool fresh = !sandboxCommissioned(options.root);
-    if (!prepareSandbox(options.root, error) || !installSimThermometers(options.root, error)) {
+    if (!prepareSandbox(options.root, error) || !installSimThermometers(options.root, error) ||
+        !installWebFiles(options.root, VELKORD_WWW_BUILD_DIR, VELKORD_USERS_FILE, error)) {
         std::fprintf(stderr, "velkord-sim: %s\n", error.c_str());
         return 1;
     }

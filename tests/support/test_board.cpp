@@ -14,6 +14,8 @@ TestBoard::TestBoard(uint64_t startMs) {
     // A daemon under test listens on a port the system picks, so tests running side by side never
     // compete for one.
     platform_->ports.modbusTcp = 0;
+    platform_->ports.http = 0;
+    platform_->ports.https = 0;
     platform_->setLogObserver([this](int priority, const std::string& text) {
         std::lock_guard<std::mutex> lock(mutex_);
         lines_.push_back(LogLine{priority, text});

@@ -1,0 +1,323 @@
+// The web server under h2load: HTTP/2 over TLS and HTTP/1.1 (--h1, plain) against the daemon serving a
+// small static file and the "parametersRO" call, and against nginx from Debian serving the same file
+// in the same run. Prints requests/s (as a ratio to nginx), the p99 latency, the daemon's resident
+// memory under 100 concurrent streams, and the p99 period error of the 10 ms discrete-I/O exchange
+// while the load runs (the web server shares the control loop; it must stay within 1 ms).
+//
+//   build/web-bench [--seconds N]     (N seconds per measurement, 1 <= N <= 10, default 3)
+
+#include "daemon/velkord.h"
+#include "platform/sim_platform.h"
+#include "sim/sandbox.h"
+#include "sim/web_files.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kIoPeriodMs = 10;
+constexpr int kClients = 10;
+constexpr int kStreamsPerClient = 10; // 100 concurrent streams over HTTP/2
+constexpr const char* kNginx = "/usr/sbin/nginx";
+constexpr const char* kStaticFile = "/bench.txt";
+constexpr size_t kStaticFileBytes = 1024;
+
+int freePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+uint32_t monotonicMs() {
+    timespec now = platform::SystemClock().monotonic();
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+double percentile(std::vector<double>& sorted, double fraction) {
+    if (sorted.empty())
+        return 0;
+    return sorted[std::min(sorted.size() - 1,
+                           static_cast<size_t>(fraction * static_cast<double>(sorted.size())))];
+}
+
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Runs a program with its output in a file; while it runs, samples this process's resident memory.
+int runSampling(const std::vector<std::string>& arguments, const std::string& output, long& peakKiB) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        FILE* out = std::freopen(output.c_str(), "w", stdout);
+        (void)out;
+        std::vector<char*> argv;
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        peakKiB = std::max(peakKiB, residentKiB());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Result {
+    double requestsPerSecond = 0;
+    double p99Ms = 0;
+    long failed = 0;
+};
+
+// One h2load run; p99 from its per-request log (start, status, duration in µs).
+Result h2load(const std::string& url, bool http1, double seconds, const std::string& dir,
+              const std::vector<std::string>& extra, long& peakKiB) {
+    std::vector<std::string> arguments = {"/usr/bin/h2load",
+                                          "-c",
+                                          std::to_string(kClients),
+                                          "-m",
+                                          std::to_string(http1 ? 1 : kStreamsPerClient),
+                                          "-D",
+                                          std::to_string(static_cast<int>(seconds)),
+                                          "--warm-up-time",
+                                          "1",
+                                          "--log-file",
+                                          dir + "/h2load.log"};
+    if (http1)
+        arguments.push_back("--h1");
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    arguments.push_back(url);
+    Result result;
+    if (runSampling(arguments, dir + "/h2load.out", peakKiB) != 0)
+        return result;
+    std::string out = readAll(dir + "/h2load.out");
+    size_t finished = out.find("finished in ");
+    if (finished != std::string::npos)
+        result.requestsPerSecond = std::atof(out.c_str() + out.find(", ", finished) + 2);
+    size_t failed = out.find("failed");
+    if (failed != std::string::npos)
+        result.failed = std::atol(out.c_str() + out.rfind(' ', failed - 2) + 1);
+    std::vector<double> durations;
+    std::ifstream log(dir + "/h2load.log");
+    double start = 0;
+    int status = 0;
+    double durationUs = 0;
+    while (log >> start >> status >> durationUs)
+        durations.push_back(durationUs / 1000.0);
+    std::sort(durations.begin(), durations.end());
+    result.p99Ms = percentile(durations, 0.99);
+    return result;
+}
+
+// The whole daemon on a simulated board in real time, its main loop on a thread of its own.
+class Daemon {
+public:
+    Daemon(const std::string& root, int httpPort, int httpsPort, size_t keptFrames)
+        : board_(root, std::make_unique<platform::SystemClock>()) {
+        board_.ports.http = httpPort;
+        board_.ports.https = httpsPort;
+        board_.ports.modbusTcp = 0;
+        board_.simSpi().setKeptFrames(keptFrames);
+        board_.onStarted = [this] { started_ = true; };
+        thread_ = std::thread([this] { status_ = runDaemon(board_); });
+        while (!started_ && status_ < 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    int stop() {
+        ::kill(::getpid(), SIGTERM);
+        thread_.join();
+        return status_;
+    }
+    std::vector<uint32_t> exchangeTimes(uint32_t fromMs, uint32_t toMs) {
+        std::vector<uint32_t> times;
+        for (const platform::SimSpiOutputFrame& frame : board_.simSpi().outputFrames())
+            if (frame.atMs >= fromMs && frame.atMs <= toMs)
+                times.push_back(frame.atMs);
+        return times;
+    }
+
+private:
+    platform::SimPlatform board_;
+    std::atomic<bool> started_{false};
+    std::atomic<int> status_{-1};
+    std::thread thread_;
+};
+
+// nginx from Debian in the foreground with a configuration of its own, serving the same directory.
+class Nginx {
+public:
+    Nginx(const std::string& dir, const std::string& www, int port) {
+        if (::access(kNginx, X_OK) != 0)
+            return;
+        std::ofstream conf(dir + "/nginx.conf");
+        conf << "daemon off; master_process off; worker_processes 1; pid " << dir << "/nginx.pid;\n"
+             << "error_log " << dir << "/nginx.err;\nevents { worker_connections 1024; }\n"
+             << "http { access_log off; client_body_temp_path " << dir << "; proxy_temp_path " << dir
+             << "; fastcgi_temp_path " << dir << "; uwsgi_temp_path " << dir << "; scgi_temp_path " << dir
+             << ";\n  server { listen 127.0.0.1:" << port << "; root " << www << "; } }\n";
+        conf.close();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execl(kNginx, kNginx, "-c", (dir + "/nginx.conf").c_str(), "-p", dir.c_str(), nullptr);
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    ~Nginx() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool running() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// Logs in as the board's full user over HTTP and gives the "cookie" header of the answer.
+std::string loginCookies(int httpPort, const std::string& dir) {
+    std::string command = "curl -s -o /dev/null -D " + dir +
+                          "/login.headers -H 'Content-Type: application/json' "
+                          "-d '{\"cmd\":\"login\",\"login\":\"admin\",\"password\":\"velkord\"}' "
+                          "http://127.0.0.1:" +
+                          std::to_string(httpPort) + "/api";
+    if (std::system(command.c_str()) != 0)
+        return "";
+    std::istringstream headers(readAll(dir + "/login.headers"));
+    std::string line;
+    std::string cookies;
+    while (std::getline(headers, line)) {
+        if (line.rfind("Set-Cookie: ", 0) != 0)
+            continue;
+        std::string pair = line.substr(12, line.find(';') - 12);
+        cookies += (cookies.empty() ? "" : "; ") + pair;
+    }
+    return cookies;
+}
+
+void printLine(const char* what, const Result& result, double reference) {
+    std::printf("%-44s %11.0f %9.2f %8.2f %7ld\n", what, result.requestsPerSecond,
+                reference > 0 ? result.requestsPerSecond / reference : 0.0, result.p99Ms, result.failed);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 3;
+    if (argc == 3 && std::strcmp(argv[1], "--seconds") == 0)
+        seconds = std::atof(argv[2]);
+    if (seconds < 1 || seconds > 10) {
+        std::fprintf(stderr, "usage: web-bench [--seconds N]   (1 <= N <= 10)\n");
+        return 2;
+    }
+    char rootTemplate[] = "/tmp/web-bench-XXXXXX";
+    std::string root = ::mkdtemp(rootTemplate);
+    std::string dir = root + "/bench";
+    std::filesystem::create_directories(dir);
+    std::string error;
+    if (!prepareSandbox(root, error) ||
+        !installWebFiles(root, VELKORD_WWW_BUILD_DIR, VELKORD_USERS_FILE, error)) {
+        std::fprintf(stderr, "web-bench: %s\n", error.c_str());
+        return 1;
+    }
+    std::ofstream(root + "/srv/www" + kStaticFile) << std::string(kStaticFileBytes, 'v');
+    std::ofstream(dir + "/parametersRO.json") << "{\"cmd\":\"parametersRO\"}";
+
+    int httpPort = freePort();
+    int httpsPort = freePort();
+    int nginxPort = freePort();
+    Nginx nginx(dir, root + "/srv/www", nginxPort);
+    std::string https = "https://127.0.0.1:" + std::to_string(httpsPort);
+    std::string http = "http://127.0.0.1:" + std::to_string(httpPort);
+    std::string reference = "http://127.0.0.1:" + std::to_string(nginxPort);
+
+    long peakKiB = 0;
+    long idleKiB = 0;
+    Result results[5];
+    std::vector<uint32_t> exchanges;
+    uint32_t fromMs = 0;
+    uint32_t toMs = 0;
+    {
+        auto keptFrames = static_cast<size_t>(2 * 6 * (seconds + 1) * 1000 / kIoPeriodMs);
+        Daemon daemon(root, httpPort, httpsPort, keptFrames);
+        idleKiB = residentKiB();
+        std::string cookies = loginCookies(httpPort, dir);
+        std::vector<std::string> api = {"-d", dir + "/parametersRO.json",
+                                        "-H", "content-type: application/json",
+                                        "-H", "cookie: " + cookies};
+        fromMs = monotonicMs();
+        results[0] = h2load(https + kStaticFile, false, seconds, dir, {}, peakKiB);
+        results[1] = h2load(http + kStaticFile, true, seconds, dir, {}, peakKiB);
+        results[2] = h2load(https + "/api", false, seconds, dir, api, peakKiB);
+        results[3] = h2load(http + "/api", true, seconds, dir, api, peakKiB);
+        toMs = monotonicMs();
+        daemon.stop();
+        exchanges = daemon.exchangeTimes(fromMs, toMs);
+    }
+    long unused = 0;
+    if (nginx.running())
+        results[4] = h2load(reference + kStaticFile, true, seconds, dir, {}, unused);
+    std::filesystem::remove_all(root);
+
+    double nginxRate = results[4].requestsPerSecond;
+    std::printf("\nh2load, %d clients, %d s each; HTTP/2 with %d streams per client (%d at once)\n", kClients,
+                static_cast<int>(seconds), kStreamsPerClient, kClients * kStreamsPerClient);
+    std::printf("%-44s %11s %9s %8s %7s\n", "what", "requests/s", "/ nginx", "p99 ms", "failed");
+    printLine("velkord, 1 KiB file, HTTP/2 over TLS", results[0], nginxRate);
+    printLine("velkord, 1 KiB file, HTTP/1.1 (--h1)", results[1], nginxRate);
+    printLine("velkord, parametersRO, HTTP/2 over TLS", results[2], nginxRate);
+    printLine("velkord, parametersRO, HTTP/1.1 (--h1)", results[3], nginxRate);
+    if (nginx.running())
+        printLine("nginx, 1 KiB file, HTTP/1.1 (--h1)", results[4], nginxRate);
+    else
+        std::printf("nginx (%s) is not installed: no reference, no ratios\n", kNginx);
+    std::printf("resident memory of the daemon's process: %ld KiB idle, %ld KiB at most under load\n",
+                idleKiB, peakKiB);
+    std::vector<double> errors;
+    for (size_t i = 1; i < exchanges.size(); ++i)
+        errors.push_back(std::abs(static_cast<double>(exchanges[i] - exchanges[i - 1]) - kIoPeriodMs));
+    std::sort(errors.begin(), errors.end());
+    std::printf("discrete-I/O exchange period under the load: %zu periods over %.1f s, p99 error %.0f ms, "
+                "max %.0f ms (goal: p99 within 1 ms)\n",
+                errors.size(), (toMs - fromMs) / 1000.0, percentile(errors, 0.99),
+                errors.empty() ? 0.0 : errors.back());
+    return 0;
+}
