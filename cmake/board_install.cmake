@@ -49,3 +49,4 @@ add_custom_command(OUTPUT ${VELKORD_IPK}
     ${CMAKE_BINARY_DIR}/ipk/control ${CMAKE_SOURCE_DIR}/cmake/make_ipk.cmake
   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} VERBATIM)
 add_custom_target(package-ipk ALL DEPENDS ${VELKORD_IPK})
+add_dependencies(package-ipk www)
