@@ -20,6 +20,8 @@ class DiscreteIO;
 class RootMenuKeys;
 class PanelBlanking;
 class AlarmListPage;
+class Clock;
+class DebugScreen;
 class DynamogramPlots;
 
 // Created in start-up order, destroyed in the reverse order; each one is registered where the design
@@ -35,8 +37,10 @@ struct DaemonObjects {
     std::unique_ptr<RootMenuKeys> panelKeys;
     std::unique_ptr<PanelBlanking> panelBlanking;
     std::unique_ptr<Controller> controller;
+    std::unique_ptr<Clock> mainScreen;
     std::unique_ptr<AlarmListPage> alarmPage;
     std::unique_ptr<DynamogramPlots> dynamogramPlots;
+    std::unique_ptr<DebugScreen> debugScreen;
     std::unique_ptr<DriveViewStatus> driveStatus;
     std::unique_ptr<DiscreteIO> discreteIO;
 

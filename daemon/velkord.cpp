@@ -19,6 +19,8 @@
 #include "fieldbus/smbus_slave.h"
 #include "fieldbus/smbus_slave_tcp.h"
 #include "ui/alarm_list_page.h"
+#include "ui/clock.h"
+#include "ui/debug_screen.h"
 #include "ui/display.h"
 #include "ui/dynamogram_plots.h"
 #include "ui/menu_set.h"
@@ -92,6 +94,9 @@ DaemonObjects::~DaemonObjects() {
 void DaemonObjects::destroyDrive() {
     // The web server, debug screen, portable media, modem and manual-mode screen go first, in this
     // order, as each of them is added.
+    if (rootMenu && debugScreen)
+        rootMenu->removeMenuItem(debugScreen.get());
+    debugScreen.reset();
     gDiscreteIO = nullptr;
     discreteIO.reset();
     if (serialSlave)
@@ -102,6 +107,9 @@ void DaemonObjects::destroyDrive() {
     if (controller)
         controller->setDynamogramObserver(nullptr);
     dynamogramPlots.reset();
+    if (rootMenu && mainScreen)
+        rootMenu->removeMenuItem(mainScreen.get());
+    mainScreen.reset();
     if (rootMenu && alarmPage)
         rootMenu->removeMenuItem(alarmPage.get());
     alarmPage.reset();
@@ -150,6 +158,10 @@ void createDrive(DaemonObjects& objects) {
     objects.controller =
         std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking});
     gController = objects.controller.get();
+    // The main screen is the first page of the root set.
+    objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config);
+    objects.rootMenu->addMenuItem(objects.mainScreen.get());
+    objects.mainScreen->tick();
     // Its alarm list is a page of the root set; its dynamograms are drawn for the panel.
     objects.alarmPage = std::make_unique<AlarmListPage>(objects.controller->alarms());
     objects.rootMenu->addMenuItem(objects.alarmPage.get());
@@ -165,6 +177,17 @@ void createDrive(DaemonObjects& objects) {
     // 17. The controller hears of every input change.
     objects.discreteIO = std::make_unique<DiscreteIO>(objects.controller.get());
     gDiscreteIO = objects.discreteIO.get();
+    // 18. The debug screen follows the drive bus and the last exchange of the chain.
+    if (!objects.driveBus)
+        return;
+    DiscreteIO* chain = objects.discreteIO.get();
+    objects.debugScreen =
+        std::make_unique<DebugScreen>(objects.driveBus->statistics(), *objects.config, [chain] {
+            const auto& bytes = chain->lastReceived();
+            return std::vector<uint8_t>(bytes.begin(), bytes.end());
+        });
+    objects.rootMenu->addMenuItem(objects.debugScreen.get());
+    objects.debugScreen->redraw();
 }
 
 std::unique_ptr<SMBus> createDriveBus() {

@@ -23,6 +23,7 @@ int Layer::drawText(Font& font, const std::string& utf8, int x, int y, uint8_t v
         std::fprintf(stderr, "invalid UTF-8 text\n");
         return x;
     }
+    texts_.push_back({x, y, utf8});
     int pen = x;
     GlyphImage glyph;
     for (char32_t point : text) {
