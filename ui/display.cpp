@@ -149,8 +149,9 @@ std::vector<std::string> Display::visibleTexts() const {
         if (!isLayerVisible(layer))
             continue;
         for (const DrawnText& text : layer->texts()) {
-            DrawnText onScreen{layer->left() + text.x, layer->top() + text.y, text.text};
-            if (onScreen.y <= 0 || onScreen.y > height() || onScreen.x >= width())
+            DrawnText onScreen{layer->left() + text.x, layer->top() + text.y, layer->left() + text.end,
+                               text.text};
+            if (onScreen.y <= 0 || onScreen.y > height() || onScreen.x >= width() || onScreen.end <= 0)
                 continue;
             shown.push_back(onScreen);
         }

@@ -30,10 +30,12 @@ enum BlendMode : int32_t {
     kBlendContrast = 3,  // pushes light points to black and dark points to white
 };
 
-// A text as drawn on a layer: its pen position relative to the layer (x, baseline y).
+// A text as drawn on a layer: its pen position relative to the layer (x, baseline y) and the pen x
+// after it.
 struct DrawnText {
     int x = 0;
     int y = 0;
+    int end = 0;
     std::string text;
 };
 

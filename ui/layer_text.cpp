@@ -23,7 +23,6 @@ int Layer::drawText(Font& font, const std::string& utf8, int x, int y, uint8_t v
         std::fprintf(stderr, "invalid UTF-8 text\n");
         return x;
     }
-    texts_.push_back({x, y, utf8});
     int pen = x;
     GlyphImage glyph;
     for (char32_t point : text) {
@@ -36,5 +35,6 @@ int Layer::drawText(Font& font, const std::string& utf8, int x, int y, uint8_t v
                 setPixel(originX + column, originY + row, glyphValue(glyph, row, column, value));
         pen += advancePixels(glyph.advanceX);
     }
+    texts_.push_back({x, y, pen, utf8});
     return pen;
 }
