@@ -21,6 +21,8 @@
 #include "fieldbus/smbus_slave.h"
 #include "fieldbus/smbus_slave_tcp.h"
 #include "ui/alarm_list_page.h"
+#include "ui/clock.h"
+#include "ui/debug_screen.h"
 #include "ui/display.h"
 #include "ui/dynamogram_plots.h"
 #include "ui/menu_set.h"
@@ -100,6 +102,9 @@ void DaemonObjects::destroyWeb() {
 void DaemonObjects::destroyDrive() {
     // The web server goes first (destroyWeb); the debug screen, portable media, modem and manual-mode
     // screen follow it, in this order, as each of them is added.
+    if (rootMenu && debugScreen)
+        rootMenu->removeMenuItem(debugScreen.get());
+    debugScreen.reset();
     if (rootMenu && modem)
         rootMenu->removeMenuItem(modem.get());
     modem.reset();
@@ -113,6 +118,9 @@ void DaemonObjects::destroyDrive() {
     if (controller)
         controller->setDynamogramObserver(nullptr);
     dynamogramPlots.reset();
+    if (rootMenu && mainScreen)
+        rootMenu->removeMenuItem(mainScreen.get());
+    mainScreen.reset();
     if (rootMenu && alarmPage)
         rootMenu->removeMenuItem(alarmPage.get());
     alarmPage.reset();
@@ -162,6 +170,10 @@ void createDrive(DaemonObjects& objects) {
     objects.controller =
         std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking});
     gController = objects.controller.get();
+    // The main screen is the first page of the root set.
+    objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config);
+    objects.rootMenu->addMenuItem(objects.mainScreen.get());
+    objects.mainScreen->tick();
     // Its alarm list is a page of the root set; its dynamograms are drawn for the panel.
     objects.alarmPage = std::make_unique<AlarmListPage>(objects.controller->alarms());
     objects.rootMenu->addMenuItem(objects.alarmPage.get());
@@ -177,6 +189,17 @@ void createDrive(DaemonObjects& objects) {
     // 17. The controller hears of every input change.
     objects.discreteIO = std::make_unique<DiscreteIO>(objects.controller.get());
     gDiscreteIO = objects.discreteIO.get();
+    // 18. The debug screen follows the drive bus and the last exchange of the chain.
+    if (!objects.driveBus)
+        return;
+    DiscreteIO* chain = objects.discreteIO.get();
+    objects.debugScreen =
+        std::make_unique<DebugScreen>(objects.driveBus->statistics(), *objects.config, [chain] {
+            const auto& bytes = chain->lastReceived();
+            return std::vector<uint8_t>(bytes.begin(), bytes.end());
+        });
+    objects.rootMenu->addMenuItem(objects.debugScreen.get());
+    objects.debugScreen->redraw();
 }
 
 void createModem(platform::Platform& platform, DaemonObjects& objects) {

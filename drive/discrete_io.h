@@ -53,6 +53,9 @@ public:
     uint64_t inputs() const { return accepted_; }
     bool started() const { return started_; }
 
+    // The bytes the chain sent back in the last exchange.
+    const std::array<uint8_t, kFrameBytes>& lastReceived() const { return receive_; }
+
     // 12-bit conversion of channel 0-7 of the converter "/dev/spidev32766.2", or -1 on failure.
     int readAdc(int channel);
 

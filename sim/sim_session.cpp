@@ -6,6 +6,7 @@
 #include "fieldbus/smbus.h"
 #include "platform/clock.h"
 #include "platform/virtual_clock.h"
+#include "ui/display.h"
 
 #include <cstdio>
 
@@ -120,6 +121,15 @@ void SimSession::addCommands() {
         else
             return "error unknown key action " + action;
         return "ok";
+    });
+    // The texts drawn on the visible page, top to bottom, joined with " | ".
+    control_.addCommand("text", [](const std::vector<std::string>&) -> std::string {
+        if (!gDisplay)
+            return "error no display";
+        std::string joined;
+        for (const std::string& text : gDisplay->visibleTexts())
+            joined += (joined.empty() ? "" : " | ") + text;
+        return "ok " + joined;
     });
     control_.addCommand("presents", [this](const std::vector<std::string>&) {
         return "ok " + std::to_string(board_.simFramebuffer().presents());

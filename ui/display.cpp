@@ -142,3 +142,25 @@ void Display::resumeScroll() {
     if (pending_ != 0 && !scrollTimer_.armed())
         scrollStep();
 }
+
+std::vector<std::string> Display::visibleTexts() const {
+    std::vector<DrawnText> shown;
+    for (const Layer* layer : layers_) {
+        if (!isLayerVisible(layer))
+            continue;
+        for (const DrawnText& text : layer->texts()) {
+            DrawnText onScreen{layer->left() + text.x, layer->top() + text.y, layer->left() + text.end,
+                               text.text};
+            if (onScreen.y <= 0 || onScreen.y > height() || onScreen.x >= width() || onScreen.end <= 0)
+                continue;
+            shown.push_back(onScreen);
+        }
+    }
+    std::stable_sort(shown.begin(), shown.end(), [](const DrawnText& a, const DrawnText& b) {
+        return a.y != b.y ? a.y < b.y : a.x < b.x;
+    });
+    std::vector<std::string> texts;
+    for (DrawnText& text : shown)
+        texts.push_back(std::move(text.text));
+    return texts;
+}

@@ -38,6 +38,10 @@ public:
     // False when the layer is hidden, the display blanked, or opaque layers above cover it.
     bool isLayerVisible(const Layer* layer) const;
 
+    // The texts drawn on the layers that can be seen now, top to bottom (then left to right): those
+    // with their baseline inside the screen's rows and some of their width inside its columns.
+    std::vector<std::string> visibleTexts() const;
+
     void scrollBy(int32_t dx);
     void showPage(int index);
     void pauseScroll();

@@ -43,6 +43,7 @@ void Layer::appendRows(int32_t rows, uint8_t fill) {
 
 void Layer::clear() {
     std::fill(pixels_.begin(), pixels_.end(), 0);
+    texts_.clear();
 }
 
 void Layer::fillRect(const Rect& rect, uint8_t value) {

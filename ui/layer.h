@@ -30,6 +30,15 @@ enum BlendMode : int32_t {
     kBlendContrast = 3,  // pushes light points to black and dark points to white
 };
 
+// A text as drawn on a layer: its pen position relative to the layer (x, baseline y) and the pen x
+// after it.
+struct DrawnText {
+    int x = 0;
+    int y = 0;
+    int end = 0;
+    std::string text;
+};
+
 class Layer {
 public:
     Layer() = default;
@@ -50,6 +59,7 @@ public:
     void resize(int32_t width, int32_t height);
     void appendRows(int32_t rows, uint8_t fill);
 
+    // Clears the pixels and the record of drawn texts.
     void clear();
     // Screen coordinates.
     void fillRect(const Rect& rect, uint8_t value);
@@ -65,6 +75,8 @@ public:
     uint8_t pixel(int x, int y) const;
     void setPixel(int x, int y, uint8_t value);
     const std::vector<uint8_t>& pixels() const { return pixels_; }
+    // The texts drawn since the layer was made or last cleared, in drawing order.
+    const std::vector<DrawnText>& texts() const { return texts_; }
 
     int32_t colour = 255;
     bool visible = true;
@@ -81,6 +93,7 @@ private:
 
     Rect rect_;
     std::vector<uint8_t> pixels_;
+    std::vector<DrawnText> texts_;
 };
 
 // The blend of one source value s onto a value d already below, by mode; -1 for an unknown mode.

@@ -35,5 +35,6 @@ int Layer::drawText(Font& font, const std::string& utf8, int x, int y, uint8_t v
                 setPixel(originX + column, originY + row, glyphValue(glyph, row, column, value));
         pen += advancePixels(glyph.advanceX);
     }
+    texts_.push_back({x, y, pen, utf8});
     return pen;
 }

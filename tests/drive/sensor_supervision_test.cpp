@@ -442,6 +442,11 @@ TEST_F(SensorSupervisionTest, KeysReachThePanelPageThatIsShown) {
     startIn(kModeStop);
     for (int32_t code : {1, 2, 3, 4, 5, 6})
         controller->raiseAlarm(makeAlarm(code));
+    // The main screen comes first; the alarm list stands to its right.
+    setInput(38, true); // right
+    settle();
+    setInput(38, false);
+    settle();
     ASSERT_EQ(rootMenu->currentItem(), alarmPage);
     setInput(35, true); // down
     settle();

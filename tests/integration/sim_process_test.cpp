@@ -173,6 +173,40 @@ TEST(SimProcess, OptionsAreCheckedBeforeAnythingStarts) {
 
 namespace {
 
+TEST(SimProcess, TextReadsTheVisiblePageAndTheKeysLeadToTheDebugScreen) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "output");
+    std::string socket = root + "/sim.sock";
+    ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "time", 200).rfind("ok ", 0) == 0; }))
+        << readFile(dir / "output");
+
+    // The main screen: the mode first, then the lines down to the temperature and the time.
+    std::string text;
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        text = simCommand(socket, "text", 1000);
+        return text.find(" | G = ") != std::string::npos;
+    })) << text;
+    EXPECT_NE(text.find(" | НУ1-"), std::string::npos) << text;
+    EXPECT_NE(text.find(" | T = "), std::string::npos) << text;
+    EXPECT_NE(text.find(" | ЭК2-"), std::string::npos) << text;
+    // Right, one tap at a time, until the debug screen shows.
+    bool shown = false;
+    for (int tap = 0; tap < 6 && !shown; ++tap) {
+        ASSERT_EQ(simCommand(socket, "key right"), "ok");
+        shown = waitUntil(1500, [&] {
+            text = simCommand(socket, "text", 1000);
+            return text.rfind("ok Отладочный экран | TX", 0) == 0;
+        });
+    }
+    ASSERT_TRUE(shown) << text;
+    EXPECT_NE(text.find(" | Все: "), std::string::npos) << text;
+    EXPECT_NE(text.find(" | НУ2: "), std::string::npos) << text;
+
+    EXPECT_EQ(simCommand(socket, "quit"), "ok");
+    EXPECT_EQ(sim.wait(10000), 0);
+}
+
 TEST(SimProcess, ControlSocketSavesThePanelAsAPngAndTakesKeys) {
     TempDir dir;
     std::string root = dir / "run";

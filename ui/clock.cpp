@@ -1,0 +1,50 @@
+#include "ui/clock.h"
+
+#include "core/registry.h"
+#include "platform/clock.h"
+#include "ui/display.h"
+
+namespace {
+
+constexpr long kFontSize = 576;
+constexpr uint8_t kInk = 255;
+
+} // namespace
+
+Clock::Clock(const DriveView& drive, const Config& config)
+    : HorizontalMenuItem("Главный экран"), drive_(drive), config_(config) {
+    if (gDisplay)
+        layer_ = Layer(Rect{0, gDisplay->width(), 0, gDisplay->height()}, true, kBlendCoverage);
+    tick();
+}
+
+Clock::~Clock() {
+    if (gTimers)
+        gTimers->cancel(timer_);
+    if (gDisplay)
+        gDisplay->removeLayer(&layer_);
+}
+
+void Clock::tick() {
+    if (gTimers)
+        timer_ = gTimers->add("clock", kTickMs, [this] { tick(); });
+    draw();
+}
+
+void Clock::draw() {
+    // Only a page that stands in the page set has a place on the panel.
+    if (!gDisplay || index() < 0)
+        return;
+    if (!gDisplay->hasLayer(&layer_))
+        gDisplay->addLayer(&layer_);
+    layer_.moveTo(gDisplay->pageX(pageOrigin()), 0);
+    if (!gDisplay->isLayerVisible(&layer_))
+        return;
+    layer_.clear();
+    shown_ = mainScreenLines(drive_, config_, platform::wallTime());
+    Font& font = gDisplay->font(FontFace::Arial);
+    font.setSize(kFontSize);
+    for (const auto& line : shown_)
+        layer_.drawText(font, line.text, line.x, line.y, kInk);
+    gDisplay->redraw();
+}
