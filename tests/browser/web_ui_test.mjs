@@ -7,7 +7,8 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {spawn} from 'node:child_process';
-import {mkdtempSync, readFileSync, rmSync} from 'node:fs';
+import {mkdtempSync, openSync, readFileSync, rmSync} from 'node:fs';
+import {request} from 'node:https';
 import {createServer} from 'node:net';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
@@ -15,10 +16,12 @@ import {chromium} from 'playwright-core';
 
 const SIM = process.argv[2] || process.env.VELKORD_SIM;
 const SHOTS = process.env.SCREENSHOT_DIR;
+// --disable-dev-shm-usage: containers often give /dev/shm too little room (or none) for the renderer.
 const CHROMIUM_FLAGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+  '--disable-background-networking', '--disable-component-update', '--disable-sync', '--disable-dev-shm-usage'];
 const SIM_SPEED = '4'; // a stroke cycle, and so a dynamogram, within a few seconds
 const WAIT_MS = 20000;
+const START_MS = 60000; // a first chromium start on a fresh machine builds its caches
 
 let dir, root, sim, browser, base;
 
@@ -29,13 +32,29 @@ function freePort() {
   });
 }
 
+let lastError = '';
+
 async function waitFor(predicate, ms = WAIT_MS) {
   const end = Date.now() + ms;
   while (Date.now() < end) {
-    try { if (await predicate()) return true; } catch (error) { /* not yet */ }
+    try { if (await predicate()) return true; } catch (error) { lastError = String(error?.message ?? error); }
     await new Promise((r) => setTimeout(r, 200));
   }
   return false;
+}
+
+// The status of "/" fetched by node itself, so a failure tells the simulator from the browser.
+function fetchStatus(url) {
+  return new Promise((resolve, reject) => {
+    const req = request(url, {rejectUnauthorized: false, timeout: 5000}, (res) => { res.resume(); resolve(res.statusCode); });
+    req.on('error', reject);
+    req.on('timeout', () => req.destroy(new Error('timed out')));
+    req.end();
+  });
+}
+
+function tail(path) {
+  try { return readFileSync(path, 'utf8').split('\n').slice(-30).join('\n'); } catch (error) { return String(error); }
 }
 
 async function newPage() {
@@ -59,13 +78,20 @@ before(async () => {
   dir = mkdtempSync(join(tmpdir(), 'velkord-browser-'));
   root = join(dir, 'run');
   const https = await freePort();
+  const simOutput = join(dir, 'sim.out');
+  const out = openSync(simOutput, 'w');
   sim = spawn(SIM, ['--root', root, '--speed', SIM_SPEED, '--https-port', String(https),
-    '--http-port', String(await freePort()), '--modbus-port', String(await freePort())], {stdio: 'ignore'});
+    '--http-port', String(await freePort()), '--modbus-port', String(await freePort())], {stdio: ['ignore', out, out]});
   base = `https://127.0.0.1:${https}`;
+  assert.ok(await waitFor(async () => (await fetchStatus(base + '/')) === 200, START_MS),
+    `velkord-sim serves its pages (${lastError})\n${tail(simOutput)}\n${tail(join(root, 'var/log/messages'))}`);
   // launch() gives chromium a fresh, temporary --user-data-dir of its own, removed when it closes.
-  browser = await chromium.launch({executablePath: '/usr/bin/chromium', headless: true, args: CHROMIUM_FLAGS});
+  const browserLog = [];
+  browser = await chromium.launch({executablePath: '/usr/bin/chromium', headless: true, args: CHROMIUM_FLAGS,
+    logger: {isEnabled: () => true, log: (name, severity, message) => browserLog.push(`${name} ${message}`)}});
   const page = await newPage();
-  assert.ok(await waitFor(async () => (await page.goto(base + '/')).ok()), 'velkord-sim serves its pages');
+  assert.ok(await waitFor(async () => (await page.goto(base + '/')).ok(), START_MS),
+    `chromium loads the pages (${lastError})\n${browserLog.slice(-40).join('\n')}`);
   await page.context().close();
 });
 
