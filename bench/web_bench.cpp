@@ -1,8 +1,9 @@
 // The web server under h2load: HTTP/2 over TLS and HTTP/1.1 (--h1, plain) against the daemon serving a
 // small static file and the "parametersRO" call, and against nginx from Debian serving the same file
-// in the same run. Prints requests/s (as a ratio to nginx), the p99 latency, the daemon's resident
-// memory under 100 concurrent streams, and the p99 period error of the 10 ms discrete-I/O exchange
-// while the load runs (the web server shares the control loop; it must stay within 1 ms).
+// in the same run (over HTTP/2 with TLS and over HTTP/1.1). Prints requests/s (as a ratio to nginx on
+// the same protocol), the p99 latency, the daemon's resident memory under 100 concurrent streams, and
+// the p99 period error of the 10 ms discrete-I/O exchange while the load runs (the web server shares
+// the control loop; it must stay within 1 ms).
 //
 //   build/web-bench [--seconds N]     (N seconds per measurement, 1 <= N <= 10, default 3)
 
@@ -125,21 +126,25 @@ Result h2load(const std::string& url, bool http1, double seconds, const std::str
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     arguments.push_back(url);
     Result result;
-    if (runSampling(arguments, dir + "/h2load.out", peakKiB) != 0)
-        return result;
+    std::filesystem::remove(dir + "/h2load.log");
+    int status = runSampling(arguments, dir + "/h2load.out", peakKiB);
     std::string out = readAll(dir + "/h2load.out");
     size_t finished = out.find("finished in ");
-    if (finished != std::string::npos)
+    if (status == 0 && finished != std::string::npos)
         result.requestsPerSecond = std::atof(out.c_str() + out.find(", ", finished) + 2);
+    if (result.requestsPerSecond <= 0) {
+        std::fprintf(stderr, "h2load %s failed:\n%s\n", url.c_str(), out.c_str());
+        return result;
+    }
     size_t failed = out.find("failed");
     if (failed != std::string::npos)
         result.failed = std::atol(out.c_str() + out.rfind(' ', failed - 2) + 1);
     std::vector<double> durations;
     std::ifstream log(dir + "/h2load.log");
     double start = 0;
-    int status = 0;
+    int code = 0;
     double durationUs = 0;
-    while (log >> start >> status >> durationUs)
+    while (log >> start >> code >> durationUs)
         durations.push_back(durationUs / 1000.0);
     std::sort(durations.begin(), durations.end());
     result.p99Ms = percentile(durations, 0.99);
@@ -183,15 +188,21 @@ private:
 // nginx from Debian in the foreground with a configuration of its own, serving the same directory.
 class Nginx {
 public:
-    Nginx(const std::string& dir, const std::string& www, int port) {
+    Nginx(const std::string& dir, const std::string& www, const std::string& share, int port, int tlsPort) {
         if (::access(kNginx, X_OK) != 0)
             return;
         std::ofstream conf(dir + "/nginx.conf");
         conf << "daemon off; master_process off; worker_processes 1; pid " << dir << "/nginx.pid;\n"
-             << "error_log " << dir << "/nginx.err;\nevents { worker_connections 1024; }\n"
-             << "http { access_log off; client_body_temp_path " << dir << "; proxy_temp_path " << dir
-             << "; fastcgi_temp_path " << dir << "; uwsgi_temp_path " << dir << "; scgi_temp_path " << dir
-             << ";\n  server { listen 127.0.0.1:" << port << "; root " << www << "; } }\n";
+             << "error_log " << dir
+             << "/nginx.err;\nevents { worker_connections 1024; }\n"
+             // nginx ends a connection after 1000 requests by default; h2load does not reconnect.
+             << "http { access_log off; keepalive_requests 100000000; client_body_temp_path " << dir
+             << "; proxy_temp_path " << dir << "; fastcgi_temp_path " << dir << "; uwsgi_temp_path " << dir
+             << "; scgi_temp_path " << dir << ";\n  server { listen 127.0.0.1:" << port << "; root " << www
+             << "; }\n"
+             << "  server { listen 127.0.0.1:" << tlsPort << " ssl http2; root " << www << ";\n"
+             << "    ssl_certificate " << share << "/server.cer; ssl_certificate_key " << share
+             << "/server.key; } }\n";
         conf.close();
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -219,8 +230,11 @@ std::string loginCookies(int httpPort, const std::string& dir) {
                           "-d '{\"cmd\":\"login\",\"login\":\"admin\",\"password\":\"velkord\"}' "
                           "http://127.0.0.1:" +
                           std::to_string(httpPort) + "/api";
-    if (std::system(command.c_str()) != 0)
+    int status = std::system(command.c_str());
+    if (status != 0) {
+        std::fprintf(stderr, "web-bench: the login failed (curl status %d)\n", status);
         return "";
+    }
     std::istringstream headers(readAll(dir + "/login.headers"));
     std::string line;
     std::string cookies;
@@ -264,14 +278,16 @@ int main(int argc, char** argv) {
     int httpPort = freePort();
     int httpsPort = freePort();
     int nginxPort = freePort();
-    Nginx nginx(dir, root + "/srv/www", nginxPort);
+    int nginxTlsPort = freePort();
+    Nginx nginx(dir, root + "/srv/www", root + "/usr/share/velkord", nginxPort, nginxTlsPort);
     std::string https = "https://127.0.0.1:" + std::to_string(httpsPort);
     std::string http = "http://127.0.0.1:" + std::to_string(httpPort);
     std::string reference = "http://127.0.0.1:" + std::to_string(nginxPort);
+    std::string tlsReference = "https://127.0.0.1:" + std::to_string(nginxTlsPort);
 
     long peakKiB = 0;
     long idleKiB = 0;
-    Result results[5];
+    Result results[6];
     std::vector<uint32_t> exchanges;
     uint32_t fromMs = 0;
     uint32_t toMs = 0;
@@ -293,21 +309,26 @@ int main(int argc, char** argv) {
         exchanges = daemon.exchangeTimes(fromMs, toMs);
     }
     long unused = 0;
-    if (nginx.running())
-        results[4] = h2load(reference + kStaticFile, true, seconds, dir, {}, unused);
+    if (nginx.running()) {
+        results[4] = h2load(tlsReference + kStaticFile, false, seconds, dir, {}, unused);
+        results[5] = h2load(reference + kStaticFile, true, seconds, dir, {}, unused);
+    }
     std::filesystem::remove_all(root);
 
-    double nginxRate = results[4].requestsPerSecond;
+    // Each line against nginx on the same protocol.
+    double nginxHttp2 = results[4].requestsPerSecond;
+    double nginxHttp1 = results[5].requestsPerSecond;
     std::printf("\nh2load, %d clients, %d s each; HTTP/2 with %d streams per client (%d at once)\n", kClients,
                 static_cast<int>(seconds), kStreamsPerClient, kClients * kStreamsPerClient);
     std::printf("%-44s %11s %9s %8s %7s\n", "what", "requests/s", "/ nginx", "p99 ms", "failed");
-    printLine("velkord, 1 KiB file, HTTP/2 over TLS", results[0], nginxRate);
-    printLine("velkord, 1 KiB file, HTTP/1.1 (--h1)", results[1], nginxRate);
-    printLine("velkord, parametersRO, HTTP/2 over TLS", results[2], nginxRate);
-    printLine("velkord, parametersRO, HTTP/1.1 (--h1)", results[3], nginxRate);
-    if (nginx.running())
-        printLine("nginx, 1 KiB file, HTTP/1.1 (--h1)", results[4], nginxRate);
-    else
+    printLine("velkord, 1 KiB file, HTTP/2 over TLS", results[0], nginxHttp2);
+    printLine("velkord, 1 KiB file, HTTP/1.1 (--h1)", results[1], nginxHttp1);
+    printLine("velkord, parametersRO, HTTP/2 over TLS", results[2], nginxHttp2);
+    printLine("velkord, parametersRO, HTTP/1.1 (--h1)", results[3], nginxHttp1);
+    if (nginx.running()) {
+        printLine("nginx, 1 KiB file, HTTP/2 over TLS", results[4], nginxHttp2);
+        printLine("nginx, 1 KiB file, HTTP/1.1 (--h1)", results[5], nginxHttp1);
+    } else
         std::printf("nginx (%s) is not installed: no reference, no ratios\n", kNginx);
     std::printf("resident memory of the daemon's process: %ld KiB idle, %ld KiB at most under load\n",
                 idleKiB, peakKiB);
