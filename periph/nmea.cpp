@@ -1,5 +1,6 @@
 #include "periph/nmea.h"
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -109,7 +110,12 @@ long gpsMicroseconds(const std::string& time) {
     if (time.size() < 5)
         return 0;
     double seconds = std::strtod(time.c_str() + 4, nullptr);
-    return static_cast<long>((seconds - static_cast<long>(seconds)) * kMicrosPerSecond);
+    // Only the fraction is wanted: a field that is negative, not a number, or too long for a whole
+    // count of seconds to fit a long (a garbled sentence) has none.
+    if (!std::isfinite(seconds) || seconds < 0)
+        return 0;
+    double whole = 0;
+    return static_cast<long>(std::modf(seconds, &whole) * kMicrosPerSecond);
 }
 
 void ReceiveClock::update(long seconds, long microseconds) {

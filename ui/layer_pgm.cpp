@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "ui/layer.h"
 
+#include <climits>
 #include <fstream>
 #include <sstream>
 
@@ -10,6 +11,9 @@ namespace {
 
 const char kUnit[] = "layer";
 constexpr long long kMaxImagePixels = 0x100000;
+// 255 x a grey level overflows beyond this maximum; levels of a larger maximum are scaled in long
+// double (no real picture has one, but a file may say so).
+constexpr long long kExactScaleLimit = LLONG_MAX / 255;
 
 // The next line that is not a comment; false at end of file.
 bool nextLine(std::istream& in, std::string& line) {
@@ -58,8 +62,12 @@ bool Layer::loadPgm(const std::string& path, bool visibleLayer) {
         long long value = 0;
         while (values >> value) {
             if (count < width * height) {
-                long long grey = 255 * std::max(0LL, std::min(value, maxGrey)) / maxGrey;
-                pixels_[static_cast<size_t>(count)] = static_cast<uint8_t>(grey);
+                long long level = std::max(0LL, std::min(value, maxGrey));
+                long long grey = maxGrey <= kExactScaleLimit
+                                     ? 255 * level / maxGrey
+                                     : static_cast<long long>(255.0L * static_cast<long double>(level) /
+                                                              static_cast<long double>(maxGrey));
+                pixels_[static_cast<size_t>(count)] = static_cast<uint8_t>(std::min(grey, 255LL));
             }
             ++count;
         }

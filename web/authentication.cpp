@@ -75,7 +75,8 @@ bool Authentication::authenticate(HttpTransaction& transaction, JsonValue& reque
         return notLoggedIn(response, "нет данных аутентификации");
     long long issued = std::strtoll(timeText.c_str(), nullptr, 10);
     long long now = platform::wallTime();
-    if (issued > now || now - issued > kProofLifetimeSeconds)
+    // Compared without a difference, which the most negative time would overflow.
+    if (issued > now || issued < now - kProofLifetimeSeconds)
         return notLoggedIn(response, "данные аутентификации устарели");
     UserRecord user;
     if (!users_.find(login, user))

@@ -27,7 +27,8 @@ bool parseLine(const std::string& line, std::string& name, UserRecord& record) {
     record.permissions = static_cast<uint32_t>(std::strtoul(number, &end, 10));
     if (*end != ':')
         return false;
-    record.comment = std::string(end + 1);
+    // The rest of the line, whatever bytes it holds, as the name and password are taken.
+    record.comment = line.substr(static_cast<size_t>(end + 1 - line.c_str()));
     return true;
 }
 
@@ -61,8 +62,10 @@ bool UserList::save() const {
     }
     bool ok = true;
     for (const auto& [name, record] : users_) {
-        if (std::fprintf(file, "%s:%s:%u:%s\n", name.c_str(), record.password.c_str(), record.permissions,
-                         record.comment.c_str()) < 0)
+        // Written byte for byte: a NUL inside a field must not cut the field (and so change a password).
+        std::string line = name + ':' + record.password + ':' + std::to_string(record.permissions) + ':' +
+                           record.comment + '\n';
+        if (std::fwrite(line.data(), 1, line.size(), file) != line.size())
             ok = false;
         std::fflush(file);
     }

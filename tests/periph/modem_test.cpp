@@ -377,6 +377,11 @@ TEST(Nmea, UtcIsTheSameInEveryZone) {
         EXPECT_EQ(gpsUtcSeconds("000000.00", "010126"), 1767225600);
     }
     EXPECT_EQ(gpsMicroseconds("123045.25"), 250000);
+    // A garbled field: no fraction rather than an out-of-range conversion or a negative one.
+    EXPECT_EQ(gpsMicroseconds("1230" + std::string(60, '3') + ".5"), 0);
+    EXPECT_EQ(gpsMicroseconds("1230nan"), 0);
+    EXPECT_EQ(gpsMicroseconds("1230inf"), 0);
+    EXPECT_EQ(gpsMicroseconds("1230-0.5"), 0);
 }
 
 TEST(Nmea, SmoothedTimeFollowsARhythmAndResynchronises) {

@@ -121,6 +121,14 @@ TEST_F(PgmTest, TooLargeOrForeignImagesAreRefused) {
     EXPECT_FALSE(layer.loadPgm(dir / "missing.pgm", true));
 }
 
+TEST_F(PgmTest, AHugeMaximumGreyStillScalesItsLevels) {
+    // 255 x the level would not fit in 64 bits.
+    Layer layer;
+    ASSERT_TRUE(layer.loadPgm(
+        write("P2\n3 1\n9223372036854775807\n9223372036854775807 4611686018427387904 0\n"), true));
+    EXPECT_EQ(layer.pixels(), (std::vector<uint8_t>{255, 127, 0}));
+}
+
 TEST_F(PgmTest, MissingRowIsLoggedAndThePartialImageKept) {
     Layer layer;
     ASSERT_TRUE(layer.loadPgm(write("P2\n2 3\n255\n1 2\n3 4\n"), true));

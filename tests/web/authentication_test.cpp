@@ -117,6 +117,11 @@ TEST_F(LoginWithKnownSecret, AProofFromTheFutureIsRefused) {
     EXPECT_EQ(call("{\"cmd\":\"parameters\"}").find("error"), nullptr);
 }
 
+TEST_F(LoginWithKnownSecret, AProofOfTheEarliestPossibleTimeIsRefusedAsStale) {
+    browserCookies = proofFor("admin", "secret", "-9223372036854775808");
+    EXPECT_EQ(error2(call("{\"cmd\":\"parameters\"}")), "данные аутентификации устарели");
+}
+
 TEST_F(Login, AProofWithAForeignNonceOrMissingPartsOrTheWrongDigestIsRefused) {
     login("admin", "secret");
     auto issued = browserCookies;

@@ -73,6 +73,22 @@ TEST_F(UsersFile, AMissingFileLeavesTheTableAndAFailedSaveLeavesTheFile) {
     EXPECT_EQ(readFile(board.path(kUsersPath)), "a:pw:1:\n");
 }
 
+TEST_F(UsersFile, FieldsHoldingNulBytesAreSavedWhole) {
+    // Saving another user's change must not cut a password at a NUL byte and so change it.
+    std::string password("se\0cret", 7);
+    std::string comment("a\0b", 3);
+    write("admin:" + password + ":1:" + comment + "\n");
+    users.load();
+    ASSERT_TRUE(users.save());
+    UserList again;
+    again.load();
+    UserRecord record;
+    ASSERT_TRUE(again.find("admin", record));
+    EXPECT_EQ(record.password, password);
+    EXPECT_EQ(record.comment, comment);
+    EXPECT_EQ(readFile(board.path(kUsersPath)), "admin:" + password + ":1:" + comment + "\n");
+}
+
 TEST(DefaultUsersFile, HoldsOneFullAndOneReadOnlyUser) {
     TestBoard board;
     mkdir(board.path("/usr/share/velkord").c_str(), 0755);
