@@ -22,6 +22,7 @@ class PanelBlanking;
 class AlarmListPage;
 class Clock;
 class DebugScreen;
+class ManualScreen;
 class DynamogramPlots;
 class Sim5320;
 class WebDriveAccess;
@@ -46,6 +47,7 @@ struct DaemonObjects {
     std::unique_ptr<DebugScreen> debugScreen;
     std::unique_ptr<DriveViewStatus> driveStatus;
     std::unique_ptr<DiscreteIO> discreteIO;
+    std::unique_ptr<ManualScreen> manualScreen;
     std::unique_ptr<Sim5320> modem;
     std::unique_ptr<WebDriveAccess> webDrive;
     std::unique_ptr<HTTP> web;
@@ -69,8 +71,10 @@ int createPanel(platform::Platform& platform, DaemonObjects& objects);
 // The Modbus master on "/dev/ttyS2" at the speed of modbusSpeed, opened.
 std::unique_ptr<SMBus> createDriveBus();
 // The controller with its key routing, its alarm page and dynamogram plots, the slaves' view of it (for
-// the slaves that exist), and the discrete I/O chain that reports to it.
+// the slaves that exist), the discrete I/O chain that reports to it, and the manual-mode screen.
 void createDrive(DaemonObjects& objects);
+// The debug screen as the last page of the root set (none without the drive bus and the chain).
+void createDebugScreen(DaemonObjects& objects);
 // The modem, powering on, with its page in the root set.
 void createModem(platform::Platform& platform, DaemonObjects& objects);
 // The web server on the platform's ports, its API reading the drive and the configuration, started.

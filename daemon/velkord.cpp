@@ -12,7 +12,6 @@
 #include "daemon/drive_view_status.h"
 #include "daemon/gpio_setup.h"
 #include "daemon/panel_keys.h"
-#include "periph/sim5320.h"
 #include "daemon/registry.h"
 #include "daemon/web_drive_access.h"
 #include "drive/controller.h"
@@ -20,11 +19,13 @@
 #include "fieldbus/smbus.h"
 #include "fieldbus/smbus_slave.h"
 #include "fieldbus/smbus_slave_tcp.h"
+#include "periph/sim5320.h"
 #include "ui/alarm_list_page.h"
 #include "ui/clock.h"
 #include "ui/debug_screen.h"
 #include "ui/display.h"
 #include "ui/dynamogram_plots.h"
+#include "ui/manual_screen.h"
 #include "ui/menu_set.h"
 #include "web/http_server.h"
 
@@ -108,6 +109,9 @@ void DaemonObjects::destroyDrive() {
     if (rootMenu && modem)
         rootMenu->removeMenuItem(modem.get());
     modem.reset();
+    if (rootMenu && manualScreen)
+        rootMenu->removeMenuItem(manualScreen.get());
+    manualScreen.reset();
     gDiscreteIO = nullptr;
     discreteIO.reset();
     if (serialSlave)
@@ -189,8 +193,15 @@ void createDrive(DaemonObjects& objects) {
     // 17. The controller hears of every input change.
     objects.discreteIO = std::make_unique<DiscreteIO>(objects.controller.get());
     gDiscreteIO = objects.discreteIO.get();
-    // 18. The debug screen follows the drive bus and the last exchange of the chain.
-    if (!objects.driveBus)
+    // 18. The manual-mode screen stands beside the pages made so far.
+    objects.manualScreen = std::make_unique<ManualScreen>(*objects.config);
+    objects.rootMenu->addMenuItem(objects.manualScreen.get());
+    objects.manualScreen->showList();
+}
+
+void createDebugScreen(DaemonObjects& objects) {
+    // The debug screen follows the drive bus and the last exchange of the chain.
+    if (!objects.driveBus || !objects.discreteIO)
         return;
     DiscreteIO* chain = objects.discreteIO.get();
     objects.debugScreen =
@@ -272,8 +283,10 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 15. Main screen with its settings menus.
     // 16, 17.
     createDrive(objects);
-    // 18. Manual-mode screen, modem, portable media, debug screen.
+    // 18. Manual-mode screen (with the drive), modem, portable media, debug screen: the pages stand in
+    // this order.
     createModem(platform, objects);
+    createDebugScreen(objects);
     // 19. Web server, started.
     createWeb(platform, objects);
     return 0;

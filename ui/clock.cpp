@@ -2,7 +2,9 @@
 
 #include "core/registry.h"
 #include "platform/clock.h"
+#include "platform/platform.h"
 #include "ui/display.h"
+#include "ui/keys.h"
 
 namespace {
 
@@ -12,7 +14,10 @@ constexpr uint8_t kInk = 255;
 } // namespace
 
 Clock::Clock(const DriveView& drive, const Config& config)
-    : HorizontalMenuItem("Главный экран"), drive_(drive), config_(config) {
+    : HorizontalMenuItem("Главный экран"), drive_(drive), config_(config), settings_("Меню настроек"),
+      journalMenu_("Просмотр журнала и динамограмм"), logViewer_(platform::rootPath("/var/log/events")) {
+    journalMenu_.addMenuItem(&logViewer_);
+    settings_.addMenuItem(&journalMenu_);
     if (gDisplay)
         layer_ = Layer(Rect{0, gDisplay->width(), 0, gDisplay->height()}, true, kBlendCoverage);
     tick();
@@ -23,6 +28,20 @@ Clock::~Clock() {
         gTimers->cancel(timer_);
     if (gDisplay)
         gDisplay->removeLayer(&layer_);
+}
+
+bool Clock::onKey(int key, bool pressed) {
+    if (settings_.onKey(key, pressed))
+        return true;
+    if (key != kKeyEnter)
+        return false;
+    if (pressed)
+        settings_.activate(0);
+    return true;
+}
+
+void Clock::close() {
+    settings_.close();
 }
 
 void Clock::tick() {

@@ -6,7 +6,9 @@
 #include "core/timer_queue.h"
 #include "ui/horizontal_menu_item.h"
 #include "ui/layer.h"
+#include "ui/log_viewer.h"
 #include "ui/main_screen_lines.h"
+#include "ui/vertical_menu.h"
 
 class Config;
 class DriveView;
@@ -20,12 +22,18 @@ public:
     Clock(const DriveView& drive, const Config& config);
     ~Clock() override;
 
+    // The settings menu gets the key first; ВВОД opens it.
+    bool onKey(int key, bool pressed) override;
+    void close() override;
+
     // One tick: re-arms the timer and, when the layer can be seen, redraws the status.
     void tick();
 
     // The texts of the last drawn status, top to bottom as placed.
     const std::vector<PlacedText>& shownLines() const { return shown_; }
     const Layer& layer() const { return layer_; }
+    const VerticalMenu& settingsMenu() const { return settings_; }
+    LogViewer& logViewer() { return logViewer_; }
 
 private:
     void draw();
@@ -35,4 +43,7 @@ private:
     Layer layer_;
     TimerId timer_ = 0;
     std::vector<PlacedText> shown_;
+    VerticalMenu settings_;
+    VerticalMenu journalMenu_;
+    LogViewer logViewer_;
 };

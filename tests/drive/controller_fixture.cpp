@@ -46,6 +46,7 @@ void ControllerFixture::start() {
                      static_cast<SimDriveModel>(config->typeDrive2.current), "/sys/class/gpio/pioA17/value");
     board.clock().setInFlightCheck([this] { return drives->inFlight(*bus); });
     createDrive(objects);
+    createDebugScreen(objects);
     controller = objects.controller.get();
     alarmPage = objects.alarmPage.get();
     plots = objects.dynamogramPlots.get();

@@ -3,6 +3,7 @@
 #include "tests/support/sim_control_client.h"
 #include "tests/support/temp_dir.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -294,6 +295,63 @@ TEST(SimProcess, TheModemFeedsGpsTimeToTheSandboxNtpSegment) {
     EXPECT_EQ(simCommand(socket, "modem ppp down"), "ok");
     EXPECT_EQ(simCommand(socket, "modem signal 31"), "ok");
     EXPECT_EQ(simCommand(socket, "modem reply sideways"), "error usage: modem reply ok|error|cme|silent");
+    EXPECT_EQ(simCommand(socket, "quit"), "ok");
+    EXPECT_EQ(sim.wait(10000), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
+    TempDir dir;
+    std::string root = dir / "run";
+    Process sim({kSim, "--root", root}, dir / "output");
+    std::string socket = root + "/sim.sock";
+    ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "time", 200).rfind("ok ", 0) == 0; }))
+        << readFile(dir / "output");
+    ASSERT_EQ(simCommand(socket, "setting ns 7"), "ok");
+
+    // A tap holds the key 100 ms: the next one waits for its release.
+    auto tap = [&socket](const std::string& key) {
+        std::string answer = simCommand(socket, "key " + key);
+        usleep(250000);
+        return answer;
+    };
+    // Main screen, "Меню настроек", "Просмотр журнала и динамограмм", "Просмотр журнала".
+    std::string text;
+    for (const char* shown : {"ok Просмотр журнала и динамограмм", "ok Просмотр журнала"}) {
+        ASSERT_EQ(tap("enter"), "ok");
+        ASSERT_TRUE(waitUntil(2000, [&] { return (text = simCommand(socket, "text", 1000)) == shown; }))
+            << text;
+    }
+    ASSERT_EQ(tap("enter"), "ok");
+    ASSERT_TRUE(waitUntil(3000, [&] {
+        text = simCommand(socket, "text", 1000);
+        return text.find("velkord started") != std::string::npos ||
+               std::count(text.begin(), text.end(), '|') == 5;
+    })) << text;
+    // The filter: only "изменение настроек", the fourth box.
+    for (const char* key : {"enter", "down", "down", "down", "enter", "cancel"})
+        ASSERT_EQ(tap(key), "ok");
+    ASSERT_TRUE(waitUntil(3000, [&] {
+        text = simCommand(socket, "text", 1000);
+        return text.size() > 3 &&
+               text.find("Настройка 'Число качаний' изменена: 3.00 --> 7.00") != std::string::npos;
+    })) << text;
+    // Every line shown is a setting change, the newest last.
+    std::vector<std::string> lines;
+    for (size_t start = 3, end = 0; start < text.size(); start = end + 3) {
+        end = std::min(text.find(" | ", start), text.size());
+        lines.push_back(text.substr(start, end - start));
+    }
+    ASSERT_FALSE(lines.empty());
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.compare(16, std::string("Настройка '").size(), "Настройка '"), 0) << line;
+    EXPECT_EQ(lines.back().substr(16), "Настройка 'Число качаний' изменена: 3.00 --> 7.00");
+    if (const char* picture = std::getenv("VELKORD_LOG_VIEWER_PNG"))
+        EXPECT_EQ(simCommand(socket, std::string("frame ") + picture), "ok");
+
     EXPECT_EQ(simCommand(socket, "quit"), "ok");
     EXPECT_EQ(sim.wait(10000), 0);
 }
