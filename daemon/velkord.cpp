@@ -12,6 +12,7 @@
 #include "daemon/drive_view_status.h"
 #include "daemon/gpio_setup.h"
 #include "daemon/panel_keys.h"
+#include "periph/ds1820.h"
 #include "periph/sim5320.h"
 #include "daemon/registry.h"
 #include "daemon/web_drive_access.h"
@@ -124,6 +125,7 @@ void DaemonObjects::destroyDrive() {
     if (rootMenu && alarmPage)
         rootMenu->removeMenuItem(alarmPage.get());
     alarmPage.reset();
+    thermometer.reset();
     gController = nullptr;
     controller.reset();
     panelBlanking.reset();
@@ -163,13 +165,16 @@ int createPanel(platform::Platform& platform, DaemonObjects& objects) {
     return 0;
 }
 
-void createDrive(DaemonObjects& objects) {
+void createDrive(DaemonObjects& objects, OilThermometer thermometer) {
     // 16. The keys reach the screens through the root set; the controller blanks the display.
     objects.panelKeys = std::make_unique<RootMenuKeys>(*objects.rootMenu);
     objects.panelBlanking = std::make_unique<PanelBlanking>(*objects.display);
     objects.controller =
         std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking});
     gController = objects.controller.get();
+    // The oil thermometer belongs to the controller: made with it, gone just before it.
+    if (thermometer == OilThermometer::Read)
+        objects.thermometer = std::make_unique<DS1820>(objects.controller.get(), *objects.config);
     // The main screen is the first page of the root set.
     objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config);
     objects.rootMenu->addMenuItem(objects.mainScreen.get());
