@@ -5,6 +5,7 @@
 #include "periph/w1_slave.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -26,7 +27,14 @@ DS1820Worker::DS1820Worker(platform::Clock& clock, std::string root)
     error = pthread_attr_setstacksize(&attributes, kStackBytes);
     if (error != 0)
         LOG_MSG(LOG_ERR, kUnit, "pthread_attr_setstacksize() error: %d (%s)", error, strerror(error));
+    // The thread starts with every signal blocked, so that SIGTERM, SIGINT and SIGCHLD go to the main
+    // thread and wake its poll.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &previous);
     error = pthread_create(&thread_, &attributes, &DS1820Worker::threadMain, this);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (error != 0)
         LOG_MSG(LOG_ERR, kUnit, "pthread_create() error: %d (%s)", error, strerror(error));
     started_ = error == 0;
