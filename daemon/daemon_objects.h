@@ -15,6 +15,7 @@ class SMBus;
 class SMBusSlave;
 class SMBusSlaveTCP;
 class Controller;
+class DS1820;
 class DriveViewStatus;
 class DiscreteIO;
 class RootMenuKeys;
@@ -41,6 +42,7 @@ struct DaemonObjects {
     std::unique_ptr<RootMenuKeys> panelKeys;
     std::unique_ptr<PanelBlanking> panelBlanking;
     std::unique_ptr<Controller> controller;
+    std::unique_ptr<DS1820> thermometer;
     std::unique_ptr<Clock> mainScreen;
     std::unique_ptr<AlarmListPage> alarmPage;
     std::unique_ptr<DynamogramPlots> dynamogramPlots;
@@ -70,9 +72,14 @@ struct DaemonObjects {
 int createPanel(platform::Platform& platform, DaemonObjects& objects);
 // The Modbus master on "/dev/ttyS2" at the speed of modbusSpeed, opened.
 std::unique_ptr<SMBus> createDriveBus();
-// The controller with its key routing, its alarm page and dynamogram plots, the slaves' view of it (for
-// the slaves that exist), the discrete I/O chain that reports to it, and the manual-mode screen.
-void createDrive(DaemonObjects& objects);
+// Whether the drive is built with the oil thermometer, which reads the 1-wire bus on a worker thread.
+// Rigs that feed the controller temperatures themselves leave it out.
+enum class OilThermometer { Read, Omitted };
+
+// The controller with its oil thermometer, its key routing, its alarm page and dynamogram plots, the
+// slaves' view of it (for the slaves that exist), the discrete I/O chain that reports to it, and the
+// manual-mode screen.
+void createDrive(DaemonObjects& objects, OilThermometer thermometer = OilThermometer::Read);
 // The debug screen as the last page of the root set (none without the drive bus and the chain).
 void createDebugScreen(DaemonObjects& objects);
 // The modem, powering on, with its page in the root set.

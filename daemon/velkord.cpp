@@ -19,6 +19,7 @@
 #include "fieldbus/smbus.h"
 #include "fieldbus/smbus_slave.h"
 #include "fieldbus/smbus_slave_tcp.h"
+#include "periph/ds1820.h"
 #include "periph/sim5320.h"
 #include "ui/alarm_list_page.h"
 #include "ui/clock.h"
@@ -128,6 +129,7 @@ void DaemonObjects::destroyDrive() {
     if (rootMenu && alarmPage)
         rootMenu->removeMenuItem(alarmPage.get());
     alarmPage.reset();
+    thermometer.reset();
     gController = nullptr;
     controller.reset();
     panelBlanking.reset();
@@ -167,13 +169,16 @@ int createPanel(platform::Platform& platform, DaemonObjects& objects) {
     return 0;
 }
 
-void createDrive(DaemonObjects& objects) {
+void createDrive(DaemonObjects& objects, OilThermometer thermometer) {
     // 16. The keys reach the screens through the root set; the controller blanks the display.
     objects.panelKeys = std::make_unique<RootMenuKeys>(*objects.rootMenu);
     objects.panelBlanking = std::make_unique<PanelBlanking>(*objects.display);
     objects.controller =
         std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking});
     gController = objects.controller.get();
+    // The oil thermometer belongs to the controller: made with it, gone just before it.
+    if (thermometer == OilThermometer::Read)
+        objects.thermometer = std::make_unique<DS1820>(objects.controller.get(), *objects.config);
     // The main screen is the first page of the root set.
     objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config);
     objects.rootMenu->addMenuItem(objects.mainScreen.get());

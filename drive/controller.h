@@ -31,6 +31,7 @@
 #include "drive/dynamogram_saving.h"
 #include "drive/keypad.h"
 #include "drive/oil_cooling.h"
+#include "drive/oil_temperature_input.h"
 #include "drive/output_image.h"
 #include "drive/pump_unit.h"
 #include "drive/sensor_pair_filter.h"
@@ -54,6 +55,7 @@ struct ControllerServices {
 class Controller : public DriveView,
                    public DriveCommands,
                    public DiscreteInputListener,
+                   public OilTemperatureInput,
                    private AlarmListObserver,
                    private PumpUnitOwner {
 public:
@@ -141,11 +143,11 @@ public:
     // Both reset lines raised for 150 ms (key resetVFD).
     void resetDrives() { resetLines_.pulseBoth(); }
     // A new oil temperature from the thermometer (°C).
-    void onOilTemperature(float celsius);
+    void onOilTemperature(float celsius) override;
     // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
     float fillFactor(const DynamogramRecord& record) const { return recordFillFactor(record); }
     // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
-    void setTemperatureSensorState(bool good);
+    void setTemperatureSensorState(bool good) override;
     bool temperatureSensorGood() const override { return temperatureSensorGood_; }
 
     // DiscreteInputListener.

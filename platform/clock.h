@@ -25,6 +25,10 @@ public:
     // -1: none). A ready local source shows as POLLIN on entry 0, the shared set. Returns poll's count.
     virtual int wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local);
 
+    // Another thread waiting for `ms` of this clock: how long it may sleep in real time (µs) before it
+    // looks at the clock again.
+    virtual uint64_t realWaitUsFor(unsigned ms) { return static_cast<uint64_t>(ms) * 1000u; }
+
 protected:
     // How long poll really waits for timeoutMs of this clock (-1: for ever).
     virtual int realWaitMs(int timeoutMs) { return timeoutMs; }

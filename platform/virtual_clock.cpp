@@ -47,6 +47,10 @@ void VirtualClock::sleepMs(unsigned ms) {
     advanceMs(ms);
 }
 
+uint64_t VirtualClock::realWaitUsFor(unsigned ms) {
+    return std::min<uint64_t>(static_cast<uint64_t>(ms) * 1000u, kLookIntervalUs);
+}
+
 bool VirtualClock::timeToLook() {
     if (lastLookFoundReady_)
         return true;
@@ -109,6 +113,10 @@ void ScaledClock::sleepMs(unsigned ms) {
     timespec left = toTimespec(realUs);
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
+}
+
+uint64_t ScaledClock::realWaitUsFor(unsigned ms) {
+    return static_cast<uint64_t>(std::ceil(ms * 1000.0 / factor_));
 }
 
 int ScaledClock::realWaitMs(int timeoutMs) {

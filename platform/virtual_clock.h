@@ -23,6 +23,8 @@ public:
     // descriptors were last looked at kLookIntervalUs of real time ago; with nothing ready, jumps to
     // the moment the first timer fires or a local source becomes ready, whichever comes first.
     int wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local) override;
+    // The clock moves as fast as the main loop runs: another thread looks again every kLookIntervalUs.
+    uint64_t realWaitUsFor(unsigned ms) override;
 
     void advanceMs(uint64_t ms) { nowUs_ += ms * 1000u; }
     uint64_t elapsedMs() const { return (nowUs_ - startUs_) / 1000u; }
@@ -54,6 +56,7 @@ public:
     timespec monotonic() override;
     timeval wallTime() override;
     void sleepMs(unsigned ms) override;
+    uint64_t realWaitUsFor(unsigned ms) override;
 
 protected:
     int realWaitMs(int timeoutMs) override;

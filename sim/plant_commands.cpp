@@ -8,7 +8,6 @@
 //   valve 1|2 ok|break|short       the valve's current feedback wiring
 //   feedback fan|pump ok|fail      the cooling feedback contacts
 //   pressure ok|break              the pressure sensor's current loop
-//   thermometer ok|error           the oil thermometer's readings
 //   mode 1|2 manual|stop|auto|faulty   a pump unit's mode switch
 //   panel on|off                   the panel-enable input
 //   button 1|2 up|down press|release   a pump unit's manual push button
@@ -16,7 +15,6 @@
 #include "core/log.h"
 #include "sim/plant_board.h"
 #include "sim/sim_session.h"
-#include "sim/sim_thermometer.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -79,7 +77,7 @@ std::string onOff(const Arguments& arguments, const char* usage, bool& flag, con
 
 } // namespace
 
-void addPlantCommands(ControlServer& control, PlantBoard& board, SimThermometer& thermometer) {
+void addPlantCommands(ControlServer& control, PlantBoard& board) {
     control.addCommand("plant", [&board](const Arguments& arguments) -> std::string {
         if (arguments.empty())
             return "ok " + board.describe();
@@ -112,12 +110,6 @@ void addPlantCommands(ControlServer& control, PlantBoard& board, SimThermometer&
     });
     control.addCommand("panel", [&board](const Arguments& arguments) {
         return onOff(arguments, "panel on|off", board.panelEnabled, "on", "off");
-    });
-    control.addCommand("thermometer", [&thermometer](const Arguments& arguments) -> std::string {
-        bool failing = false;
-        std::string answer = onOff(arguments, "thermometer ok|error", failing, "error", "ok");
-        thermometer.setFailing(failing);
-        return answer;
     });
     control.addCommand("valve", [&board](const Arguments& arguments) -> std::string {
         Wiring wiring;

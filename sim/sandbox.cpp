@@ -3,6 +3,7 @@
 #include "sim/boot_env_image.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -131,6 +132,9 @@ bool makeThermometers(const std::string& root, std::string& error) {
         if (!makeLink(root + "/sys/bus/w1/devices/" + id, target.c_str(), error))
             return false;
     }
+    // The bus master is listed among the devices too, as the kernel lists it.
+    if (!makeLink(root + "/sys/bus/w1/devices/w1_bus_master1", "../../../devices/w1_bus_master1", error))
+        return false;
     if (access((root + "/etc/thermSensorId").c_str(), F_OK) == 0)
         return true;
     return makeFileWith(root + "/etc/thermSensorId", std::string(kSimBoardThermometer) + "\n", error);
@@ -138,8 +142,9 @@ bool makeThermometers(const std::string& root, std::string& error) {
 
 } // namespace
 
+// The sensor resolves sixteenths of a degree; the driver shows them in whole millidegrees, truncated.
 std::string w1SlaveText(double celsius, bool crcGood) {
-    long milli = static_cast<long>(celsius * 1000.0);
+    long milli = std::lround(celsius * 16.0) * 1000 / 16;
     char text[160];
     std::snprintf(text, sizeof text,
                   "50 05 4b 46 7f ff 0c 10 1c : crc=1c %s\n50 05 4b 46 7f ff 0c 10 1c t=%ld\n",

@@ -11,7 +11,7 @@ bool prepareSandbox(const std::string& root, std::string& error);
 constexpr const char* kSimBoardThermometer = "10-000801b5a7a1";
 constexpr const char* kSimOilThermometer = "10-000802d45e6f";
 
-// A 1-wire thermometer's data file as the kernel shows it.
+// A 1-wire thermometer's data file as the kernel shows it, the reading in sixteenths of a degree.
 std::string w1SlaveText(double celsius, bool crcGood);
 
 // The two thermometers on the sandbox's 1-wire bus, and the board's one named in /etc/thermSensorId;

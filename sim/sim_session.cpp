@@ -18,7 +18,7 @@ SimSession::SimSession(platform::SimPlatform& board, bool fresh, Scenario scenar
     plant_ = std::make_unique<PlantBoard>(board_.simSpi(), drives_.get());
     keys_.setInputs(*plant_);
     board_.simSpi().setProvider(&keys_);
-    thermometer_ = std::make_unique<SimThermometer>(plant_->model());
+    oneWire_ = std::make_unique<SimOneWireBus>(plant_->model());
     addCommands();
     if (fresh)
         scenarios_.push_back(std::make_unique<ScenarioRunner>(control_, commissioningScenario()));
@@ -145,7 +145,8 @@ void SimSession::addCommands() {
     if (drives_)
         addDriveCommands(control_, *drives_);
     addBoardCommands(control_);
-    addPlantCommands(control_, *plant_, *thermometer_);
+    addPlantCommands(control_, *plant_);
+    addOneWireCommands(control_, *oneWire_);
     if (modem_)
         addModemCommands(control_, *modem_, board_.simModemLink());
 }

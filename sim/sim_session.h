@@ -11,7 +11,7 @@
 #include "sim/scenario.h"
 #include "sim/sim_drive_bus.h"
 #include "sim/sim_modem.h"
-#include "sim/sim_thermometer.h"
+#include "sim/sim_one_wire_bus.h"
 
 #include <memory>
 #include <string>
@@ -30,6 +30,8 @@ public:
     // The drives as the configuration addresses them; null when the board has no drive bus pty.
     SimDriveBus* drives() { return drives_.get(); }
     PlantBoard& plant() { return *plant_; }
+    // The thermometers on the board's 1-wire bus.
+    SimOneWireBus& oneWire() { return *oneWire_; }
     // The SCADA line "/dev/ttyS1" with its transceiver's echo; the master's end is "/dev/scada".
     EchoingLine* scadaLine() { return scadaLine_.get(); }
     // The SIM5320 on "/dev/ttyUSB2"; null when the board has no modem pty.
@@ -48,13 +50,15 @@ private:
     std::unique_ptr<EchoingLine> scadaLine_;
     std::unique_ptr<SimModem> modem_;
     std::unique_ptr<PlantBoard> plant_;
-    std::unique_ptr<SimThermometer> thermometer_;
+    std::unique_ptr<SimOneWireBus> oneWire_;
     std::vector<std::unique_ptr<ScenarioRunner>> scenarios_;
 };
 
 // The control commands of the simulated drives ("drive N ...", "bus"), of the board ("setting",
-// "controller", "alarms", ...) and of the plant ("plant", "sensor", "valve", ...), added to a control server.
+// "controller", "alarms", ...), of the plant ("plant", "sensor", "valve", ...) and of the 1-wire bus ("w1",
+// "thermometer"), added to a control server.
 void addDriveCommands(ControlServer& control, SimDriveBus& drives);
 void addBoardCommands(ControlServer& control);
 void addModemCommands(ControlServer& control, SimModem& modem, platform::SimModemLink& link);
-void addPlantCommands(ControlServer& control, PlantBoard& plant, SimThermometer& thermometer);
+void addPlantCommands(ControlServer& control, PlantBoard& plant);
+void addOneWireCommands(ControlServer& control, SimOneWireBus& bus);

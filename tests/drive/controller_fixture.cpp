@@ -45,7 +45,8 @@ void ControllerFixture::start() {
     drives->addDrive(static_cast<uint8_t>(config->modbusAddrDrive2.value),
                      static_cast<SimDriveModel>(config->typeDrive2.current), "/sys/class/gpio/pioA17/value");
     board.clock().setInFlightCheck([this] { return drives->inFlight(*bus); });
-    createDrive(objects);
+    // The tests give the controller its oil temperatures themselves.
+    createDrive(objects, OilThermometer::Omitted);
     createDebugScreen(objects);
     controller = objects.controller.get();
     alarmPage = objects.alarmPage.get();

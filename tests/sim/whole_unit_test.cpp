@@ -36,6 +36,7 @@ struct Outcome {
     bool selected[2] = {false, false};
     size_t dynamogramFiles = 0;
     std::vector<int> states; // the stroke states in the order they were entered
+    Measurement oil;         // the oil temperature the controller was given last
 };
 
 // Whether `wanted` occurs in `states` in this order, each right after the one before.
@@ -94,6 +95,7 @@ Outcome simulate(const std::string& scenario, double seconds) {
         stateProbe.cancel();
         outcome.strokes = session.plant().model().strokesCompleted();
         outcome.state = gController->strokeState();
+        outcome.oil = gController->oilTemperature();
         for (int n = 0; n < 40; ++n)
             outcome.outputs.push_back(gDiscreteIO->isOutputOn(n));
         for (const auto& entry : gController->alarms().entries())
@@ -227,6 +229,21 @@ TEST(WholeUnit, OverheatedOilSendsTheRodDownToCoolAndTheDriveRestartsWhenCool) {
     // Down to the bottom, resting there while it cools, then the first cycle again.
     EXPECT_TRUE(passesThrough(outcome.states, {6, 7})) << listed(outcome.states);
     EXPECT_TRUE(passesThrough(outcome.states, {2, 3, 4})) << listed(outcome.states);
+}
+
+// The daemon's own thermometer reads the simulated 1-wire bus: the oil sensor taken off it fails the
+// sensor after the ride-through, and another one put on it is read in its place.
+TEST(WholeUnit, TheOilTemperatureComesThroughTheDaemonsThermometer) {
+    TempDir scenarioDir;
+    std::string scenario = scenarioDir / "thermometer.scenario";
+    writeFile(scenario, "@60 w1 remove oil\n@250 w1 add 10-0000000000aa 23.125\n");
+    Outcome outcome = simulate(scenario, 300);
+    int raised = raisedThenCleared(outcome, "23. Ошибка датчика температуры");
+    EXPECT_EQ(count(outcome, "Авария привода: 23. Ошибка датчика температуры"), 1u);
+    EXPECT_GE(raised, 0);
+    EXPECT_TRUE(outcome.oil.valid);
+    EXPECT_EQ(outcome.oil.value, 23.125f);
+    EXPECT_GE(outcome.state, 2); // the unit kept stroking
 }
 
 TEST(WholeUnit, ADriveOverCurrentIsReclosedAfterTheDelay) {

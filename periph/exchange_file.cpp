@@ -1,0 +1,61 @@
+#include "periph/exchange_file.h"
+
+#include "core/write_all.h"
+#include "platform/unique_fd.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Longer lines are cut: the files hold a path or a number.
+constexpr size_t kMaxLineBytes = 512;
+// Attempts at the temporary name while something keeps appearing there.
+constexpr int kCreateAttempts = 2;
+
+// A stale temporary file or a link someone placed is removed (the link, not what it names); O_EXCL
+// then fails rather than follow anything that appears at the name meanwhile.
+int createFresh(const std::string& path) {
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            return -1;
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool replaceExchangeFile(const std::string& path, const std::string& content) {
+    std::string temporary = path + ".tmp";
+    platform::UniqueFd fd(createFresh(temporary));
+    if (!fd)
+        return false;
+    if (!content.empty() && !writeAll(fd.get(), content.data(), content.size())) {
+        int error = errno;
+        ::unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    fd.reset();
+    return ::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+bool readExchangeLine(const std::string& path, std::string& line) {
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    char buffer[kMaxLineBytes];
+    ssize_t length = ::read(fd.get(), buffer, sizeof buffer);
+    if (length <= 0)
+        return false;
+    std::string text(buffer, static_cast<size_t>(length));
+    line = text.substr(0, text.find('\n'));
+    return true;
+}
