@@ -171,7 +171,8 @@ void createDrive(DaemonObjects& objects) {
         std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking});
     gController = objects.controller.get();
     // The main screen is the first page of the root set.
-    objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config);
+    objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config, *objects.controller,
+                                                 platform::gPlatform->systemControl());
     objects.rootMenu->addMenuItem(objects.mainScreen.get());
     objects.mainScreen->tick();
     // Its alarm list is a page of the root set; its dynamograms are drawn for the panel.

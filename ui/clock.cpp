@@ -3,6 +3,7 @@
 #include "core/registry.h"
 #include "platform/clock.h"
 #include "ui/display.h"
+#include "ui/keys.h"
 
 namespace {
 
@@ -11,18 +12,37 @@ constexpr uint8_t kInk = 255;
 
 } // namespace
 
-Clock::Clock(const DriveView& drive, const Config& config)
-    : HorizontalMenuItem("Главный экран"), drive_(drive), config_(config) {
+Clock::Clock(const DriveView& drive, Config& config, DriveCommands& commands, platform::SystemControl& system)
+    : HorizontalMenuItem("Главный экран"), drive_(drive), config_(config),
+      settings_(std::make_unique<SettingsMenu>(config, commands, system, gSerialNumber)) {
     if (gDisplay)
         layer_ = Layer(Rect{0, gDisplay->width(), 0, gDisplay->height()}, true, kBlendCoverage);
     tick();
 }
 
 Clock::~Clock() {
+    settings_.reset();
     if (gTimers)
         gTimers->cancel(timer_);
     if (gDisplay)
         gDisplay->removeLayer(&layer_);
+}
+
+bool Clock::onKey(int key, bool pressed) {
+    VerticalMenu& menu = settings_->menu();
+    if (menu.onKey(key, pressed))
+        return true;
+    if (key != kKeyEnter)
+        return false;
+    if (pressed) {
+        menu.setPageOrigin(pageOrigin());
+        menu.activate(0);
+    }
+    return true;
+}
+
+void Clock::close() {
+    settings_->menu().close();
 }
 
 void Clock::tick() {

@@ -32,8 +32,9 @@ void VerticalMenu::rebuild() {
         return;
     int width = gDisplay->width();
     int rows = static_cast<int>(items_.size());
+    // Opaque: a menu opened over a page or another menu hides what lies beneath.
     list_ =
-        Layer(Rect{0, width, 0, std::max(kRowHeight * rows + 1, gDisplay->height())}, false, kBlendCoverage);
+        Layer(Rect{0, width, 0, std::max(kRowHeight * rows + 1, gDisplay->height())}, false, kBlendOpaque);
     bar_ = Layer(Rect{0, width, 0, kRowHeight + 1}, false, kBlendExclusion);
     bar_.fillRect(bar_.rect(), 255);
     Font& font = gDisplay->font(FontFace::Arial);
