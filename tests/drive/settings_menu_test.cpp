@@ -275,8 +275,9 @@ TEST_F(SettingsMenuTest, WalkOfTheWholeTreeMatchesTheManual) {
             // Service actions act when opened; they have tests of their own.
             if (row.kind != Kind::Service) {
                 tap(kKeyEnter);
-                if (row.kind == Kind::Number || row.kind == Kind::Text)
+                if (row.kind == Kind::Number || row.kind == Kind::Text) {
                     EXPECT_EQ(texts().front(), title) << joined();
+                }
                 if (row.kind == Kind::Radio) {
                     auto* select = std::get<ConfigSelect*>(config->find(row.group, row.keyOrTitle)->setting);
                     EXPECT_TRUE(shows(select->currentText())) << joined();
@@ -284,8 +285,9 @@ TEST_F(SettingsMenuTest, WalkOfTheWholeTreeMatchesTheManual) {
                 }
                 if (row.kind == Kind::Number) {
                     auto* editor = dynamic_cast<ValueEdit*>(item);
-                    if (editor->shownText().find_first_not_of("0123456789.-") == std::string::npos)
+                    if (editor->shownText().find_first_not_of("0123456789.-") == std::string::npos) {
                         EXPECT_EQ(decimalsOf(editor->shownText()), row.decimals) << editor->shownText();
+                    }
                     EXPECT_TRUE(shows(editor->shownText())) << joined();
                 }
                 tap(kKeyCancel);

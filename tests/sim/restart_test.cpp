@@ -13,21 +13,28 @@
 
 namespace {
 
-struct Run {
+struct SimRun {
     int status = -1;
     int starts = 0;
     std::vector<float> swingsAtStart;
     std::vector<std::string> journal;
 };
 
-// The keys from the main screen to the entry `downs` places down "Общие настройки", then ВВОД.
-Run runWithKeys(int downs, double seconds) {
+// With the keys alone: nSwings up from 3 to 4 in "Настройки производительности", then back to
+// "Общие настройки" and ВВОД on its entry `downs` places down.
+SimRun runWithKeys(int downs, double seconds) {
     TempDir dir;
     std::string scenario = dir / "restart.scenario";
-    std::string steps = "@1 setting nSwings 4.5\n@2 key enter\n@3 key enter\n";
-    for (int i = 0; i < downs; ++i)
-        steps += "@" + std::to_string(4 + i * 0.5) + " key down\n";
-    steps += "@" + std::to_string(5 + downs * 0.5) + " key enter\n";
+    std::vector<std::string> keys = {"enter", "down", "enter", "down",   "enter", "left",
+                                     "left",  "up",   "enter", "cancel", "up",    "enter"};
+    keys.insert(keys.end(), static_cast<size_t>(downs), "down");
+    keys.push_back("enter");
+    std::string steps;
+    double at = 2;
+    for (const std::string& key : keys) {
+        steps += "@" + std::to_string(at) + " key " + key + "\n";
+        at += 0.5;
+    }
     writeFile(scenario, steps);
     SimOptions options;
     options.root = dir / "run";
@@ -35,7 +42,7 @@ Run runWithKeys(int downs, double seconds) {
     options.forSeconds = seconds;
     options.scenario = scenario;
     options.httpPort = options.httpsPort = options.modbusPort = 0;
-    Run run;
+    SimRun run;
     SimulationHooks hooks;
     hooks.started = [&](SimSession&) {
         ++run.starts;
@@ -58,25 +65,25 @@ size_t count(const std::vector<std::string>& lines, const std::string& text) {
 }
 
 TEST(SimRestart, RestartStartsTheDaemonAgainWithTheSavedSettings) {
-    Run run = runWithKeys(7, 20);
+    SimRun run = runWithKeys(7, 20);
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(run.starts, 2);
     EXPECT_EQ(count(run.journal, "velkord started"), 2U);
-    EXPECT_FLOAT_EQ(run.swingsAtStart[1], 4.5f);
+    EXPECT_FLOAT_EQ(run.swingsAtStart[1], 4.0f);
     // Nothing is journalled as changed by the second start.
-    EXPECT_EQ(count(run.journal, "Настройка 'Число качаний' изменена: 3.00 --> 4.50"), 1U);
+    EXPECT_EQ(count(run.journal, "Настройка 'Число качаний' изменена: 3.00 --> 4.00"), 1U);
 }
 
 TEST(SimRestart, RebootIsAColdStartOfTheBoard) {
-    Run run = runWithKeys(8, 20);
+    SimRun run = runWithKeys(8, 20);
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(run.starts, 2);
     EXPECT_EQ(count(run.journal, "velkord started"), 2U);
-    EXPECT_FLOAT_EQ(run.swingsAtStart[1], 4.5f);
+    EXPECT_FLOAT_EQ(run.swingsAtStart[1], 4.0f);
 }
 
 TEST(SimRestart, WithoutTheKeysTheDaemonRunsOnce) {
-    Run run = runWithKeys(6, 12); // ВВОД on "Тип PDP" opens an editor, nothing more
+    SimRun run = runWithKeys(6, 12); // ВВОД on "Тип PDP" opens an editor, nothing more
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.starts, 1);
     EXPECT_EQ(count(run.journal, "velkord started"), 1U);
