@@ -36,7 +36,11 @@ std::vector<ServiceItem::MessageLine> ResetPP::act() {
 }
 
 std::vector<ServiceItem::MessageLine> FactoryReset::act() {
-    config_.factoryReset();
+    {
+        // Each setter journals its own change; the file is written once for all of them.
+        Config::SaveBatch batch(&config_);
+        config_.factoryReset();
+    }
     return {{"Сброс к заводским", 30, 20}, {"настройкам выполнен.", 20, 40}};
 }
 

@@ -367,6 +367,7 @@ TEST_F(SettingsMenuTest, FactoryResetJournalsOneLinePerChangedSetting) {
                          "Настройка 'Автоопред. неиспр. ДД по отклонению' изменена: -0.01 --> 50.00",
                      }));
     EXPECT_FLOAT_EQ(config->nSwings.value, 3.0f);
+    EXPECT_NE(file("/etc/velkord").find("<nSwings>3</nSwings>"), std::string::npos);
     // Keys other than ОТМ leave the message.
     tap(kKeyEnter);
     tap(kKeyDown);
