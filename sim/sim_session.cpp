@@ -145,6 +145,7 @@ void SimSession::addCommands() {
     if (drives_)
         addDriveCommands(control_, *drives_);
     addBoardCommands(control_);
+    addW1Commands(control_);
     addPlantCommands(control_, *plant_, *thermometer_);
     if (modem_)
         addModemCommands(control_, *modem_, board_.simModemLink());

@@ -58,3 +58,5 @@ void addDriveCommands(ControlServer& control, SimDriveBus& drives);
 void addBoardCommands(ControlServer& control);
 void addModemCommands(ControlServer& control, SimModem& modem, platform::SimModemLink& link);
 void addPlantCommands(ControlServer& control, PlantBoard& plant, SimThermometer& thermometer);
+// "w1 add|remove ID", "w1 list": sensors joining and leaving the sandbox's 1-wire bus.
+void addW1Commands(ControlServer& control);

@@ -2,6 +2,8 @@
 // keypad routing, read back from what the display shows, on the virtual clock.
 #include "drive/discrete_inputs.h"
 #include "platform/sim_system_control.h"
+#include "sim/control_server.h"
+#include "sim/sim_session.h"
 #include "tests/drive/controller_fixture.h"
 #include "tests/support/time_zone_guard.h"
 #include "ui/clock.h"
@@ -444,6 +446,28 @@ TEST_F(ThermometerItemTest, TwoSensorsChangeNothing) {
     addW1Sensor("10-000802b4e1a8");
     EXPECT_EQ(openThermometerItem(), "Ошибка: | более одного датчика | на шине");
     EXPECT_EQ(config->thermSensorId, before);
+}
+
+// velkord-sim's commands put sensors on the sandbox's bus and take them off again.
+TEST_F(ThermometerItemTest, SensorsComeAndGoWithTheSimulatorsCommands) {
+    startLit();
+    ControlServer control;
+    addW1Commands(control);
+    EXPECT_EQ(control.execute("w1 add 10-000802b4e1a7"), "ok");
+    EXPECT_EQ(control.execute("w1 add 10-000802b4e1a8"), "ok");
+    EXPECT_EQ(control.execute("w1 list"), "ok 10-000802b4e1a7 10-000802b4e1a8");
+    EXPECT_EQ(control.execute("w1 add ../../etc"),
+              "error usage: w1 add|remove ID (ID like 10-000802b4e1a7) | w1 list");
+    EXPECT_EQ(openThermometerItem(), "Ошибка: | более одного датчика | на шине");
+    tap(kKeyCancel);
+    EXPECT_EQ(control.execute("w1 remove 10-000802b4e1a7"), "ok");
+    EXPECT_EQ(control.execute("w1 remove 10-000802b4e1a7"), "error no sensor 10-000802b4e1a7 on the bus");
+    tap(kKeyEnter);
+    EXPECT_EQ(joined(), "Датчик температуры | 10-000802b4e1a8 | записан в конфиг-файл");
+    tap(kKeyCancel);
+    EXPECT_EQ(control.execute("w1 remove 10-000802b4e1a8"), "ok");
+    tap(kKeyEnter);
+    EXPECT_EQ(joined(), "Ошибка: | Датчик температуры | не найден");
 }
 
 class DateTimeEditTest : public SettingsMenuTest {
