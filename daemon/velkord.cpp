@@ -180,7 +180,8 @@ void createDrive(DaemonObjects& objects, OilThermometer thermometer) {
     if (thermometer == OilThermometer::Read)
         objects.thermometer = std::make_unique<DS1820>(objects.controller.get(), *objects.config);
     // The main screen is the first page of the root set.
-    objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config);
+    objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config, *objects.controller,
+                                                 platform::gPlatform->systemControl());
     objects.rootMenu->addMenuItem(objects.mainScreen.get());
     objects.mainScreen->tick();
     // Its alarm list is a page of the root set; its dynamograms are drawn for the panel.

@@ -56,6 +56,26 @@ int Clock::wait(pollfd* set, nfds_t count, int timeoutMs, int, LocalEvents& loca
 
 namespace {
 
+constexpr int64_t kUsPerSecond = 1000000;
+
+} // namespace
+
+timeval Clock::wallNow() {
+    timeval source = wallTime();
+    int64_t us = static_cast<int64_t>(source.tv_sec) * kUsPerSecond + source.tv_usec + wallOffsetUs_;
+    timeval moved{};
+    moved.tv_sec = static_cast<time_t>(us / kUsPerSecond);
+    moved.tv_usec = static_cast<suseconds_t>(us % kUsPerSecond);
+    return moved;
+}
+
+void Clock::setWallSeconds(time_t seconds) {
+    timeval source = wallTime();
+    wallOffsetUs_ = (static_cast<int64_t>(seconds) - static_cast<int64_t>(source.tv_sec)) * kUsPerSecond;
+}
+
+namespace {
+
 Clock& currentClock() {
     static SystemClock fallback;
     return gPlatform ? gPlatform->clock() : fallback;
@@ -74,11 +94,11 @@ int monotonicSeconds() {
 }
 
 time_t wallTime() {
-    return currentClock().wallTime().tv_sec;
+    return currentClock().wallNow().tv_sec;
 }
 
 timeval wallTimeOfDay() {
-    return currentClock().wallTime();
+    return currentClock().wallNow();
 }
 
 void sleepMs(unsigned ms) {

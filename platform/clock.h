@@ -1,6 +1,7 @@
 #pragma once
 // Time sources of the daemon: the monotonic clock, wall time and sleeps, all behind the platform.
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <poll.h>
@@ -29,9 +30,20 @@ public:
     // looks at the clock again.
     virtual uint64_t realWaitUsFor(unsigned ms) { return static_cast<uint64_t>(ms) * 1000u; }
 
+    // The wall time the daemon sees: the source's, moved by the offset a simulated date setting
+    // left. The board's offset stays 0 (there the system clock itself is set).
+    timeval wallNow();
+    // Moves the wall time the daemon sees so that it reads `seconds` now (microseconds kept).
+    void setWallSeconds(time_t seconds);
+    int64_t wallOffsetUs() const { return wallOffsetUs_; }
+    void setWallOffsetUs(int64_t offsetUs) { wallOffsetUs_ = offsetUs; }
+
 protected:
     // How long poll really waits for timeoutMs of this clock (-1: for ever).
     virtual int realWaitMs(int timeoutMs) { return timeoutMs; }
+
+private:
+    std::atomic<int64_t> wallOffsetUs_{0};
 };
 
 // The real clocks of the machine.

@@ -5,6 +5,7 @@
 #include "platform/linux_modem_link.h"
 #include "platform/linux_rs485.h"
 #include "platform/linux_spi.h"
+#include "platform/linux_system_control.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
 
@@ -39,6 +40,7 @@ public:
     SerialPorts& serialPorts() override { return serialPorts_; }
     Rs485& rs485() override { return rs485_; }
     ModemLink& modemLink() override { return modemLink_; }
+    SystemControl& systemControl() override { return systemControl_; }
 
 private:
     DescriptorSerialPorts serialPorts_;
@@ -48,6 +50,7 @@ private:
     LinuxSpi spi_;
     LinuxRs485 rs485_;
     LinuxModemLink modemLink_;
+    LinuxSystemControl systemControl_;
 };
 
 } // namespace platform

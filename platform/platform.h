@@ -9,6 +9,7 @@
 #include "platform/rs485.h"
 #include "platform/serial.h"
 #include "platform/spi.h"
+#include "platform/system_control.h"
 #include "platform/watchdog.h"
 
 #include <functional>
@@ -48,6 +49,8 @@ public:
     LocalEvents& localEvents() { return localEvents_; }
     // The modem's PPP service, interface state and NTP segment key.
     virtual ModemLink& modemLink() = 0;
+    // Setting the clock and the RTC, restart and reboot.
+    virtual SystemControl& systemControl() = 0;
 
     Ports ports;
 

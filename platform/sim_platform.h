@@ -7,6 +7,7 @@
 #include "platform/sim_modem_link.h"
 #include "platform/sim_serial_line.h"
 #include "platform/sim_spi.h"
+#include "platform/sim_system_control.h"
 #include "platform/unique_fd.h"
 
 #include <cstdint>
@@ -94,6 +95,8 @@ public:
     SimRs485& simRs485() { return rs485_; }
     ModemLink& modemLink() override { return modemLink_; }
     SimModemLink& simModemLink() { return modemLink_; }
+    SystemControl& systemControl() override { return systemControl_; }
+    SimSystemControl& simSystemControl() { return systemControl_; }
 
     // The pty of a board path ("/dev/ttyS1"); null for a port the board lacks or a line in the process.
     SimSerialLine* serialLine(const std::string& devicePath);
@@ -107,6 +110,7 @@ private:
     SimSpi spi_;
     SimRs485 rs485_;
     SimModemLink modemLink_;
+    SimSystemControl systemControl_{clock()};
     std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
     std::vector<std::unique_ptr<LocalSerialLine>> localLines_;
     SimSerialPorts serialPorts_{localLines_};

@@ -47,7 +47,7 @@ const struct {
 
 // Stand-ins of the SPI devices: the discrete I/O chain and the analogue converter. The serial ports are
 // ptys the simulated platform links in when it starts.
-const char* const kDeviceFiles[] = {"/dev/watchdog", "/dev/spidev32766.0", "/dev/spidev32766.2"};
+const char* const kDeviceFiles[] = {"/dev/watchdog", "/dev/spidev32766.0", "/dev/spidev32766.2", "/dev/rtc"};
 
 // GPIO lines of the board: the export file and, per line, its direction and value files.
 const char* const kGpioLines[] = {"pioA13", "pioA16", "pioA17", "pioB21", "pioB23", "pioD19"};

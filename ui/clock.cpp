@@ -13,17 +13,20 @@ constexpr uint8_t kInk = 255;
 
 } // namespace
 
-Clock::Clock(const DriveView& drive, const Config& config)
-    : HorizontalMenuItem("Главный экран"), drive_(drive), config_(config), settings_("Меню настроек"),
-      journalMenu_("Просмотр журнала и динамограмм"), logViewer_(platform::rootPath("/var/log/events")) {
+Clock::Clock(const DriveView& drive, Config& config, DriveCommands& commands, platform::SystemControl& system)
+    : HorizontalMenuItem("Главный экран"), drive_(drive), config_(config),
+      journalMenu_(SettingsMenu::kLogViewerTitle), logViewer_(platform::rootPath("/var/log/events")),
+      settings_(std::make_unique<SettingsMenu>(config, commands, system, gSerialNumber)) {
+    // The menu's last place: "Просмотр журнала и динамограмм" with the log viewer in it.
     journalMenu_.addMenuItem(&logViewer_);
-    settings_.addMenuItem(&journalMenu_);
+    settings_->setLogViewer(&journalMenu_);
     if (gDisplay)
         layer_ = Layer(Rect{0, gDisplay->width(), 0, gDisplay->height()}, true, kBlendCoverage);
     tick();
 }
 
 Clock::~Clock() {
+    settings_.reset();
     if (gTimers)
         gTimers->cancel(timer_);
     if (gDisplay)
@@ -31,17 +34,20 @@ Clock::~Clock() {
 }
 
 bool Clock::onKey(int key, bool pressed) {
-    if (settings_.onKey(key, pressed))
+    VerticalMenu& menu = settings_->menu();
+    if (menu.onKey(key, pressed))
         return true;
     if (key != kKeyEnter)
         return false;
-    if (pressed)
-        settings_.activate(0);
+    if (pressed) {
+        menu.setPageOrigin(pageOrigin());
+        menu.activate(0);
+    }
     return true;
 }
 
 void Clock::close() {
-    settings_.close();
+    settings_->menu().close();
 }
 
 void Clock::tick() {
