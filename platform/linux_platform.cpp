@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <mtd/mtd-user.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -43,5 +44,18 @@ int LinuxMtd::lock(int fd, uint32_t start, uint32_t length) {
 }
 
 LinuxPlatform::LinuxPlatform() : Platform("", std::make_unique<SystemClock>()) {}
+
+} // namespace platform
+
+namespace platform {
+
+bool LinuxPlatform::restartDaemon() {
+    pid_t pid = ::fork();
+    if (pid != 0)
+        return false;
+    ::setsid();
+    ::execl("/etc/init.d/velkord.sh", "velkord.sh", "restart", static_cast<char*>(nullptr));
+    ::_exit(127);
+}
 
 } // namespace platform

@@ -2,6 +2,7 @@
 // The board: real clocks, real device files, paths from "/".
 
 #include "platform/linux_framebuffer.h"
+#include "platform/linux_media.h"
 #include "platform/linux_modem_link.h"
 #include "platform/linux_rs485.h"
 #include "platform/linux_spi.h"
@@ -39,6 +40,9 @@ public:
     SerialPorts& serialPorts() override { return serialPorts_; }
     Rs485& rs485() override { return rs485_; }
     ModemLink& modemLink() override { return modemLink_; }
+    Media& media() override { return media_; }
+    // Runs "/etc/init.d/velkord.sh restart" in a detached process.
+    bool restartDaemon() override;
 
 private:
     DescriptorSerialPorts serialPorts_;
@@ -48,6 +52,7 @@ private:
     LinuxSpi spi_;
     LinuxRs485 rs485_;
     LinuxModemLink modemLink_;
+    LinuxMedia media_;
 };
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include "platform/modem_link.h"
 #include "platform/framebuffer.h"
 #include "platform/local_events.h"
+#include "platform/media.h"
 #include "platform/mtd.h"
 #include "platform/rs485.h"
 #include "platform/serial.h"
@@ -48,6 +49,11 @@ public:
     LocalEvents& localEvents() { return localEvents_; }
     // The modem's PPP service, interface state and NTP segment key.
     virtual ModemLink& modemLink() = 0;
+    // Portable media: uevents, block devices, mounting, the package installer.
+    virtual Media& media() = 0;
+    // Has the daemon started afresh (its configuration read anew). True when the caller is to end
+    // its main loop itself and the daemon is run again; false when the system stops and starts it.
+    virtual bool restartDaemon() = 0;
 
     Ports ports;
 

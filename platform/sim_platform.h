@@ -4,6 +4,7 @@
 #include "platform/local_serial_line.h"
 #include "platform/platform.h"
 #include "platform/sim_framebuffer.h"
+#include "platform/sim_media.h"
 #include "platform/sim_modem_link.h"
 #include "platform/sim_serial_line.h"
 #include "platform/sim_spi.h"
@@ -94,6 +95,19 @@ public:
     SimRs485& simRs485() { return rs485_; }
     ModemLink& modemLink() override { return modemLink_; }
     SimModemLink& simModemLink() { return modemLink_; }
+    Media& media() override { return media_; }
+    SimMedia& simMedia() { return media_; }
+    // Notes the request; the simulator runs the daemon again once its loop has ended.
+    bool restartDaemon() override {
+        restartRequested_ = true;
+        return true;
+    }
+    // The request, cleared.
+    bool takeRestartRequest() {
+        bool requested = restartRequested_;
+        restartRequested_ = false;
+        return requested;
+    }
 
     // The pty of a board path ("/dev/ttyS1"); null for a port the board lacks or a line in the process.
     SimSerialLine* serialLine(const std::string& devicePath);
@@ -107,6 +121,8 @@ private:
     SimSpi spi_;
     SimRs485 rs485_;
     SimModemLink modemLink_;
+    SimMedia media_;
+    bool restartRequested_ = false;
     std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
     std::vector<std::unique_ptr<LocalSerialLine>> localLines_;
     SimSerialPorts serialPorts_{localLines_};
