@@ -24,6 +24,8 @@ class Clock;
 class DebugScreen;
 class DynamogramPlots;
 class Sim5320;
+class BoardMediaIndicator;
+class Flash;
 class WebDriveAccess;
 class HTTP;
 
@@ -47,6 +49,8 @@ struct DaemonObjects {
     std::unique_ptr<DriveViewStatus> driveStatus;
     std::unique_ptr<DiscreteIO> discreteIO;
     std::unique_ptr<Sim5320> modem;
+    std::unique_ptr<BoardMediaIndicator> mediaIndicator;
+    std::unique_ptr<Flash> flash;
     std::unique_ptr<WebDriveAccess> webDrive;
     std::unique_ptr<HTTP> web;
 
@@ -73,5 +77,7 @@ std::unique_ptr<SMBus> createDriveBus();
 void createDrive(DaemonObjects& objects);
 // The modem, powering on, with its page in the root set.
 void createModem(platform::Platform& platform, DaemonObjects& objects);
+// Portable media with its page in the root set (hidden while no drive is present) and its worker.
+void createFlash(platform::Platform& platform, DaemonObjects& objects);
 // The web server on the platform's ports, its API reading the drive and the configuration, started.
 void createWeb(platform::Platform& platform, DaemonObjects& objects);

@@ -12,7 +12,9 @@
 #include "daemon/drive_view_status.h"
 #include "daemon/gpio_setup.h"
 #include "daemon/panel_keys.h"
+#include "periph/flash.h"
 #include "periph/sim5320.h"
+#include "daemon/media_indicator.h"
 #include "daemon/registry.h"
 #include "daemon/web_drive_access.h"
 #include "drive/controller.h"
@@ -105,6 +107,10 @@ void DaemonObjects::destroyDrive() {
     if (rootMenu && debugScreen)
         rootMenu->removeMenuItem(debugScreen.get());
     debugScreen.reset();
+    if (rootMenu && flash)
+        rootMenu->removeMenuItem(flash.get());
+    flash.reset();
+    mediaIndicator.reset();
     if (rootMenu && modem)
         rootMenu->removeMenuItem(modem.get());
     modem.reset();
@@ -207,6 +213,22 @@ void createModem(platform::Platform& platform, DaemonObjects& objects) {
     objects.rootMenu->addMenuItem(objects.modem.get());
 }
 
+void createFlash(platform::Platform& platform, DaemonObjects& objects) {
+    if (!objects.discreteIO)
+        return;
+    objects.mediaIndicator =
+        std::make_unique<BoardMediaIndicator>(*objects.discreteIO, objects.controller.get());
+    FlashServices services{*objects.config, platform.media(), *objects.mediaIndicator, gSerialNumber,
+                           [&platform] {
+                               // The simulator runs the daemon again; on the board the init script
+                               // stops and starts it.
+                               if (platform.restartDaemon() && gTimers)
+                                   gTimers->quit = true;
+                           }};
+    objects.flash = std::make_unique<Flash>(std::move(services));
+    objects.rootMenu->addMenuItem(objects.flash.get());
+}
+
 void createWeb(platform::Platform& platform, DaemonObjects& objects) {
     if (objects.controller && objects.driveBus)
         objects.webDrive =
@@ -274,6 +296,7 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     createDrive(objects);
     // 18. Manual-mode screen, modem, portable media, debug screen.
     createModem(platform, objects);
+    createFlash(platform, objects);
     // 19. Web server, started.
     createWeb(platform, objects);
     return 0;

@@ -148,4 +148,5 @@ void SimSession::addCommands() {
     addPlantCommands(control_, *plant_, *thermometer_);
     if (modem_)
         addModemCommands(control_, *modem_, board_.simModemLink());
+    addMediaCommands(control_, board_.simMedia());
 }

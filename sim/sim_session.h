@@ -12,6 +12,7 @@
 #include "sim/sim_drive_bus.h"
 #include "sim/sim_modem.h"
 #include "sim/sim_thermometer.h"
+#include "sim/syslog_file.h"
 
 #include <memory>
 #include <string>
@@ -42,6 +43,7 @@ private:
     void attachModem();
 
     platform::SimPlatform& board_;
+    SyslogFile syslog_{board_};
     ControlServer control_;
     PanelKeys keys_;
     std::unique_ptr<SimDriveBus> drives_;
@@ -57,4 +59,5 @@ private:
 void addDriveCommands(ControlServer& control, SimDriveBus& drives);
 void addBoardCommands(ControlServer& control);
 void addModemCommands(ControlServer& control, SimModem& modem, platform::SimModemLink& link);
+void addMediaCommands(ControlServer& control, platform::SimMedia& media);
 void addPlantCommands(ControlServer& control, PlantBoard& plant, SimThermometer& thermometer);

@@ -74,5 +74,10 @@ int runSimulation(const SimOptions& options, const SimulationHooks& hooks) {
         session.reset();
     };
     int status = runDaemon(board);
+    // A restart asked for by the daemon (a restored configuration) runs it again on the same sandbox.
+    while (status == 0 && !scenarioRefused && board.takeRestartRequest()) {
+        fresh = false;
+        status = runDaemon(board);
+    }
     return scenarioRefused ? 2 : status;
 }
