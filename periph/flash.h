@@ -93,6 +93,7 @@ public:
     const std::string& updateText() const { return updateText_; }
     std::vector<std::string> dialogTexts() const;
     pid_t lastPurgePid() const { return purgePid_; }
+    const FlashMessage& dialog() const { return *message_; }
     // Runs the periodic check or the purge now.
     void checkMounts();
     void purge();

@@ -16,11 +16,14 @@ namespace {
 
 constexpr long kTextFontSize = 640;
 constexpr int kTextX = 3;
-constexpr int kFirstBaseline = 30;
-constexpr int kLinePitch = 14;
+// Under the title line: four rows of 13 pixels on the 64-pixel panel.
+constexpr int kFirstBaseline = 24;
+constexpr int kLinePitch = 13;
+constexpr int kRows = 4;
 constexpr int kBarLeft = 3;
-constexpr int kBarTop = 108;
-constexpr int kBarHeight = 10;
+constexpr int kBarHeight = 8;
+constexpr int kBarAboveBaseline = 9;
+constexpr int kRowAboveBaseline = 10;
 constexpr int kFullPercent = 100;
 constexpr uint8_t kInk = 255;
 
@@ -71,7 +74,7 @@ int progressPercent(const std::string& text) {
 }
 
 void FlashMessage::activate(int) {
-    show();
+    showOnScreen();
     draw();
 }
 
@@ -79,8 +82,16 @@ void FlashMessage::showLines(std::vector<std::string> lines, int percent) {
     lines_ = std::move(lines);
     percent_ = percent;
     if (!isShown())
-        show();
+        showOnScreen();
     draw();
+}
+
+void FlashMessage::showOnScreen() {
+    show();
+    // While the display still slides to the page, every layer moves with it: the page starts where
+    // the slide brings it onto the screen.
+    if (gDisplay)
+        page_.moveTo(-gDisplay->pendingScroll(), 0);
 }
 
 void FlashMessage::draw() {
@@ -89,14 +100,20 @@ void FlashMessage::draw() {
         return;
     Font& font = gDisplay->font(FontFace::Arial);
     font.setSize(kTextFontSize);
-    for (size_t i = 0; i < lines_.size(); ++i)
-        page_.drawText(font, lines_[i], kTextX, kFirstBaseline + static_cast<int>(i) * kLinePitch, kInk);
+    // A long text (the installer's output) shows its end; a progress bar takes the row after the text.
+    int rowsForText = percent_ >= 0 ? kRows - 1 : kRows;
+    size_t first = lines_.size() > static_cast<size_t>(rowsForText) ? lines_.size() - rowsForText : 0;
+    int row = 0;
+    for (size_t i = first; i < lines_.size(); ++i, ++row)
+        page_.drawText(font, lines_[i], kTextX, kFirstBaseline + row * kLinePitch, kInk);
     if (percent_ >= 0) {
         int width = (gDisplay->width() - 2 * kBarLeft) * percent_ / kFullPercent;
-        page_.fillLocalRect(Rect{kBarLeft, kBarLeft + width, kBarTop, kBarTop + kBarHeight}, kInk);
+        int top = kFirstBaseline + row * kLinePitch - kBarAboveBaseline;
+        page_.fillLocalRect(Rect{kBarLeft, kBarLeft + width, top, top + kBarHeight}, kInk);
     }
-    if (marked_ >= 0)
-        placeBar(0, kFirstBaseline + (marked_ - 1) * kLinePitch + 3, gDisplay->width(), kLinePitch);
+    if (marked_ >= 1 && static_cast<size_t>(marked_) > first)
+        placeBar(0, kFirstBaseline + (marked_ - 1 - static_cast<int>(first)) * kLinePitch - kRowAboveBaseline,
+                 gDisplay->width(), kLinePitch);
     else
         placeBar(0, 0, 0, 0);
     refresh();

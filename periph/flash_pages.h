@@ -22,6 +22,7 @@ public:
     int percent() const { return percent_; }
 
 protected:
+    void showOnScreen();
     void draw();
     std::vector<std::string> lines_;
     int percent_ = -1;
@@ -90,7 +91,7 @@ private:
 
 class FlashFileCopy : public FlashPage {
 public:
-    static constexpr int kVisibleRows = 6;
+    static constexpr int kVisibleRows = 4;
     explicit FlashFileCopy(Flash& flash) : FlashPage("Копировать динамограммы...", flash) {}
     void activate(int index) override;
     bool onKey(int key, bool pressed) override;
@@ -108,7 +109,7 @@ private:
 
 class FlashRestoreConfig : public FlashPage {
 public:
-    static constexpr int kVisibleRows = 6;
+    static constexpr int kVisibleRows = 4;
     explicit FlashRestoreConfig(Flash& flash) : FlashPage("Загрузить настройки...", flash) {}
     void activate(int index) override;
     bool onKey(int key, bool pressed) override;

@@ -372,10 +372,17 @@ TEST_F(FlashTest, UpdateFromDrivesWithHostileLabelsRunsNothingButTheInstaller) {
         writeFile(store + "/b_1.0_arm.ipk", "b");
         writeFile(store + "/a_1.0_arm.ipk", "a");
         writeFile(store + "/readme.txt", "x");
+        // The kernel's events come before the automounter's mount.
+        ASSERT_TRUE(waitFor([&] { return flash->enabled(); }));
         ASSERT_EQ(media().automount("sda", label), 0);
         flash->checkMounts();
         ASSERT_EQ(flash->state(), Flash::State::kAskUpdate);
         EXPECT_EQ(flash->dialogTexts()[0], "Обновить ПО?");
+        // Shown where the display's slide to the page ends.
+        runFor(board, 1000);
+        EXPECT_EQ(display->pendingScroll(), 0);
+        EXPECT_TRUE(flash->dialog().isShown());
+        EXPECT_EQ(display->visibleTexts(), Lines({"Портативный носитель", "Обновить ПО?", "> Да", "  Нет"}));
         key(kKeyEnter);
         ASSERT_TRUE(waitForState(Flash::State::kUpdateDone));
         ++run;
@@ -389,6 +396,7 @@ TEST_F(FlashTest, UpdateFromDrivesWithHostileLabelsRunsNothingButTheInstaller) {
         ASSERT_TRUE(waitForState(Flash::State::kIdle));
         EXPECT_TRUE(media().mountPoints().empty());
         media().unplug("sda");
+        ASSERT_TRUE(waitFor([&] { return !flash->enabled(); }));
     }
     EXPECT_FALSE(fileExists(path("/PWNED")));
     EXPECT_FALSE(fileExists("PWNED"));
