@@ -131,6 +131,9 @@ bool FlashWorker::readCommands(int timeoutMs) {
 bool FlashWorker::cancelRequested() {
     if (!closed_)
         readCommands(0);
+    // The daemon stopping ends a copy too; "EXIT" stays queued and ends the thread next.
+    if (closed_ || std::find(pending_.begin(), pending_.end(), "EXIT") != pending_.end())
+        return true;
     auto it = std::find(pending_.begin(), pending_.end(), "CANCEL");
     if (it == pending_.end())
         return false;

@@ -27,7 +27,8 @@ public:
 private:
     bool nextCommand(std::string& line);
     bool readCommands(int timeoutMs);
-    // True when a "CANCEL" is waiting; other commands that arrived meanwhile wait their turn.
+    // True when a "CANCEL" is waiting (taken) or "EXIT" (left for the loop); other commands that
+    // arrived meanwhile wait their turn.
     bool cancelRequested();
 
     void reply(const std::string& line);

@@ -190,6 +190,8 @@ protected:
         thread_ = std::thread([this] { worker_->run(); });
     }
     void TearDown() override {
+        if (stopped_)
+            return;
         send("EXIT");
         thread_.join();
     }
@@ -241,6 +243,7 @@ protected:
     }
 
     TestBoard board;
+    bool stopped_ = false;
 
 private:
     platform::UniqueFd commandRead_, commandWrite_, responseRead_, responseWrite_;
@@ -360,6 +363,22 @@ TEST_F(FlashWorkerTest, CancelStopsACopyAfterTheCurrentBlockAndTheUnmountStillRu
     ASSERT_EQ(::stat((store + "/well/telm_20261201_0000.bin").c_str(), &status), 0);
     EXPECT_EQ(static_cast<size_t>(status.st_size), FlashWorker::kCopyBlockBytes);
     EXPECT_FALSE(fileExists(store + "/well/telm_20261202_0001.bin"));
+}
+
+TEST_F(FlashWorkerTest, ExitEndsACopyInProgress) {
+    makeDynamograms(1, 1000);
+    // Sparse: long to copy, nothing written to make it.
+    ASSERT_EQ(::truncate(path("/var/spool/telm_20261201_0000.bin").c_str(), 1024L * 1024 * 1024), 0);
+    std::string store = media().plug("sda");
+    ASSERT_EQ(command("MOUNT").back(), "OK");
+    send("DGPREFIX /run/media/sda1/well");
+    send("COPYDG 0\nEXIT");
+    // The thread ends (TearDown's join) with the copy cut short.
+    TearDown();
+    stopped_ = true;
+    struct stat status {};
+    ASSERT_EQ(::stat((store + "/well/telm_20261201_0000.bin").c_str(), &status), 0);
+    EXPECT_LT(status.st_size, 1024L * 1024 * 1024);
 }
 
 TEST_F(FlashWorkerTest, CopiesLogLinesByDateRange) {
