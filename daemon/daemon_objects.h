@@ -26,6 +26,8 @@ class DebugScreen;
 class ManualScreen;
 class DynamogramPlots;
 class Sim5320;
+class BoardMediaIndicator;
+class Flash;
 class WebDriveAccess;
 class HTTP;
 
@@ -51,6 +53,8 @@ struct DaemonObjects {
     std::unique_ptr<DiscreteIO> discreteIO;
     std::unique_ptr<ManualScreen> manualScreen;
     std::unique_ptr<Sim5320> modem;
+    std::unique_ptr<BoardMediaIndicator> mediaIndicator;
+    std::unique_ptr<Flash> flash;
     std::unique_ptr<WebDriveAccess> webDrive;
     std::unique_ptr<HTTP> web;
 
@@ -84,5 +88,7 @@ void createDrive(DaemonObjects& objects, OilThermometer thermometer = OilThermom
 void createDebugScreen(DaemonObjects& objects);
 // The modem, powering on, with its page in the root set.
 void createModem(platform::Platform& platform, DaemonObjects& objects);
+// Portable media with its page in the root set (hidden while no drive is present) and its worker.
+void createFlash(platform::Platform& platform, DaemonObjects& objects);
 // The web server on the platform's ports, its API reading the drive and the configuration, started.
 void createWeb(platform::Platform& platform, DaemonObjects& objects);

@@ -19,7 +19,9 @@
 #include "fieldbus/smbus.h"
 #include "fieldbus/smbus_slave.h"
 #include "fieldbus/smbus_slave_tcp.h"
+#include "daemon/media_indicator.h"
 #include "periph/ds1820.h"
+#include "periph/flash.h"
 #include "periph/sim5320.h"
 #include "ui/alarm_list_page.h"
 #include "ui/clock.h"
@@ -107,6 +109,10 @@ void DaemonObjects::destroyDrive() {
     if (rootMenu && debugScreen)
         rootMenu->removeMenuItem(debugScreen.get());
     debugScreen.reset();
+    if (rootMenu && flash)
+        rootMenu->removeMenuItem(flash.get());
+    flash.reset();
+    mediaIndicator.reset();
     if (rootMenu && modem)
         rootMenu->removeMenuItem(modem.get());
     modem.reset();
@@ -224,6 +230,21 @@ void createModem(platform::Platform& platform, DaemonObjects& objects) {
     objects.rootMenu->addMenuItem(objects.modem.get());
 }
 
+void createFlash(platform::Platform& platform, DaemonObjects& objects) {
+    if (!objects.discreteIO)
+        return;
+    objects.mediaIndicator =
+        std::make_unique<BoardMediaIndicator>(*objects.discreteIO, objects.controller.get());
+    FlashServices services{*objects.config, platform.media(), *objects.mediaIndicator, gSerialNumber,
+                           [&platform] {
+                               // The init script stops and starts the daemon (in the simulator, the
+                               // daemon runs again inside the same process).
+                               platform.systemControl().restartDaemon();
+                           }};
+    objects.flash = std::make_unique<Flash>(std::move(services));
+    objects.rootMenu->addMenuItem(objects.flash.get());
+}
+
 void createWeb(platform::Platform& platform, DaemonObjects& objects) {
     if (objects.controller && objects.driveBus)
         objects.webDrive =
@@ -292,6 +313,7 @@ int createObjects(platform::Platform& platform, DaemonObjects& objects) {
     // 18. Manual-mode screen (with the drive), modem, portable media, debug screen: the pages stand in
     // this order.
     createModem(platform, objects);
+    createFlash(platform, objects);
     createDebugScreen(objects);
     // 19. Web server, started.
     createWeb(platform, objects);

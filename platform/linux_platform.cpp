@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <mtd/mtd-user.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -45,3 +46,4 @@ int LinuxMtd::lock(int fd, uint32_t start, uint32_t length) {
 LinuxPlatform::LinuxPlatform() : Platform("", std::make_unique<SystemClock>()) {}
 
 } // namespace platform
+

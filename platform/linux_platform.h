@@ -2,6 +2,7 @@
 // The board: real clocks, real device files, paths from "/".
 
 #include "platform/linux_framebuffer.h"
+#include "platform/linux_media.h"
 #include "platform/linux_modem_link.h"
 #include "platform/linux_rs485.h"
 #include "platform/linux_spi.h"
@@ -41,6 +42,7 @@ public:
     Rs485& rs485() override { return rs485_; }
     ModemLink& modemLink() override { return modemLink_; }
     SystemControl& systemControl() override { return systemControl_; }
+    Media& media() override { return media_; }
 
 private:
     DescriptorSerialPorts serialPorts_;
@@ -51,6 +53,7 @@ private:
     LinuxRs485 rs485_;
     LinuxModemLink modemLink_;
     LinuxSystemControl systemControl_;
+    LinuxMedia media_;
 };
 
 } // namespace platform

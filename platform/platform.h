@@ -5,6 +5,7 @@
 #include "platform/modem_link.h"
 #include "platform/framebuffer.h"
 #include "platform/local_events.h"
+#include "platform/media.h"
 #include "platform/mtd.h"
 #include "platform/rs485.h"
 #include "platform/serial.h"
@@ -51,6 +52,8 @@ public:
     virtual ModemLink& modemLink() = 0;
     // Setting the clock and the RTC, restart and reboot.
     virtual SystemControl& systemControl() = 0;
+    // Portable media: uevents, block devices, mounting, the package installer.
+    virtual Media& media() = 0;
 
     Ports ports;
 

@@ -61,7 +61,7 @@ std::unique_ptr<SerialDevice> SimSerialPorts::open(const std::string& path, int&
 }
 
 SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock, DriveBusLine driveBus)
-    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()), modemLink_(root()) {
+    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()), modemLink_(root()), media_(root()) {
     serialLines_.push_back(std::make_unique<SimSerialLine>(kScadaPort, root()));
     serialLines_.push_back(std::make_unique<SimSerialLine>(kModemPort, root()));
     if (driveBus == DriveBusLine::kLocal)

@@ -4,6 +4,7 @@
 #include "platform/local_serial_line.h"
 #include "platform/platform.h"
 #include "platform/sim_framebuffer.h"
+#include "platform/sim_media.h"
 #include "platform/sim_modem_link.h"
 #include "platform/sim_serial_line.h"
 #include "platform/sim_spi.h"
@@ -97,6 +98,8 @@ public:
     SimModemLink& simModemLink() { return modemLink_; }
     SystemControl& systemControl() override { return systemControl_; }
     SimSystemControl& simSystemControl() { return systemControl_; }
+    Media& media() override { return media_; }
+    SimMedia& simMedia() { return media_; }
 
     // The pty of a board path ("/dev/ttyS1"); null for a port the board lacks or a line in the process.
     SimSerialLine* serialLine(const std::string& devicePath);
@@ -111,6 +114,7 @@ private:
     SimRs485 rs485_;
     SimModemLink modemLink_;
     SimSystemControl systemControl_{clock()};
+    SimMedia media_;
     std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
     std::vector<std::unique_ptr<LocalSerialLine>> localLines_;
     SimSerialPorts serialPorts_{localLines_};

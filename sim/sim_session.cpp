@@ -149,4 +149,5 @@ void SimSession::addCommands() {
     addOneWireCommands(control_, *oneWire_);
     if (modem_)
         addModemCommands(control_, *modem_, board_.simModemLink());
+    addMediaCommands(control_, board_.simMedia());
 }

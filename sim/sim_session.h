@@ -12,6 +12,7 @@
 #include "sim/sim_drive_bus.h"
 #include "sim/sim_modem.h"
 #include "sim/sim_one_wire_bus.h"
+#include "sim/syslog_file.h"
 
 #include <memory>
 #include <string>
@@ -44,6 +45,7 @@ private:
     void attachModem();
 
     platform::SimPlatform& board_;
+    SyslogFile syslog_{board_};
     ControlServer control_;
     PanelKeys keys_;
     std::unique_ptr<SimDriveBus> drives_;
@@ -62,3 +64,4 @@ void addBoardCommands(ControlServer& control);
 void addModemCommands(ControlServer& control, SimModem& modem, platform::SimModemLink& link);
 void addPlantCommands(ControlServer& control, PlantBoard& plant);
 void addOneWireCommands(ControlServer& control, SimOneWireBus& bus);
+void addMediaCommands(ControlServer& control, platform::SimMedia& media);

@@ -34,7 +34,11 @@ bool MenuSet::onKey(int key, bool pressed) {
             return true;
     if (!pressed || (key != kKeyLeft && key != kKeyRight))
         return false;
-    int next = current_ + (key == kKeyLeft ? -1 : 1);
+    int step = key == kKeyLeft ? -1 : 1;
+    int next = current_ + step;
+    // A hidden page (disabled) is passed over.
+    while (next >= 0 && next < static_cast<int>(items_.size()) && items_[next] && !items_[next]->enabled())
+        next += step;
     if (next < 0 || next >= static_cast<int>(items_.size()) || !items_[next])
         return false;
     // The page left behind stays in place: the display slides to the new one.

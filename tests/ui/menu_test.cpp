@@ -97,6 +97,30 @@ TEST_F(MenuTest, LeftAndRightMoveBetweenPagesWithoutDeactivatingAndStopAtTheEnds
     EXPECT_EQ(calls, (std::vector<std::string>{"c.deactivate", "a.activate(0)"}));
 }
 
+TEST_F(MenuTest, LeftAndRightPassOverAHiddenPage) {
+    MenuSet root;
+    ProbePage a("a", calls), b("b", calls), c("c", calls);
+    root.addMenuItem(&a);
+    root.addMenuItem(&b);
+    root.addMenuItem(&c);
+    b.setEnabled(false);
+    EXPECT_TRUE(root.onKey(kKeyRight, true));
+    EXPECT_EQ(root.current(), 2);
+    EXPECT_TRUE(root.onKey(kKeyLeft, true));
+    EXPECT_EQ(root.current(), 0);
+    // Hidden at the end: nothing to move to.
+    c.setEnabled(false);
+    EXPECT_FALSE(root.onKey(kKeyRight, true));
+    b.setEnabled(true);
+    EXPECT_TRUE(root.onKey(kKeyRight, true));
+    // (Enabling and disabling close the page: its deactivations are left out here.)
+    std::vector<std::string> activations;
+    for (const std::string& call : calls)
+        if (call.find(".activate") != std::string::npos)
+            activations.push_back(call);
+    EXPECT_EQ(activations, (std::vector<std::string>{"c.activate(2)", "a.activate(0)", "b.activate(1)"}));
+}
+
 TEST_F(MenuTest, RemovingItemsReindexesAndKeepsACurrentItem) {
     MenuSet root;
     ProbePage a("a", calls), b("b", calls), c("c", calls);

@@ -1,0 +1,41 @@
+#pragma once
+// The file work of portable media that needs no thread or page: the destination directory's name,
+// the drives in "/proc/mounts", the packages on a drive, the disk uevents, the log lines' time stamps
+// and the purge of old dynamograms. Paths are the board's; files are reached through rootPath().
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+// The directory made on the drive for copies from this well: the well name with every character a
+// vfat directory name cannot hold, a control character or a path separator replaced by "_", no
+// leading or trailing dots or spaces, at most kMaxDirectoryNameBytes, and "-" + suffix after it (the
+// serial number). Never empty, never "." or "..", never containing "/".
+constexpr size_t kMaxDirectoryNameBytes = 200;
+std::string safeDirectoryName(const std::string& wellName, const std::string& suffix);
+
+// The mount points under "/run/media/" of a "/proc/mounts" text, octal escapes undone, in its order.
+std::vector<std::string> mediaMountPoints(const std::string& mountsText);
+// The same, read from the system's "/proc/mounts"; empty when it cannot be read.
+std::vector<std::string> readMediaMountPoints();
+
+// The regular files ending in ".ipk" directly in a board directory, as full board paths, sorted;
+// false with error when the directory cannot be opened.
+bool findPackages(const std::string& directory, std::vector<std::string>& packages, int& error);
+
+// A uevent message about a whole disk of the USB host ("add@/devices/platform/ahb/.../block/sda"):
+// true with add and the disk name; partitions and anything else give false.
+bool parseDiskUevent(const std::string& message, bool& add, std::string& disk);
+
+// Whether a name is a dynamogram file's ("telm_" ... ".bin").
+bool isDynamogramName(const std::string& name);
+
+// The time stamp "%b %d %H:%M:%S" at the start of a log line, in local time, with the year of the
+// file's modification time (the previous year for a month after that time's month); false when the
+// line does not begin with one.
+bool logLineTime(const std::string& line, time_t fileModified, time_t& when);
+
+// Keeps the `keep` newest files named "telm*.bin" of a directory by modification time (ties by name)
+// and deletes the rest; the number deleted, or -1 when the directory cannot be read.
+long purgeDynamograms(const std::string& directory, size_t keep);
+constexpr size_t kDynamogramsKept = 10000;

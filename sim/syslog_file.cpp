@@ -1,0 +1,47 @@
+#include "sim/syslog_file.h"
+
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+} // namespace
+
+SyslogFile::SyslogFile(platform::Platform& board)
+    : board_(board), path_(platform::rootPath(std::string("/var/log/messages"))) {
+    if (!board_.root().empty())
+        path_ = board_.root() + "/var/log/messages";
+    board_.setLogObserver([this](int, const std::string& text) { append(text); });
+}
+
+SyslogFile::~SyslogFile() {
+    board_.setLogObserver(nullptr);
+}
+
+std::string SyslogFile::format(time_t when, int pid, const std::string& text) {
+    tm local{};
+    localtime_r(&when, &local);
+    char stamp[32];
+    // "%b %e" in the C locale, whatever the process's locale is.
+    std::snprintf(stamp, sizeof stamp, "%s %2d %02d:%02d:%02d", kMonths[local.tm_mon], local.tm_mday,
+                  local.tm_hour, local.tm_min, local.tm_sec);
+    return std::string(stamp) + " velkord[" + std::to_string(pid) + "]: " + text;
+}
+
+void SyslogFile::append(const std::string& text) {
+    std::string line = format(board_.clock().wallTime().tv_sec, static_cast<int>(::getpid()), text);
+    while (!line.empty() && line.back() == '\n')
+        line.pop_back();
+    line += "\n";
+    int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0)
+        return;
+    if (::write(fd, line.data(), line.size()) < 0) {
+    }
+    ::close(fd);
+}
