@@ -49,7 +49,8 @@ int runSimulation(const SimOptions& options, const SimulationHooks& hooks) {
     }
 
     platform::SimPlatform board(absolutePath(options.root), makeClock(options.speed),
-                                platform::DriveBusLine::kPty);
+                                options.driveBusPty ? platform::DriveBusLine::kPty
+                                                    : platform::DriveBusLine::kLocal);
     board.ports.http = options.httpPort;
     board.ports.https = options.httpsPort;
     board.ports.modbusTcp = options.modbusPort;
