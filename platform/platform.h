@@ -2,9 +2,9 @@
 // The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
 
 #include "platform/clock.h"
-#include "platform/modem_link.h"
 #include "platform/framebuffer.h"
 #include "platform/local_events.h"
+#include "platform/modem_link.h"
 #include "platform/mtd.h"
 #include "platform/rs485.h"
 #include "platform/serial.h"
@@ -48,6 +48,10 @@ public:
     LocalEvents& localEvents() { return localEvents_; }
     // The modem's PPP service, interface state and NTP segment key.
     virtual ModemLink& modemLink() = 0;
+    // The daemon wrote `text` into the sysfs attribute at this board path ("/sys/class/gpio/pioA16/value").
+    // The board needs nothing more than the write; the simulated board remembers the values, so its
+    // devices follow their lines without reading the files back.
+    virtual void attributeWritten(const std::string& /*boardPath*/, const char* /*text*/) {}
 
     Ports ports;
 
