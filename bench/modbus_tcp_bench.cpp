@@ -4,6 +4,7 @@
 //
 //   build/modbus-tcp-bench [--seconds N]     (N seconds per measurement, 0 < N <= 1.5, default 1)
 
+#include "bench/cadence.h"
 #include "core/registry.h"
 #include "core/timer_queue.h"
 #include "daemon/velkord.h"
@@ -32,7 +33,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kRegisters = 125;
-constexpr int kIoPeriodMs = 10;
 
 struct Result {
     double requestsPerSecond = 0;
@@ -40,14 +40,6 @@ struct Result {
     double p99Us = 0;
     uint64_t failures = 0;
 };
-
-double percentile(std::vector<double>& sorted, double fraction) {
-    if (sorted.empty())
-        return 0;
-    size_t index =
-        std::min(sorted.size() - 1, static_cast<size_t>(fraction * static_cast<double>(sorted.size())));
-    return sorted[index];
-}
 
 // Clients on libmodbus, each on its own connection, for `seconds` after a short warm-up.
 Result measure(int port, int clients, double seconds) {
@@ -94,21 +86,9 @@ Result measure(int port, int clients, double seconds) {
     }
     std::sort(all.begin(), all.end());
     result.requestsPerSecond = static_cast<double>(all.size()) / seconds;
-    result.p50Us = percentile(all, 0.50);
-    result.p99Us = percentile(all, 0.99);
+    result.p50Us = bench::percentile(all, 0.50);
+    result.p99Us = bench::percentile(all, 0.99);
     return result;
-}
-
-int freePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // The reference: libmodbus's own server, the select loop of its documentation, 363 holding registers.
@@ -193,11 +173,7 @@ public:
     // The discrete-I/O exchanges between two monotonic times, as the simulated chain saw them; only
     // once the daemon has stopped (its thread appends to the record).
     std::vector<uint32_t> exchangeTimes(uint32_t fromMs, uint32_t toMs) {
-        std::vector<uint32_t> times;
-        for (const platform::SimSpiOutputFrame& frame : board_.simSpi().outputFrames())
-            if (frame.atMs >= fromMs && frame.atMs <= toMs)
-                times.push_back(frame.atMs);
-        return times;
+        return bench::exchangeTimes(board_.simSpi(), fromMs, toMs);
     }
 
 private:
@@ -206,12 +182,6 @@ private:
     std::atomic<int> status_{-1};
     std::thread thread_;
 };
-
-uint32_t monotonicMs() {
-    timespec now = platform::SystemClock().monotonic();
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
-}
 
 void printResult(const char* server, int clients, const Result& result) {
     std::printf("%-10s %7d %12.0f %10.1f %10.1f %9llu\n", server, clients, result.requestsPerSecond,
@@ -253,25 +223,25 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> exchanges;
     uint32_t measuredMs = 0;
     {
-        int ourPort = freePort();
+        int ourPort = bench::freePort();
         // Each measurement lasts its seconds and a 300 ms warm-up; twice that covers start and stop.
         double runSeconds = kRounds * 2 * 2 * (seconds + 0.3);
-        auto keptFrames = static_cast<size_t>(2 * runSeconds * 1000 / kIoPeriodMs);
+        auto keptFrames = static_cast<size_t>(2 * runSeconds * 1000 / bench::kIoPeriodMs);
         Daemon daemon(root, ourPort, keptFrames);
         if (daemon.finished()) {
             std::fprintf(stderr, "modbus-tcp-bench: the daemon did not start\n");
             return 1;
         }
-        int referencePort = freePort();
+        int referencePort = bench::freePort();
         LibmodbusServer server(referencePort);
-        uint32_t fromMs = monotonicMs();
+        uint32_t fromMs = bench::realMonotonicMs();
         for (int round = 0; round < kRounds; ++round) {
             for (int i = 0; i < 2; ++i) {
                 ours[i].push_back(measure(ourPort, counts[i], seconds));
                 reference[i].push_back(measure(referencePort, counts[i], seconds));
             }
         }
-        uint32_t toMs = monotonicMs();
+        uint32_t toMs = bench::realMonotonicMs();
         measuredMs = toMs - fromMs;
         daemon.stop();
         exchanges = daemon.exchangeTimes(fromMs, toMs);
@@ -295,15 +265,8 @@ int main(int argc, char** argv) {
                     counts[i] == 1 ? "" : "s",
                     ourMedian[i].requestsPerSecond / std::max(1.0, referenceMedian[i].requestsPerSecond));
 
-    std::vector<double> errors;
-    for (size_t i = 1; i < exchanges.size(); ++i)
-        errors.push_back(std::abs(static_cast<double>(exchanges[i] - exchanges[i - 1]) - kIoPeriodMs));
-    std::sort(errors.begin(), errors.end());
     // The record must reach back to the start, or the figure would cover only the end of the run.
-    double coveredMs = exchanges.empty() ? 0.0 : static_cast<double>(exchanges.back() - exchanges.front());
-    std::printf("discrete-I/O exchange period while velkord served: %zu periods over %.1f of %.1f s, "
-                "p99 error %.0f ms, max %.0f ms\n",
-                errors.size(), coveredMs / 1000, measuredMs / 1000.0, percentile(errors, 0.99),
-                errors.empty() ? 0.0 : errors.back());
+    std::printf("discrete-I/O exchange while velkord served (%.1f s): %s\n", measuredMs / 1000.0,
+                bench::describe(bench::cadenceOf(exchanges)).c_str());
     return 0;
 }

@@ -1,5 +1,5 @@
 // A day of normal stroking on the virtual clock, as fast as the machine runs it: the whole daemon,
-// the simulated drives on their pty and the plant. Prints simulated seconds per wall second and the
+// the simulated drives on the drive bus inside the process and the plant. Prints simulated seconds per wall second and the
 // cycles completed.
 //
 //   build/stroking-bench [HOURS]     (default 24)

@@ -7,6 +7,7 @@
 //
 //   build/web-bench [--seconds N]     (N seconds per measurement, 1 <= N <= 10, default 3)
 
+#include "bench/cadence.h"
 #include "daemon/velkord.h"
 #include "platform/sim_platform.h"
 #include "sim/sandbox.h"
@@ -32,37 +33,11 @@
 
 namespace {
 
-constexpr int kIoPeriodMs = 10;
 constexpr int kClients = 10;
 constexpr int kStreamsPerClient = 10; // 100 concurrent streams over HTTP/2
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr const char* kStaticFile = "/bench.txt";
 constexpr size_t kStaticFileBytes = 1024;
-
-int freePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-uint32_t monotonicMs() {
-    timespec now = platform::SystemClock().monotonic();
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
-}
-
-double percentile(std::vector<double>& sorted, double fraction) {
-    if (sorted.empty())
-        return 0;
-    return sorted[std::min(sorted.size() - 1,
-                           static_cast<size_t>(fraction * static_cast<double>(sorted.size())))];
-}
 
 long residentKiB() {
     std::ifstream status("/proc/self/status");
@@ -147,7 +122,7 @@ Result h2load(const std::string& url, bool http1, double seconds, const std::str
     while (log >> start >> code >> durationUs)
         durations.push_back(durationUs / 1000.0);
     std::sort(durations.begin(), durations.end());
-    result.p99Ms = percentile(durations, 0.99);
+    result.p99Ms = bench::percentile(durations, 0.99);
     return result;
 }
 
@@ -171,11 +146,7 @@ public:
         return status_;
     }
     std::vector<uint32_t> exchangeTimes(uint32_t fromMs, uint32_t toMs) {
-        std::vector<uint32_t> times;
-        for (const platform::SimSpiOutputFrame& frame : board_.simSpi().outputFrames())
-            if (frame.atMs >= fromMs && frame.atMs <= toMs)
-                times.push_back(frame.atMs);
-        return times;
+        return bench::exchangeTimes(board_.simSpi(), fromMs, toMs);
     }
 
 private:
@@ -275,10 +246,10 @@ int main(int argc, char** argv) {
     std::ofstream(root + "/srv/www" + kStaticFile) << std::string(kStaticFileBytes, 'v');
     std::ofstream(dir + "/parametersRO.json") << "{\"cmd\":\"parametersRO\"}";
 
-    int httpPort = freePort();
-    int httpsPort = freePort();
-    int nginxPort = freePort();
-    int nginxTlsPort = freePort();
+    int httpPort = bench::freePort();
+    int httpsPort = bench::freePort();
+    int nginxPort = bench::freePort();
+    int nginxTlsPort = bench::freePort();
     Nginx nginx(dir, root + "/srv/www", root + "/usr/share/velkord", nginxPort, nginxTlsPort);
     std::string https = "https://127.0.0.1:" + std::to_string(httpsPort);
     std::string http = "http://127.0.0.1:" + std::to_string(httpPort);
@@ -292,19 +263,19 @@ int main(int argc, char** argv) {
     uint32_t fromMs = 0;
     uint32_t toMs = 0;
     {
-        auto keptFrames = static_cast<size_t>(2 * 6 * (seconds + 1) * 1000 / kIoPeriodMs);
+        auto keptFrames = static_cast<size_t>(2 * 6 * (seconds + 1) * 1000 / bench::kIoPeriodMs);
         Daemon daemon(root, httpPort, httpsPort, keptFrames);
         idleKiB = residentKiB();
         std::string cookies = loginCookies(httpPort, dir);
         std::vector<std::string> api = {"-d", dir + "/parametersRO.json",
                                         "-H", "content-type: application/json",
                                         "-H", "cookie: " + cookies};
-        fromMs = monotonicMs();
+        fromMs = bench::realMonotonicMs();
         results[0] = h2load(https + kStaticFile, false, seconds, dir, {}, peakKiB);
         results[1] = h2load(http + kStaticFile, true, seconds, dir, {}, peakKiB);
         results[2] = h2load(https + "/api", false, seconds, dir, api, peakKiB);
         results[3] = h2load(http + "/api", true, seconds, dir, api, peakKiB);
-        toMs = monotonicMs();
+        toMs = bench::realMonotonicMs();
         daemon.stop();
         exchanges = daemon.exchangeTimes(fromMs, toMs);
     }
@@ -332,13 +303,7 @@ int main(int argc, char** argv) {
         std::printf("nginx (%s) is not installed: no reference, no ratios\n", kNginx);
     std::printf("resident memory of the daemon's process: %ld KiB idle, %ld KiB at most under load\n",
                 idleKiB, peakKiB);
-    std::vector<double> errors;
-    for (size_t i = 1; i < exchanges.size(); ++i)
-        errors.push_back(std::abs(static_cast<double>(exchanges[i] - exchanges[i - 1]) - kIoPeriodMs));
-    std::sort(errors.begin(), errors.end());
-    std::printf("discrete-I/O exchange period under the load: %zu periods over %.1f s, p99 error %.0f ms, "
-                "max %.0f ms (goal: p99 within 1 ms)\n",
-                errors.size(), (toMs - fromMs) / 1000.0, percentile(errors, 0.99),
-                errors.empty() ? 0.0 : errors.back());
+    std::printf("discrete-I/O exchange under the load (%.1f s): %s (goal: p99 error within 1 ms)\n",
+                (toMs - fromMs) / 1000.0, bench::describe(bench::cadenceOf(exchanges)).c_str());
     return 0;
 }

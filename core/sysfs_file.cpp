@@ -8,6 +8,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+
+void tellPlatform(const std::string& absolutePath, const char* text) {
+    if (platform::gPlatform)
+        platform::gPlatform->attributeWritten(absolutePath, text);
+}
+
+} // namespace
+
 int writeSysfsFile(const char* absolutePath, const char* text) {
     // Truncating costs nothing on sysfs and leaves a stand-in file holding the last value, as the line does.
     platform::UniqueFd fd(::open(platform::rootPath(absolutePath).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
@@ -16,12 +25,16 @@ int writeSysfsFile(const char* absolutePath, const char* text) {
     if (::write(fd.get(), text, std::strlen(text)) < 0) {
         // Write results are not checked: the attribute takes the value or the line is not there.
     }
+    tellPlatform(absolutePath, text);
     return 0;
 }
 
 int SysfsValueFile::open(const char* absolutePath) {
     fd_.reset(::open(platform::rootPath(absolutePath).c_str(), O_WRONLY | O_CLOEXEC));
-    return fd_ ? 0 : errno;
+    if (!fd_)
+        return errno;
+    path_ = absolutePath;
+    return 0;
 }
 
 void SysfsValueFile::write(const char* text) {
@@ -31,4 +44,5 @@ void SysfsValueFile::write(const char* text) {
     // Results are not checked, as on the board: the line takes the value or is not there.
     (void)!::ftruncate(fd_.get(), 0);
     (void)!::pwrite(fd_.get(), text, std::strlen(text), 0);
+    tellPlatform(path_, text);
 }

@@ -7,6 +7,8 @@ int writeSysfsFile(const char* absolutePath, const char* text);
 
 #include "platform/unique_fd.h"
 
+#include <string>
+
 // A sysfs attribute held open for writing for the whole run (a drive's reset line). Every write replaces
 // the value; writes to a file that could not be opened do nothing.
 class SysfsValueFile {
@@ -18,4 +20,5 @@ public:
 
 private:
     platform::UniqueFd fd_;
+    std::string path_;
 };

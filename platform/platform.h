@@ -2,10 +2,10 @@
 // The seam between the daemon and the board: filesystem root, clock, devices, ports, log sink.
 
 #include "platform/clock.h"
-#include "platform/modem_link.h"
 #include "platform/framebuffer.h"
 #include "platform/local_events.h"
 #include "platform/media.h"
+#include "platform/modem_link.h"
 #include "platform/mtd.h"
 #include "platform/rs485.h"
 #include "platform/serial.h"
@@ -54,6 +54,10 @@ public:
     virtual SystemControl& systemControl() = 0;
     // Portable media: uevents, block devices, mounting, the package installer.
     virtual Media& media() = 0;
+    // The daemon wrote `text` into the sysfs attribute at this board path ("/sys/class/gpio/pioA16/value").
+    // The board needs nothing more than the write; the simulated board remembers the values, so its
+    // devices follow their lines without reading the files back.
+    virtual void attributeWritten(const std::string& /*boardPath*/, const char* /*text*/) {}
 
     Ports ports;
 

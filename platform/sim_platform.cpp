@@ -77,6 +77,15 @@ LocalSerialLine* SimPlatform::localLine(const std::string& devicePath) {
     return nullptr;
 }
 
+void SimPlatform::attributeWritten(const std::string& boardPath, const char* text) {
+    attributes_[boardPath] = text;
+}
+
+const std::string* SimPlatform::attributeValue(const std::string& boardPath) const {
+    auto found = attributes_.find(boardPath);
+    return found == attributes_.end() ? nullptr : &found->second;
+}
+
 SimSerialLine* SimPlatform::serialLine(const std::string& devicePath) {
     for (auto& line : serialLines_)
         if (line->devicePath() == devicePath)

@@ -12,7 +12,9 @@
 #include "platform/unique_fd.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -80,8 +82,8 @@ enum class DriveBusLine { kPty, kLocal };
 
 class SimPlatform : public Platform {
 public:
-    // The serial ports "/dev/ttyS1", "/dev/ttyS2" and the modem's "/dev/ttyUSB2" are made at construction: ptys in the sandbox,
-    // or for the drive bus a line inside the process.
+    // The serial ports "/dev/ttyS1", "/dev/ttyS2" and the modem's "/dev/ttyUSB2" are made at construction:
+    // ptys in the sandbox, or for the drive bus a line inside the process.
     SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock,
                 DriveBusLine driveBus = DriveBusLine::kPty);
     Watchdog& watchdog() override { return watchdog_; }
@@ -106,6 +108,11 @@ public:
     // The line inside the process of a board path; null when it is not one.
     LocalSerialLine* localLine(const std::string& devicePath);
 
+    void attributeWritten(const std::string& boardPath, const char* text) override;
+    // The last value the daemon wrote into an attribute; null while it wrote none. The text stays at
+    // the same address for the platform's life, changing with every write.
+    const std::string* attributeValue(const std::string& boardPath) const;
+
 private:
     SimWatchdog watchdog_;
     SimMtd mtd_;
@@ -118,6 +125,7 @@ private:
     std::vector<std::unique_ptr<SimSerialLine>> serialLines_;
     std::vector<std::unique_ptr<LocalSerialLine>> localLines_;
     SimSerialPorts serialPorts_{localLines_};
+    std::map<std::string, std::string> attributes_;
 };
 
 } // namespace platform

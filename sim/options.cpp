@@ -18,6 +18,7 @@ const char kSimUsage[] =
     "  --http-port PORT    web interface over HTTP (default 8080)\n"
     "  --https-port PORT   web interface over HTTPS and HTTP/2 (default 8443)\n"
     "  --modbus-port PORT  Modbus TCP slave (default 5020)\n"
+    "  --drive-bus local|pty  the drive bus inside the process at its real byte time (default), or a pty\n"
     "  --help              this text\n";
 
 namespace {
@@ -65,12 +66,17 @@ bool parseValue(const std::string& name, const char* value, SimOptions& options)
         return parsePort(value, options.httpsPort);
     if (name == "--modbus-port")
         return parsePort(value, options.modbusPort);
+    if (name == "--drive-bus") {
+        options.driveBusPty = std::strcmp(value, "pty") == 0;
+        return options.driveBusPty || std::strcmp(value, "local") == 0;
+    }
     return false;
 }
 
 bool takesValue(const std::string& name) {
     return name == "--root" || name == "--speed" || name == "--for" || name == "--scenario" ||
-           name == "--http-port" || name == "--https-port" || name == "--modbus-port";
+           name == "--http-port" || name == "--https-port" || name == "--modbus-port" ||
+           name == "--drive-bus";
 }
 
 } // namespace

@@ -13,6 +13,9 @@ struct SimOptions {
     int httpPort = 8080;
     int httpsPort = 8443;
     int modbusPort = 5020;
+    // The drive bus "/dev/ttyS2" as a pty instead of the line inside the process on the clock; a
+    // program playing the drives can then open its far end.
+    bool driveBusPty = false;
     bool help = false;
 };
 

@@ -3,6 +3,8 @@
 #include "fieldbus/rtu_framing.h"
 #include "fieldbus/smbus.h"
 #include "platform/platform.h"
+#include "platform/sim_platform.h"
+#include "platform/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,15 +34,24 @@ size_t requestLength(const SimBytes& input) {
     }
 }
 
+bool raisedValue(const char* text) {
+    return std::strncmp(text, "255", 3) == 0;
+}
+
+platform::SimPlatform* simulatedBoard() {
+    return dynamic_cast<platform::SimPlatform*>(platform::gPlatform);
+}
+
 } // namespace
 
 SimDriveBus::SimDriveBus(int fd)
-    : ownedEnd_(std::make_unique<platform::DescriptorSerialDevice>(fd, false)), end_(*ownedEnd_),
-      echo_(true) {
+    : board_(simulatedBoard()), ownedEnd_(std::make_unique<platform::DescriptorSerialDevice>(fd, false)),
+      end_(*ownedEnd_), echo_(true) {
     watchEnd(EPOLLIN);
 }
 
-SimDriveBus::SimDriveBus(platform::SerialDevice& farEnd) : end_(farEnd), echo_(false) {
+SimDriveBus::SimDriveBus(platform::SerialDevice& farEnd)
+    : board_(simulatedBoard()), end_(farEnd), echo_(false) {
     watchEnd(EPOLLIN);
 }
 
@@ -56,7 +67,7 @@ void SimDriveBus::watchEnd(uint32_t events) {
 }
 
 SimDrive& SimDriveBus::addDrive(uint8_t address, SimDriveModel model, const std::string& resetLinePath) {
-    drives_.push_back({std::make_unique<SimDrive>(address, model), resetLinePath, platform::UniqueFd()});
+    drives_.push_back(Attached{std::make_unique<SimDrive>(address, model), resetLinePath});
     return *drives_.back().drive;
 }
 
@@ -126,15 +137,19 @@ void SimDriveBus::serve(const SimBytes& frame) {
 }
 
 bool SimDriveBus::resetLineRaised(Attached& attached) {
-    // The daemon rewrites the value file in place, so one descriptor held open reads every value.
-    if (!attached.resetLine)
-        attached.resetLine.reset(
+    // The board's record gives every value the daemon writes without a system call per frame.
+    if (!attached.written && board_)
+        attached.written = board_->attributeValue(attached.resetLinePath);
+    if (attached.written)
+        return raisedValue(attached.written->c_str());
+    if (!attached.fileRead) {
+        attached.fileRead = true;
+        platform::UniqueFd file(
             ::open(platform::rootPath(attached.resetLinePath).c_str(), O_RDONLY | O_CLOEXEC));
-    if (!attached.resetLine)
-        return false;
-    char text[8] = {};
-    ssize_t count = ::pread(attached.resetLine.get(), text, sizeof text - 1, 0);
-    return count >= 3 && std::strncmp(text, "255", 3) == 0;
+        char text[8] = {};
+        attached.fileRaised = file && ::read(file.get(), text, sizeof text - 1) >= 3 && raisedValue(text);
+    }
+    return attached.fileRaised;
 }
 
 void SimDriveBus::send(const SimBytes& bytes) {

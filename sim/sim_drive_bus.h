@@ -2,11 +2,11 @@
 // The simulated drives on the far end of the drive bus: requests are read as RTU frames and answered
 // by the drive at the frame's address. On a pty they are also echoed, as the board's RS-485
 // transceiver does; a line inside the process echoes by itself. A drive's reset line is the GPIO
-// value file the daemon writes; while it reads "255" the drive is held in reset.
+// value the daemon writes; while it is "255" the drive is held in reset. The simulated board tells
+// the value as it is written; a line not written since the start reads as its file held it then.
 
 #include "core/epoller.h"
 #include "platform/serial.h"
-#include "platform/unique_fd.h"
 #include "sim/sim_drive.h"
 
 #include <memory>
@@ -14,6 +14,10 @@
 #include <vector>
 
 class SMBus;
+
+namespace platform {
+class SimPlatform;
+}
 
 class SimDriveBus : public EPoller {
 public:
@@ -47,7 +51,11 @@ private:
     struct Attached {
         std::unique_ptr<SimDrive> drive;
         std::string resetLinePath;
-        platform::UniqueFd resetLine;
+        // The value the daemon last wrote (the board's record, null before the first write).
+        const std::string* written = nullptr;
+        // The file as found, read once: the line before the daemon wrote it.
+        bool fileRead = false;
+        bool fileRaised = false;
     };
 
     void watchEnd(uint32_t events);
@@ -58,6 +66,7 @@ private:
     void flush();
     bool resetLineRaised(Attached& attached);
 
+    platform::SimPlatform* board_;
     std::unique_ptr<platform::SerialDevice> ownedEnd_;
     platform::SerialDevice& end_;
     const bool echo_;

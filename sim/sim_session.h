@@ -28,6 +28,7 @@ public:
     // scenario. False, with the reason on standard error, when the scenario uses unknown commands.
     bool start();
     ControlServer& control() { return control_; }
+    platform::SimPlatform& board() { return board_; }
     // The drives as the configuration addresses them; null when the board has no drive bus pty.
     SimDriveBus* drives() { return drives_.get(); }
     PlantBoard& plant() { return *plant_; }

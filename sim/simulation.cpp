@@ -40,7 +40,8 @@ std::string absolutePath(const std::string& path) {
 
 std::unique_ptr<platform::SimPlatform> makeBoard(const SimOptions& options) {
     auto board = std::make_unique<platform::SimPlatform>(absolutePath(options.root), makeClock(options.speed),
-                                                         platform::DriveBusLine::kPty);
+                                                         options.driveBusPty ? platform::DriveBusLine::kPty
+                                                                             : platform::DriveBusLine::kLocal);
     board->ports.http = options.httpPort;
     board->ports.https = options.httpsPort;
     board->ports.modbusTcp = options.modbusPort;

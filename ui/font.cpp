@@ -60,9 +60,33 @@ void Font::setSize(long height64, unsigned horizontalDpi, unsigned verticalDpi) 
     FT_Error error = FT_Set_Char_Size(face(face_), height64, height64, horizontalDpi, verticalDpi);
     if (error)
         std::fprintf(stderr, "FT_Set_Char_Size(): error %d\n", error);
+    sizeKey_ = static_cast<uint64_t>(height64) << 32 | static_cast<uint64_t>(horizontalDpi & 0xFFFF) << 16 |
+               (verticalDpi & 0xFFFF);
 }
 
 bool Font::renderGlyph(char32_t codePoint, GlyphImage& glyph) {
+    auto key = std::make_pair(sizeKey_, codePoint);
+    auto found = glyphs_.find(key);
+    if (found != glyphs_.end()) {
+        glyph = found->second.image;
+        return true;
+    }
+    if (!loadGlyph(codePoint, glyph))
+        return false;
+    // A bottom-up bitmap (negative pitch) is left out of the cache; FreeType renders top-down.
+    if (glyph.pitch < 0)
+        return true;
+    if (glyphs_.size() >= kMaxCachedGlyphs)
+        glyphs_.clear();
+    CachedGlyph& cached = glyphs_[key];
+    cached.bitmap.assign(glyph.buffer, glyph.buffer + static_cast<size_t>(glyph.rows) * glyph.pitch);
+    cached.image = glyph;
+    cached.image.buffer = cached.bitmap.data();
+    glyph = cached.image;
+    return true;
+}
+
+bool Font::loadGlyph(char32_t codePoint, GlyphImage& glyph) {
     if (!face_)
         return false;
     FT_Face f = face(face_);

@@ -3,6 +3,7 @@
 
 #include "core/epoller.h"
 #include "core/registry.h"
+#include "core/sysfs_file.h"
 #include "core/timer_queue.h"
 #include "fieldbus/rtu_framing.h"
 #include "sim/sim_drive_bus.h"
@@ -152,12 +153,31 @@ TEST_F(SimDriveBusTest, BadFramesAreDroppedAndTheBusResynchronises) {
 
 TEST_F(SimDriveBusTest, ARaisedResetLineHoldsTheDriveSilentAndClearsItsTrip) {
     bus->drive(1)->setFault(SimDriveFault::OverCurrent, true);
-    writeFile(board.path("/sys/class/gpio/pioA16/value"), "255\n");
+    // The sandbox's GPIO value file, as the board exports it.
+    writeFile(board.path("/sys/class/gpio/pioA16/value"), "0\n");
+    ASSERT_EQ(writeSysfsFile("/sys/class/gpio/pioA16/value", "255\n"), 0);
     SimBytes request = rtuFrame(read(1, 0x420D, 2).data(), 6);
     EXPECT_EQ(exchange(request), request);
     EXPECT_FALSE(bus->drive(1)->hasFault(SimDriveFault::OverCurrent));
-    writeFile(board.path("/sys/class/gpio/pioA16/value"), "0\n");
+    ASSERT_EQ(writeSysfsFile("/sys/class/gpio/pioA16/value", "0\n"), 0);
     EXPECT_GT(exchange(request).size(), request.size());
+}
+
+TEST_F(SimDriveBusTest, TheResetLineIsRememberedAsWrittenNotReadBackPerFrame) {
+    // Before the daemon writes the line, the file's value counts, read once.
+    writeFile(board.path("/sys/class/gpio/pioA16/value"), "255\n");
+    SimBytes request = rtuFrame(read(1, 0x420D, 2).data(), 6);
+    EXPECT_EQ(exchange(request), request);
+    writeFile(board.path("/sys/class/gpio/pioA16/value"), "0\n");
+    EXPECT_EQ(exchange(request), request);
+    // The daemon's writes count from then on, as they happen.
+    SysfsValueFile line;
+    ASSERT_EQ(line.open("/sys/class/gpio/pioA16/value"), 0);
+    line.write("0\n");
+    EXPECT_GT(exchange(request).size(), request.size());
+    line.write("255\n");
+    EXPECT_EQ(exchange(request), request);
+    EXPECT_EQ(board.platform().attributeValue("/sys/class/gpio/pioA16/value")->c_str(), std::string("255\n"));
 }
 
 } // namespace

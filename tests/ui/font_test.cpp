@@ -48,6 +48,27 @@ TEST_F(FontTest, TextIsDrawnAboveItsBaselineFromThePenPosition) {
     EXPECT_EQ(brightest, 200); // fully covered points take the value itself
 }
 
+TEST_F(FontTest, AGlyphIsRenderedOncePerSizeAndDrawsTheSameFromTheCache) {
+    ASSERT_TRUE(arial.usable());
+    Layer first(Rect{0, 120, 0, 30}, true, kBlendCoverage);
+    first.drawText(arial, "Насос", 5, 20, 255);
+    size_t cached = arial.cachedGlyphs();
+    EXPECT_EQ(cached, 4u); // Н, а, с, о
+    Layer again(Rect{0, 120, 0, 30}, true, kBlendCoverage);
+    again.drawText(arial, "Насос", 5, 20, 255);
+    EXPECT_EQ(arial.cachedGlyphs(), cached);
+    EXPECT_EQ(again.pixels(), first.pixels());
+
+    // Another size is another set of glyphs, and it draws larger.
+    arial.setSize(2048);
+    Layer larger(Rect{0, 120, 0, 30}, true, kBlendCoverage);
+    int end = larger.drawText(arial, "Насос", 5, 20, 255);
+    EXPECT_EQ(arial.cachedGlyphs(), 2 * cached);
+    arial.setSize(1024);
+    EXPECT_GT(end, first.drawText(arial, "Насос", 5, 20, 255));
+    EXPECT_EQ(arial.cachedGlyphs(), 2 * cached);
+}
+
 TEST_F(FontTest, GlyphBoxesOverwriteWhatWasThere) {
     Layer layer(Rect{0, 40, 0, 30}, true, kBlendCoverage);
     layer.fillRect(layer.rect(), 90);
