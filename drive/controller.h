@@ -7,10 +7,11 @@
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
 // SensorPairFilter, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
-// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, AlarmList, PumpUnit, Keypad.
+// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit,
+// AlarmList, PumpUnit, Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
-// unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
+// unit_selection.cpp, valves.cpp, supervision_timers.cpp, state_timer.cpp,
 // oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_health.cpp, drive_parameters.cpp,
 // input_dispatch.cpp, position_sensors.cpp, analog_sampling.cpp, oil_temperature.cpp,
 // board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp,
@@ -23,6 +24,7 @@
 #include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
+#include "drive/down_stroke_limit.h"
 #include "drive/drive_commands.h"
 #include "drive/drive_reset_lines.h"
 #include "drive/drive_reset_sequence.h"
@@ -279,12 +281,8 @@ private:
     void closeBothValves();
     bool anyValveSelected() const;
 
-    // Down-stroke limit (down_stroke_limit.cpp).
-    uint32_t downStrokeLimitMs();
-    bool brokenSensorLimitApplies() const;
-    bool strokeRateLimitApplies() const;
-    void markStrokeRateLimit();
-    void reevaluateStrokeRateAlarm();
+    // The down-stroke limit of a stroke beginning now (DownStrokeLimit).
+    uint32_t downStrokeLimitMs() { return downLimit_.limitMs(upStrokeMs_, downStrokeMs_); }
 
     // Supervision timers (supervision_timers.cpp).
     void armMaxDownTimer();
@@ -385,12 +383,10 @@ private:
     uint32_t downStartMs_ = 0;
     uint32_t upStrokeMs_ = 0;
     uint32_t downStrokeMs_ = 0;
-    // Per-stroke condition flags: alarm 25, 26 or 27 was raised during this down stroke.
+    // Per-stroke condition flags: alarm 25 or 27 was raised during this down stroke (26: downLimit_).
     bool lowLoadThisStroke_ = false;
-    bool strokeRateLimitThisStroke_ = false;
     bool downTimeThisStroke_ = false;
-    // The current down stroke's limit came from the required stroke rate (step D.2).
-    bool strokeRateLimitInForce_ = false;
+    DownStrokeLimit downLimit_{*this};
     bool strokeCompleted_ = false;
     float strokeMinLoad_ = 0;
     float strokeMaxLoad_ = 0;

@@ -20,10 +20,10 @@ void OilLevel::inputsChanged(bool first, bool second) {
     if (gConfig->oilSensorInvertion.current != 0)
         std::swap(first, second);
     int state = (first ? 1 : 0) + (second ? 2 : 0);
-    int previous = state_;
+    int previous = level_;
     if (state == previous)
         return;
-    state_ = state;
+    level_ = state;
     delay_.cancel();
     bool stoppingCleared = false;
     if (previous == kSensorOpen)
@@ -51,7 +51,7 @@ void OilLevel::inputsChanged(bool first, bool second) {
 }
 
 void OilLevel::onDelay() {
-    switch (state_) {
+    switch (level_) {
     case kSensorActive:
         if (actions_.raiseAlarm(makeAlarm(kAlarmLowOil)) && actions_.automatic())
             actions_.halt(true);
@@ -60,7 +60,7 @@ void OilLevel::onDelay() {
         actions_.clearAndRestart(kAlarmLowOil);
         return;
     default:
-        LOG_MSG(LOG_ERR, kUnit, "oilSensorChanged2(): unexpected sensor state: %d", state_);
+        LOG_MSG(LOG_ERR, kUnit, "oilSensorChanged2(): unexpected sensor state: %d", level_);
         return;
     }
 }
@@ -71,7 +71,7 @@ void OilLevel::connectionChanged() {
         return;
     }
     actions_.clearAlarm(kAlarmOilLevelCheckOff);
-    if (state_ == kSensorOpen && actions_.raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) &&
+    if (level_ == kSensorOpen && actions_.raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) &&
         actions_.automatic())
         actions_.halt(true);
 }

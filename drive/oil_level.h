@@ -16,12 +16,12 @@ public:
     // oilSensorConnection changed (or is evaluated at the start).
     void connectionChanged();
     // kSensorUnknown until the inputs were first read.
-    int state() const { return state_; }
+    int state() const { return level_; }
 
 private:
     void onDelay();
 
     SupervisionActions& actions_;
-    int state_ = kSensorUnknown;
+    int level_ = kSensorUnknown;
     Timer delay_;
 };

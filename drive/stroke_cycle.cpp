@@ -52,7 +52,7 @@ void Controller::halt(bool closeRecords) {
     enterState(kStopped);
     stateTimer_.cancel();
     dwellTimer_.cancel();
-    strokeRateLimitInForce_ = false;
+    downLimit_.descentOver();
     if (closeRecords)
         recorder_.saver().writeUnwritten();
 }
@@ -80,7 +80,7 @@ void Controller::beginUpStroke() {
     }
     closeBothValves();
     maxDownTimer_.cancel();
-    strokeRateLimitInForce_ = false; // the down stroke is over
+    downLimit_.descentOver(); // the down stroke is over
     float delay = gConfig->delayBDP.value;
     if (delay == 0 || bothValvesOff()) {
         if (unit1_->topSensor() == kSensorActive)
@@ -166,7 +166,7 @@ void Controller::onDwellTimer() {
 }
 
 void Controller::clearPerStrokeAlarms() {
-    if (!strokeRateLimitThisStroke_)
+    if (!downLimit_.markedThisStroke())
         clearAlarm(kAlarmStrokeShortenedByRate);
     if (!downTimeThisStroke_)
         clearAlarm(kAlarmStrokeShortenedByDownTime);
