@@ -24,6 +24,7 @@
 #include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
+#include "drive/discrete_outputs.h"
 #include "drive/down_stroke_limit.h"
 #include "drive/drive_commands.h"
 #include "drive/drive_reset_lines.h"
@@ -90,23 +91,23 @@ public:
         kCheckUnit2 = 20,
     };
 
-    // Discrete outputs the controller drives.
-    static constexpr int kRunLine1 = 9;
-    static constexpr int kSecondLine1 = 10;
-    static constexpr int kRunLine2 = 11;
-    static constexpr int kSecondLine2 = 12;
-    static constexpr int kRelay1 = 17;
-    static constexpr int kRelay2 = 18;
-    static constexpr int kSensorPower = 19;
+    // Discrete outputs the controller drives (drive/discrete_outputs.h).
+    static constexpr int kRunLine1 = kOutputRunLine1;
+    static constexpr int kSecondLine1 = kOutputSecondLine1;
+    static constexpr int kRunLine2 = kOutputRunLine2;
+    static constexpr int kSecondLine2 = kOutputSecondLine2;
+    static constexpr int kRelay1 = kOutputRelay1;
+    static constexpr int kRelay2 = kOutputRelay2;
+    static constexpr int kSensorPower = kOutputSensorPower;
     static constexpr int kFanOutput = OilCooling::kFanOutput;
     static constexpr int kCoolingPumpOutput = OilCooling::kPumpOutput;
-    static constexpr int kValve1Output = 22;
-    static constexpr int kValve2Output = 23;
-    static constexpr int kStatusAutomatic = 25;
-    static constexpr int kStatusAlarm = 26;
-    static constexpr int kStatusStopped = 27;
-    static constexpr int kTurningLamp1 = 32;
-    static constexpr int kTurningLamp2 = 35;
+    static constexpr int kValve1Output = kOutputValve1;
+    static constexpr int kValve2Output = kOutputValve2;
+    static constexpr int kStatusAutomatic = kOutputStatusAutomatic;
+    static constexpr int kStatusAlarm = kOutputStatusAlarm;
+    static constexpr int kStatusStopped = kOutputStatusStopped;
+    static constexpr int kTurningLamp1 = kOutputTurningLamp1;
+    static constexpr int kTurningLamp2 = kOutputTurningLamp2;
 
     static constexpr uint32_t kAdcFirstMs = 50;
     static constexpr uint32_t kResetPulseMs = DriveResetLines::kPulseMs;
