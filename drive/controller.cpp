@@ -16,6 +16,38 @@ Controller::Controller(const ControllerServices& services)
       unit2_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), 2,
                                         static_cast<int>(gConfig->modbusAddrDrive2.value))),
       keypad_(std::make_unique<Keypad>(services.keys, services.blanking)),
+      reclose_({[this](int n) { return unit(n).overCurrent(); }, [this](int n) { return unit(n).faulty(); },
+                [this](int n, bool faulty) { unit(n).markFaulty(faulty); },
+                [this](int n) { return unit(n).setPoint(); }, [this] { return automatic(); },
+                [this](int32_t code) { return isAlarmActive(code); },
+                [this](int32_t code, const std::string& text) { raiseAlarm(makeAlarm(code, text)); },
+                [this](int32_t code) { return clearAlarm(code); }, [this] { halt(true); },
+                [this](int n, bool raised) { resetLines_.write(n, raised); },
+                [this] {
+                    enterState(kResetBoth);
+                    armStateTimer("resetVfdAlarms-20.2", kResetPulseMs);
+                }}),
+      resetSequence_(reclose_,
+                     {[this] { halt(true); }, [this](int n, bool raised) { resetLines_.write(n, raised); },
+                      [this](int n) { unit(n).markFaulty(false); }, [this](int n) { unit(n).clearPower(); },
+                      [this](int n) { return unit(n).alarmWordsFresh(); },
+                      [this](int n) { return unit(n).overCurrent(); }, [this] { return automatic(); },
+                      [this](int32_t code) { return clearAlarm(code); },
+                      [this](int n) {
+                          enterState(n == 1 ? kResetUnit1 : kResetUnit2);
+                          armStateTimer("resetVfdAlarms", kResetPulseMs);
+                      },
+                      [this](int n) {
+                          enterState(n == 1 ? kCheckUnit1 : kCheckUnit2);
+                          armStateTimer("checkVfdAlarms", DriveResetSequence::kCheckMs);
+                      },
+                      [this] { armStateTimer("checkVfdAlarms", DriveResetSequence::kCheckMs); },
+                      [this] { selectUnitsAndValves(); }, [this] { startDrive(); },
+                      [this] { return bottomFilters_[0].confirming(); },
+                      [this] {
+                          enterState(kFirstUp);
+                          beginUpStroke();
+                      }}),
       // Held high it stops the drive in automatic; normal again, the drive restarts.
       manometer_(
           [this] {
@@ -24,6 +56,13 @@ Controller::Controller(const ControllerServices& services)
                   halt(true);
           },
           [this] { clearAndRestart(kAlarmContactManometerStop); }),
+      valveCheck_(*this, {[this](int valve) { return valveOn(valve); },
+                          [this](int valve) {
+                              return inputOn(valve == 1 ? kInputValve1Current : kInputValve2Current);
+                          },
+                          [this](int valve) { return valveState(valve); },
+                          [this](int valve, int state) { unit(valve).setSensor(PumpUnit::kValve, state); },
+                          [this](int lamp, bool fast, bool slow) { setBlink(lamp, fast, slow); }}),
       sensorReset_({[this](bool off) { setOutput(kSensorPower, off); },
                     [this] {
                         if (state_ == kOverload)
@@ -37,7 +76,23 @@ Controller::Controller(const ControllerServices& services)
       cooling_({[this](int output, bool on) { setOutput(output, on); },
                 [this](int output) { return outputOn(output); }, [this](int input) { return inputOn(input); },
                 [this] { superviseCooling(); },
-                [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}) {
+                [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}),
+      recorder_({[this] {
+                     // A drive turns when its turning output (32, 35) is on, a valve is on when its
+                     // output (22, 23) is; a valve is in use when its mode is not "Откл." and it is OK.
+                     auto inUse = [this](int valve) {
+                         return valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk;
+                     };
+                     return dynamogramSamplePhase(inUse(1) || inUse(2),
+                                                  outputOn(kValve1Output) || outputOn(kValve2Output),
+                                                  outputOn(kTurningLamp1) || outputOn(kTurningLamp2),
+                                                  gConfig->dynoRecordInPause.current == 0);
+                 },
+                 [this] { raiseLowLoad(); }, [this] { tuning_.smart().recordCompleted(); }}),
+      tuning_(recorder_.records(), recorder_.completed(),
+              {[this] { return isAlarmActive(kAlarmEmergencyTemperatureMode); },
+               [this](int n) { return unit(n).faulty(); },
+               [this](float rate) { recorder_.setCycleRate(rate); }}) {
     alarms_->addObserver(this);
     resetLines_.open();
     selectBoardThermometer();
@@ -51,7 +106,7 @@ Controller::Controller(const ControllerServices& services)
     adcStepMs_ = now();
     adcTimer_.start("adc", kAdcFirstMs, [this] { onAdcTimer(); });
     // A smart mode loaded from the file corrects from the start, as one switched on later does.
-    smart_.arm();
+    tuning_.smart().arm();
     // The oil thermometer joins here once it exists; it reports through onOilTemperature.
     unit1_->startPolling();
     unit2_->startPolling();
@@ -124,8 +179,7 @@ void Controller::onModeSwitchInput(int n) {
 void Controller::setMode(int mode) {
     unit1_->setModeSwitch(mode);
     halt(false);
-    reclosePending_.fill(false);
-    restartedAfterReset_.fill(false);
+    reclose_.forgetPending();
     if (mode == kModeStop) {
         cooling_.switchFan(false);
         cooling_.switchPump(false);

@@ -5,16 +5,17 @@
 // driven by timers, drive answers and input changes. Above the drive it is seen only as a DriveView
 // and DriveCommands.
 //
-// Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DynamogramSaver,
-// SmartCorrection, DriveResetLines, SensorPairFilter, AlarmList, PumpUnit, Keypad.
+// Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
+// SensorPairFilter, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
+// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit,
+// AlarmList, PumpUnit, Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
-// unit_selection.cpp, valves.cpp, down_stroke_limit.cpp, supervision_timers.cpp, state_timer.cpp,
-// oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_reset_sequence.cpp, reclose.cpp,
-// drive_health.cpp, drive_parameters.cpp, input_dispatch.cpp,
-// position_sensors.cpp, analog_sampling.cpp, oil_level.cpp, oil_temperature.cpp, valve_check.cpp,
-// board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp,
-// dynamogram_recorder.cpp, dynamogram_saving.cpp, stroke_rate_tuning.cpp, smart_correction.cpp.
+// unit_selection.cpp, valves.cpp, supervision_timers.cpp, state_timer.cpp,
+// oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_health.cpp, drive_parameters.cpp,
+// input_dispatch.cpp, position_sensors.cpp, analog_sampling.cpp, oil_temperature.cpp,
+// board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp,
+// journal_parameters.cpp.
 
 #include "core/sysfs_file.h"
 #include "core/timer_queue.h"
@@ -23,20 +24,28 @@
 #include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
 #include "drive/discrete_io.h"
+#include "drive/discrete_outputs.h"
+#include "drive/down_stroke_limit.h"
 #include "drive/drive_commands.h"
 #include "drive/drive_reset_lines.h"
+#include "drive/drive_reset_sequence.h"
 #include "drive/drive_view.h"
 #include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
-#include "drive/dynamogram_saving.h"
+#include "drive/dynamogram_recorder.h"
 #include "drive/keypad.h"
 #include "drive/oil_cooling.h"
 #include "drive/oil_temperature_input.h"
+#include "drive/oil_level.h"
 #include "drive/output_image.h"
 #include "drive/pump_unit.h"
+#include "drive/reclose.h"
 #include "drive/sensor_pair_filter.h"
 #include "drive/sensor_reset.h"
 #include "drive/smart_correction.h"
+#include "drive/stroke_rate_tuning.h"
+#include "drive/supervision_actions.h"
+#include "drive/valve_check.h"
 
 #include <array>
 #include <cstdint>
@@ -56,6 +65,7 @@ class Controller : public DriveView,
                    public DriveCommands,
                    public DiscreteInputListener,
                    public OilTemperatureInput,
+                   private SupervisionActions,
                    private AlarmListObserver,
                    private PumpUnitOwner {
 public:
@@ -83,30 +93,29 @@ public:
         kCheckUnit2 = 20,
     };
 
-    // Discrete outputs the controller drives.
-    static constexpr int kRunLine1 = 9;
-    static constexpr int kSecondLine1 = 10;
-    static constexpr int kRunLine2 = 11;
-    static constexpr int kSecondLine2 = 12;
-    static constexpr int kRelay1 = 17;
-    static constexpr int kRelay2 = 18;
-    static constexpr int kSensorPower = 19;
+    // Discrete outputs the controller drives (drive/discrete_outputs.h).
+    static constexpr int kRunLine1 = kOutputRunLine1;
+    static constexpr int kSecondLine1 = kOutputSecondLine1;
+    static constexpr int kRunLine2 = kOutputRunLine2;
+    static constexpr int kSecondLine2 = kOutputSecondLine2;
+    static constexpr int kRelay1 = kOutputRelay1;
+    static constexpr int kRelay2 = kOutputRelay2;
+    static constexpr int kSensorPower = kOutputSensorPower;
     static constexpr int kFanOutput = OilCooling::kFanOutput;
     static constexpr int kCoolingPumpOutput = OilCooling::kPumpOutput;
-    static constexpr int kValve1Output = 22;
-    static constexpr int kValve2Output = 23;
-    static constexpr int kStatusAutomatic = 25;
-    static constexpr int kStatusAlarm = 26;
-    static constexpr int kStatusStopped = 27;
-    static constexpr int kTurningLamp1 = 32;
-    static constexpr int kTurningLamp2 = 35;
+    static constexpr int kValve1Output = kOutputValve1;
+    static constexpr int kValve2Output = kOutputValve2;
+    static constexpr int kStatusAutomatic = kOutputStatusAutomatic;
+    static constexpr int kStatusAlarm = kOutputStatusAlarm;
+    static constexpr int kStatusStopped = kOutputStatusStopped;
+    static constexpr int kTurningLamp1 = kOutputTurningLamp1;
+    static constexpr int kTurningLamp2 = kOutputTurningLamp2;
 
     static constexpr uint32_t kAdcFirstMs = 50;
     static constexpr uint32_t kResetPulseMs = DriveResetLines::kPulseMs;
-    static constexpr uint32_t kCheckVfdAlarmsMs = 1000;
     static constexpr uint32_t kConfirmMs = 200;
     static constexpr size_t kAlarmEventsKept = 64;
-    static constexpr size_t kDynamogramsKept = 10;
+    static constexpr size_t kDynamogramsKept = DynamogramRecorder::kKept;
 
     // Creates the pump units and the alarm list, opens the reset lines, picks the board thermometer,
     // hooks into the configuration and the journal, arms the analogue sampling and starts the polls.
@@ -121,20 +130,20 @@ public:
     void startDrive();
     // "остановка привода": both units fast-stopped, both valves closed, state 0. closeRecords also
     // writes the finished dynamogram records.
-    void halt(bool closeRecords);
+    void halt(bool closeRecords) override;
     // НУ1's mode switch moved to `mode` (0 manual, 1 stop, 2 automatic, 3 faulty).
     void setMode(int mode);
     // Every change of a numeric, select or flags setting.
     void onSettingChanged(const void* setting, float newValue, float oldValue);
     // Adds the alarm unless its code is active; true when added.
-    bool raiseAlarm(const AlarmRecord& record);
+    bool raiseAlarm(const AlarmRecord& record) override;
     // Removes the code; true when it was active.
-    bool clearAlarm(int32_t code);
+    bool clearAlarm(int32_t code) override;
     // Replaces the text of an active alarm.
-    void changeAlarmText(int32_t code, const std::string& text);
+    void changeAlarmText(int32_t code, const std::string& text) override;
     // DriveCommands.
     void writeDriveParameters() override;
-    void resetPerformanceParameters() override;
+    void resetPerformanceParameters() override { tuning_.resetPerformance(); }
     bool writeDriveRegister(int unit, uint16_t reg, uint16_t value) override;
     int searchThermometer() override;
     void manualKey(int unit, bool up, bool pressed) override { onManualButton(unit, up, pressed); }
@@ -170,7 +179,7 @@ public:
     Measurement unitPressure(int n) const override { return {pressureSensorOk(n), unit(n).pressure}; }
     Measurement unitLoad(int n) const override { return {pressureSensorOk(n), unit(n).load}; }
     Measurement oilTemperature() const override;
-    int oilLevelState() const override { return oilLevelState_; }
+    int oilLevelState() const override { return oilLevel_.state(); }
     bool ecmActive() const override { return manometer_.active(); }
     int strokeState() const override { return state_; }
     uint32_t upStrokeMs() const override { return upStrokeMs_; }
@@ -179,7 +188,9 @@ public:
     std::string currentAlarmText() const override;
     std::vector<std::pair<std::string, std::string>> alarmEntries() const override;
     bool isAlarmActive(int32_t code) const override;
-    const std::deque<std::unique_ptr<DynamogramRecord>>& dynamograms() const override { return dynamograms_; }
+    const std::deque<std::unique_ptr<DynamogramRecord>>& dynamograms() const override {
+        return recorder_.records();
+    }
 
     // --- Inside the drive and its tests ---
 
@@ -189,18 +200,13 @@ public:
     // The stroke's timing (monotonic ms).
     uint32_t cycleStartMs() const { return strokeStartMs_; }
     uint32_t downStrokeStartMs() const { return downStartMs_; }
-    // Reversals of the current cycle, for the dynamogram recorder.
     bool strokeCompleted() const { return strokeCompleted_; }
-    bool topReversalSeen() const { return topReversalSeen_; }
-    bool bottomReversalSeen() const { return bottomReversalSeen_; }
     // Smallest and largest load of the current stroke.
     float strokeMinLoad() const { return strokeMinLoad_; }
     float strokeMaxLoad() const { return strokeMaxLoad_; }
     // Automatic restarts: the rod-overload restart count and a unit's over-current reclose count.
     int overloadRestarts() const { return overloadRestarts_; }
-    int recloseCount(int n) const { return recloses_[index(n)]; }
-    bool reclosePending(int n) const { return reclosePending_[index(n)]; }
-    bool restartedAfterReset(int n) const { return restartedAfterReset_[index(n)]; }
+    const Reclose& reclose() const { return reclose_; }
     AlarmList& alarms() { return *alarms_; }
     // Codes of the alarms 6, 7, 8, 16, 18, 19, 20 as they were raised (positive) or cleared (negative),
     // newest last, at most kAlarmEventsKept.
@@ -209,29 +215,16 @@ public:
     std::string journalParameterLine() const;
     // Faulty: the cooling pump (1) or the fan (2).
     bool coolingFault(int n) const { return cooling_.fault(n != 2); }
-    // How often the stroke-rate tuning was due (once at the bottom of every steady cycle).
-    uint32_t tuningRuns() const { return tuningRuns_; }
-    // The tuning: the error of the last tuned cycle (target - rate), the smart mode's target (0 until
-    // its first correction), the top dwell of the emergency temperature mode (s), and whether a
-    // correction waits for ten dynamograms.
-    float tuningError() const { return tuningError_; }
-    float smartTarget() const { return smart_.target(); }
-    float emergencyTopDwell() const { return emergencyTopDwellS_; }
-    bool strokeRateCorrectionPending() const { return smart_.pending(); }
-    bool strokeRateCorrectionArmed() const { return smart_.armed(); }
-    // Dynamograms: the record of the cycle under way (nullptr before the first), the completed ones
-    // (oldest first, at most kDynamogramsKept), how many were completed since start, and whether the
-    // "saveDG" period runs.
-    const DynamogramRecord* currentDynamogram() const { return currentDynamogram_.get(); }
+    // The stroke-rate tuning with the smart mode, and the dynamogram recorder with its saving.
+    const StrokeRateTuning& tuning() const { return tuning_; }
+    const DynamogramRecorder& recorder() const { return recorder_; }
     // Told of every completed record (the panel's plots); nullptr for none.
-    void setDynamogramObserver(DynamogramObserver* observer) { dynamogramObserver_ = observer; }
-    uint32_t dynamogramsCompleted() const { return dynamogramsCompleted_; }
-    bool dynamogramPeriodRunning() const { return saver_.periodRunning(); }
+    void setDynamogramObserver(DynamogramObserver* observer) { recorder_.setObserver(observer); }
     bool sensorResetRunning() const { return sensorReset_.running(); }
 
 private:
     static size_t index(int n) { return n == 2 ? 1 : 0; }
-    bool automatic() const { return modeSwitch(1) == kModeAutomatic; }
+    bool automatic() const override { return modeSwitch(1) == kModeAutomatic; }
     bool manual() const { return modeSwitch(1) == kModeManual; }
     // The down strokes of the cycle itself (states 1, 3 and 5).
     bool inCycleDownStroke() const {
@@ -257,10 +250,10 @@ private:
     void applyStatusOutputs();
     void recordAlarmEvent(int32_t code, bool raised);
     // Starts the drive after a stopping alarm went, when nothing else holds it.
-    void restartAfterClearing(bool stoppingAlarmCleared);
+    void restartAfterClearing(bool stoppingAlarmCleared) override;
     // Some active alarm is one that stops the drive.
     bool stopReasonActive() const;
-    bool clearAndRestart(int32_t code);
+    bool clearAndRestart(int32_t code) override;
 
     // Alarms and relays (controller_alarms.cpp).
     bool relayBitSet(int32_t code) const;
@@ -278,26 +271,6 @@ private:
     void lowerMaxFrequencyAfterReset();
     void clearPerStrokeAlarms();
     void countCompletedCycle();
-    // Where the stroke-rate tuning and the dynamogram recorder join the cycle.
-    void tuneSwings();
-    // The first cycle after a start is not tuned, but its record carries the rate it achieved.
-    void rateFirstCycle();
-    // 60000 / periodMs, stored in the record of the cycle that took it.
-    float recordCycleRate(uint32_t periodMs);
-
-    // Stroke-rate tuning (stroke_rate_tuning.cpp).
-    void tuneSwings2(uint32_t periodMs);
-    float strokeRateTarget() const;
-    void stepFrequencies(int step);
-
-    // Dynamogram recording (dynamogram_recorder.cpp, dynamogram_saving.cpp).
-    SamplePhase samplePhase() const;
-    bool valveInUse(int valve) const;
-    void recordDynamogramSample(float load);
-    void recordUpSample(float load);
-    void recordDownSample(float load);
-    void beginDynamogram();
-    void completeDynamogram(std::unique_ptr<DynamogramRecord> record);
     void checkPressurePlausibility();
 
     // Selection (unit_selection.cpp).
@@ -311,12 +284,8 @@ private:
     void closeBothValves();
     bool anyValveSelected() const;
 
-    // Down-stroke limit (down_stroke_limit.cpp).
-    uint32_t downStrokeLimitMs();
-    bool brokenSensorLimitApplies() const;
-    bool strokeRateLimitApplies() const;
-    void markStrokeRateLimit();
-    void reevaluateStrokeRateAlarm();
+    // The down-stroke limit of a stroke beginning now (DownStrokeLimit).
+    uint32_t downStrokeLimitMs() { return downLimit_.limitMs(upStrokeMs_, downStrokeMs_); }
 
     // Supervision timers (supervision_timers.cpp).
     void armMaxDownTimer();
@@ -352,20 +321,8 @@ private:
     void onOverloadBottom();
     void onRecloseTimer();
 
-    // Drive reset sequence (drive_reset_sequence.cpp).
-    void beginUnitReset(int n);
-    void onResetPulseEnd();
-    void onResetBothEnd();
-    void onCheckVfdAlarms();
-
-    // Over-current reclose (reclose.cpp).
-    void checkOverCurrent() override;
-    void onUnitOverCurrent(int n);
-    bool otherUnitCanTakeOver(int n) const;
-    void beginGroupReclose();
-    void onUnitRecloseTimer(int n);
-    void onGroupRecloseTimer();
-    bool serveReclosePending();
+    // Over-current reclose (Reclose, DriveResetSequence).
+    void checkOverCurrent() override { reclose_.checkOverCurrent(); }
 
     // Drive health (drive_health.cpp).
     void checkMotorOverheat() override;
@@ -375,7 +332,7 @@ private:
     void takeOverFromColdUnit(int coldUnit);
     void releaseWarmUnits();
 
-    // Inputs (input_dispatch.cpp, position_sensors.cpp, contact_manometer.cpp, oil_level.cpp,
+    // Inputs (input_dispatch.cpp, position_sensors.cpp, contact_manometer.cpp,
     // manual_control.cpp).
     void dispatchInput(int n);
     void onPositionPair(int n, bool top);
@@ -385,11 +342,8 @@ private:
     void showSensorLamp(int n, bool top, int state);
     void checkSimultaneousActivation();
     void onModeSwitchInput(int n);
-    void onOilLevelInputs();
-    void onOilSensorTimer();
     void onManualButton(int n, bool up, bool pressed);
     void onPanelEnable(bool level);
-    void onValveFeedback(int valve);
 
     // Analogue sampling (analog_sampling.cpp).
     void onAdcTimer();
@@ -402,11 +356,6 @@ private:
     void leaveEmergencyTemperatureMode();
     float topDwellSeconds() const;
 
-    // Valve check (valve_check.cpp).
-    void checkValve(int valve);
-    void markValve(int valve, int state);
-    void summariseValves();
-
     // Sensor reset (sensor_reset.cpp).
 
     // Board thermometer (board_thermometer.cpp).
@@ -415,7 +364,6 @@ private:
     // Settings (setting_reactions.cpp).
     void evaluateSettingAlarms();
     void onStopDriveChanged();
-    void onOilSensorConnectionChanged();
     void evaluateSensorConnectionAlarms();
 
     DisplayBlanking& blanking_;
@@ -434,38 +382,25 @@ private:
     Timer maxUpTimer_;
     Timer topSensorTimeout_;
     Timer botSensorTimeout_;
-    std::array<Timer, 2> evCheck_;
     uint32_t strokeStartMs_ = 0;
     uint32_t downStartMs_ = 0;
     uint32_t upStrokeMs_ = 0;
     uint32_t downStrokeMs_ = 0;
-    // Per-stroke condition flags: alarm 25, 26 or 27 was raised during this down stroke.
+    // Per-stroke condition flags: alarm 25 or 27 was raised during this down stroke (26: downLimit_).
     bool lowLoadThisStroke_ = false;
-    bool strokeRateLimitThisStroke_ = false;
     bool downTimeThisStroke_ = false;
-    // The current down stroke's limit came from the required stroke rate (step D.2).
-    bool strokeRateLimitInForce_ = false;
+    DownStrokeLimit downLimit_{*this};
     bool strokeCompleted_ = false;
-    bool topReversalSeen_ = false;
-    bool bottomReversalSeen_ = false;
     float strokeMinLoad_ = 0;
     float strokeMaxLoad_ = 0;
 
     // Automatic restarts.
     int totalCycles_ = 0;
-    std::array<int, 2> unitCycles_{};
     int overloadRestarts_ = 0;
-    std::array<int, 2> recloses_{};
-    std::array<bool, 2> reclosePending_{};
-    std::array<bool, 2> restartedAfterReset_{};
-    std::array<float, 2> overCurrentSetPoint_{};
-    // Units taken out by an over-current that a reclose is to bring back.
-    std::array<bool, 2> overCurrentTripped_{};
     // Units marked faulty because their drive was too cold; only these are released when it warms.
     std::array<bool, 2> markedFaultyCold_{};
-    std::array<Timer, 2> unitRecloseTimer_;
-    Timer groupRecloseTimer_;
-    int checkVfdWaits_ = 0;
+    Reclose reclose_;
+    DriveResetSequence resetSequence_;
 
     // Wedging.
     int wedgingToggles_ = 0;
@@ -482,8 +417,8 @@ private:
     Timer adcTimer_;
     uint32_t adcStepMs_ = 0;
     ContactManometer manometer_;
-    int oilLevelState_ = kSensorUnknown;
-    Timer oilSensorTimer_;
+    OilLevel oilLevel_{*this};
+    ValveCheck valveCheck_;
     SensorReset sensorReset_;
 
     // Temperatures and cooling.
@@ -499,23 +434,11 @@ private:
         float freq2 = 0;
     };
     Selections emergencySnapshot_;
-    float emergencyTopDwellS_ = 0;
 
     std::deque<int32_t> alarmEvents_;
 
-    // Stroke-rate tuning.
-    uint32_t tuningRuns_ = 0;
-    float tuningError_ = 0;
-
-    // Dynamograms.
-    std::unique_ptr<DynamogramRecord> currentDynamogram_;
-    // The current record's last sample went to its down stroke.
-    bool dynamogramInDown_ = false;
-    std::deque<std::unique_ptr<DynamogramRecord>> dynamograms_;
-    DynamogramObserver* dynamogramObserver_ = nullptr;
-    uint32_t dynamogramsCompleted_ = 0;
-    DynamogramSaver saver_{dynamograms_};
-    SmartCorrection smart_{dynamograms_, dynamogramsCompleted_};
+    DynamogramRecorder recorder_;
+    StrokeRateTuning tuning_;
     // The outputs as the controller set them (the chain may not exist yet).
     OutputImage outputs_;
 };

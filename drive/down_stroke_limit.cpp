@@ -1,9 +1,10 @@
-// How long a down stroke may last before it is reversed without a bottom signal (the longDownTurn
-// state timer).
+// The down stroke's limit.
+
+#include "drive/down_stroke_limit.h"
 
 #include "config/config.h"
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/controller_types.h"
 #include "drive/unit_settings.h"
 
 namespace {
@@ -25,41 +26,41 @@ bool valveTakesPart(int valve) {
 
 } // namespace
 
-bool Controller::brokenSensorLimitApplies() const {
+bool DownStrokeLimit::brokenSensorLimitApplies() const {
     if (gConfig->downTimeOnBrokenSensor.value <= 0)
         return false;
     for (int32_t code : kBottomSensorDistrusted)
-        if (isAlarmActive(code))
+        if (actions_.isAlarmActive(code))
             return true;
     return false;
 }
 
-bool Controller::strokeRateLimitApplies() const {
-    if (gConfig->longDownTurn.current == 1 || upStrokeMs_ == 0 || downStrokeMs_ == 0)
+bool DownStrokeLimit::strokeRateLimitApplies(uint32_t upStrokeMs, uint32_t downStrokeMs) const {
+    if (gConfig->longDownTurn.current == 1 || upStrokeMs == 0 || downStrokeMs == 0)
         return false;
     return atMaximumIfTakingPart(1) && atMaximumIfTakingPart(2) && valveTakesPart(1) && valveTakesPart(2);
 }
 
 // Alarm 26 tells the stroke is shortened for the stroke rate; it is held to the end of this stroke.
-void Controller::markStrokeRateLimit() {
-    strokeRateLimitInForce_ = true;
-    strokeRateLimitThisStroke_ = true;
-    raiseAlarm(makeAlarm(kAlarmStrokeShortenedByRate));
+void DownStrokeLimit::mark() {
+    inForce_ = true;
+    markedThisStroke_ = true;
+    actions_.raiseAlarm(makeAlarm(kAlarmStrokeShortenedByRate));
 }
 
 // 1. With the bottom sensor untrusted and downTimeOnBrokenSensor set: that time.
 // 2. With everything at its maximum and the stroke rate to be kept: the down stroke's share of the
 //    period the required rate allows.
 // 3. Otherwise downTimeMax.
-uint32_t Controller::downStrokeLimitMs() {
-    strokeRateLimitInForce_ = false;
+uint32_t DownStrokeLimit::limitMs(uint32_t upStrokeMs, uint32_t downStrokeMs) {
+    inForce_ = false;
     if (brokenSensorLimitApplies())
         return static_cast<uint32_t>(gConfig->downTimeOnBrokenSensor.value * 1000.0f);
-    if (strokeRateLimitApplies()) {
+    if (strokeRateLimitApplies(upStrokeMs, downStrokeMs)) {
         float rate = gConfig->nsMode.current != 0 ? gConfig->nsMin.value : gConfig->nSwings.value;
-        double up = upStrokeMs_;
-        double down = downStrokeMs_;
-        markStrokeRateLimit();
+        double up = upStrokeMs;
+        double down = downStrokeMs;
+        mark();
         return static_cast<uint32_t>(down * 60000.0 / ((up + down) * rate));
     }
     return static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f);
@@ -68,8 +69,7 @@ uint32_t Controller::downStrokeLimitMs() {
 // A bottom-sensor fault that cleared during a down stroke no longer keeps the stroke rate from
 // deciding: alarm 26 is raised when the rate's conditions now hold. The stroke under way keeps the
 // time it was given; the next one is limited by the rate.
-void Controller::reevaluateStrokeRateAlarm() {
-    bool goingDown = inCycleDownStroke() || state_ == kOverheatDown || state_ == kOverloadDown;
-    if (goingDown && !brokenSensorLimitApplies() && strokeRateLimitApplies())
-        markStrokeRateLimit();
+void DownStrokeLimit::reevaluate(uint32_t upStrokeMs, uint32_t downStrokeMs) {
+    if (!brokenSensorLimitApplies() && strokeRateLimitApplies(upStrokeMs, downStrokeMs))
+        mark();
 }

@@ -1,86 +1,75 @@
-// Drive alarm reset (states 16-20): a unit's reset line is raised for 150 ms, then the drive is given a
-// second to report, and the cycle goes on with the unit if its alarm has gone.
-//
-// The pulse always ends, whatever the mode switch says meanwhile: a drive is never left held in
-// reset. A drive that has not answered its alarm words since the reset is waited for (up to
-// kFreshReadingWaits more seconds) rather than judged on what it said before.
+// Drive alarm reset of a reclose: a drive that has not answered its alarm words since the reset is
+// waited for (up to kFreshReadingWaits more seconds) rather than judged on what it said before.
 
-#include "config/config.h"
+#include "drive/drive_reset_sequence.h"
+
 #include "core/log.h"
-#include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/alarm_catalogue.h"
+#include "drive/controller_types.h"
 #include "drive/unit_settings.h"
 
 namespace {
 
 const char kUnit[] = "controller";
 
-constexpr int kFreshReadingWaits = 10;
-
 } // namespace
 
-void Controller::beginUnitReset(int n) {
-    halt(true);
-    resetLines_.write(n, true);
-    ++recloses_[index(n)];
-    unit(n).markFaulty(false);
-    enterState(n == 1 ? kResetUnit1 : kResetUnit2);
-    armStateTimer("resetVfdAlarms", kResetPulseMs);
+void DriveResetSequence::beginUnitReset(int n) {
+    hooks_.stop();
+    hooks_.resetLine(n, true);
+    reclose_.countReset(n);
+    hooks_.markHealthy(n);
+    hooks_.pulseStarted(n);
 }
 
-void Controller::onResetPulseEnd() {
-    int n = state_ == kResetUnit1 ? 1 : 2;
-    resetLines_.write(n, false);
-    unit(n).clearPower();
-    if (!automatic())
+void DriveResetSequence::pulseEnded(int n) {
+    hooks_.resetLine(n, false);
+    hooks_.clearPower(n);
+    if (!hooks_.automatic())
         return;
-    enterState(n == 1 ? kCheckUnit1 : kCheckUnit2);
-    checkVfdWaits_ = 0;
-    armStateTimer("checkVfdAlarms", kCheckVfdAlarmsMs);
+    checkWaits_ = 0;
+    hooks_.checkStarted(n);
 }
 
-void Controller::onResetBothEnd() {
-    resetLines_.write(1, false);
-    resetLines_.write(2, false);
-    if (!automatic())
+void DriveResetSequence::bothPulsesEnded() {
+    hooks_.resetLine(1, false);
+    hooks_.resetLine(2, false);
+    if (!hooks_.automatic())
         return;
-    clearAlarm(kAlarmOverCurrentReclose);
+    hooks_.clear(kAlarmOverCurrentReclose);
     // The over-current was dealt with by the reset; a drive that still reports it raises it again.
-    clearAlarm(kAlarmOverCurrent);
+    hooks_.clear(kAlarmOverCurrent);
     for (int n = 1; n <= 2; ++n) {
-        if (!overCurrentTripped_[index(n)])
+        if (!reclose_.tripped(n))
             continue;
-        overCurrentTripped_[index(n)] = false;
+        reclose_.clearTrip(n);
         freqDriveOf(n).set(minFreqOf(n).value);
     }
-    selectUnitsAndValves();
-    startDrive();
+    hooks_.selectUnits();
+    hooks_.startDrive();
 }
 
-void Controller::onCheckVfdAlarms() {
-    int n = state_ == kCheckUnit1 ? 1 : 2;
-    PumpUnit& drive = unit(n);
-    if (!drive.alarmWordsFresh() && checkVfdWaits_++ < kFreshReadingWaits) {
-        armStateTimer("checkVfdAlarms", kCheckVfdAlarmsMs);
+void DriveResetSequence::checkDue(int n) {
+    if (!hooks_.alarmWordsFresh(n) && checkWaits_++ < kFreshReadingWaits) {
+        hooks_.waitCheck();
         return;
     }
-    if (drive.overCurrent()) {
-        clearAlarm(kAlarmOverCurrent);
-        startDrive();
+    if (hooks_.overCurrent(n)) {
+        hooks_.clear(kAlarmOverCurrent);
+        hooks_.startDrive();
         return;
     }
     selectedDriveOf(n).set(1);
     freqDriveOf(n).set(minFreqOf(n).value);
-    selectUnitsAndValves();
-    clearAlarm(kAlarmOverCurrent);
-    overCurrentTripped_[index(n)] = false;
-    if (bottomFilters_[0].confirming()) {
+    hooks_.selectUnits();
+    hooks_.clear(kAlarmOverCurrent);
+    reclose_.clearTrip(n);
+    if (hooks_.bottomConfirming()) {
         // The bottom sensor is being confirmed; its verdict comes first.
-        armStateTimer("checkVfdAlarms", kCheckVfdAlarmsMs);
+        hooks_.waitCheck();
         return;
     }
     LOG_MSG(LOG_INFO, kUnit, "запуск привода");
-    enterState(kFirstUp);
-    beginUpStroke();
-    restartedAfterReset_[index(n)] = true;
+    hooks_.upStroke();
+    reclose_.markRestarted(n);
 }

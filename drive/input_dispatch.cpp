@@ -145,7 +145,7 @@ void Controller::dispatchInput(int n) {
         onPositionPair(2, false);
         return;
     case InputGroup::OilLevel:
-        onOilLevelInputs();
+        oilLevel_.inputsChanged(inputOn(kInputOilLevel), inputOn(kInputOilLevelHigh));
         return;
     case InputGroup::CoolingPumpFeedback:
         cooling_.onFeedback(true);
@@ -157,10 +157,10 @@ void Controller::dispatchInput(int n) {
         cooling_.onFeedback(false);
         return;
     case InputGroup::Valve1Current:
-        onValveFeedback(1);
+        valveCheck_.feedbackChanged(1);
         return;
     case InputGroup::Valve2Current:
-        onValveFeedback(2);
+        valveCheck_.feedbackChanged(2);
         return;
     case InputGroup::ModeSwitch1:
         onModeSwitchInput(1);

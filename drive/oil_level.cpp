@@ -1,11 +1,12 @@
-// The oil level sensor УМ (inputs 9 and 10): open circuit (alarm 2) and short circuit (alarm 14) stop
-// the drive at once; a low level (alarm 1) stops it once it has lasted oilSensorDelay seconds.
+// The oil level sensor: each change of its state cancels the low-level delay and clears the fault it
+// leaves; an active or inactive level is judged once oilSensorDelay has passed.
+
+#include "drive/oil_level.h"
 
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "drive/controller.h"
-#include "drive/discrete_inputs.h"
+#include "drive/controller_types.h"
 
 #include <utility>
 
@@ -15,54 +16,62 @@ const char kUnit[] = "controller";
 
 } // namespace
 
-void Controller::onOilLevelInputs() {
-    bool first = inputOn(kInputOilLevel);
-    bool second = inputOn(kInputOilLevelHigh);
+void OilLevel::inputsChanged(bool first, bool second) {
     if (gConfig->oilSensorInvertion.current != 0)
         std::swap(first, second);
     int state = (first ? 1 : 0) + (second ? 2 : 0);
-    int previous = oilLevelState_;
+    int previous = level_;
     if (state == previous)
         return;
-    oilLevelState_ = state;
-    oilSensorTimer_.cancel();
+    level_ = state;
+    delay_.cancel();
     bool stoppingCleared = false;
     if (previous == kSensorOpen)
-        stoppingCleared |= clearAlarm(kAlarmOilLevelSensorBreak);
+        stoppingCleared |= actions_.clearAlarm(kAlarmOilLevelSensorBreak);
     if (previous == kSensorOpen || previous == kSensorShort)
-        stoppingCleared |= clearAlarm(kAlarmOilLevelSensorFault);
-    bool monitored = !isAlarmActive(kAlarmOilLevelCheckOff);
+        stoppingCleared |= actions_.clearAlarm(kAlarmOilLevelSensorFault);
+    bool monitored = !actions_.isAlarmActive(kAlarmOilLevelCheckOff);
     switch (state) {
     case kSensorOpen:
-        if (monitored && raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) && automatic())
-            halt(true);
+        if (monitored && actions_.raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) && actions_.automatic())
+            actions_.halt(true);
         break;
     case kSensorShort:
         LOG_MSG(LOG_ERR, kUnit, "КЗ датчика уровня масла");
-        if (monitored && raiseAlarm(makeAlarm(kAlarmOilLevelSensorFault)) && automatic())
-            halt(true);
+        if (monitored && actions_.raiseAlarm(makeAlarm(kAlarmOilLevelSensorFault)) && actions_.automatic())
+            actions_.halt(true);
         break;
     default:
         LOG_MSG(LOG_ERR, kUnit, "датчик уровня масла %sактивен", state == kSensorActive ? "" : "не");
-        oilSensorTimer_.start("oilSensorTimer",
-                              static_cast<uint32_t>(gConfig->oilSensorDelay.value * 1000.0f),
-                              [this] { onOilSensorTimer(); });
+        delay_.start("oilSensorTimer", static_cast<uint32_t>(gConfig->oilSensorDelay.value * 1000.0f),
+                     [this] { onDelay(); });
         break;
     }
-    restartAfterClearing(stoppingCleared);
+    actions_.restartAfterClearing(stoppingCleared);
 }
 
-void Controller::onOilSensorTimer() {
-    switch (oilLevelState_) {
+void OilLevel::onDelay() {
+    switch (level_) {
     case kSensorActive:
-        if (raiseAlarm(makeAlarm(kAlarmLowOil)) && automatic())
-            halt(true);
+        if (actions_.raiseAlarm(makeAlarm(kAlarmLowOil)) && actions_.automatic())
+            actions_.halt(true);
         return;
     case kSensorInactive:
-        clearAndRestart(kAlarmLowOil);
+        actions_.clearAndRestart(kAlarmLowOil);
         return;
     default:
-        LOG_MSG(LOG_ERR, kUnit, "oilSensorChanged2(): unexpected sensor state: %d", oilLevelState_);
+        LOG_MSG(LOG_ERR, kUnit, "oilSensorChanged2(): unexpected sensor state: %d", level_);
         return;
     }
+}
+
+void OilLevel::connectionChanged() {
+    if (gConfig->oilSensorConnection.current == 0) {
+        actions_.raiseAlarm(makeAlarm(kAlarmOilLevelCheckOff));
+        return;
+    }
+    actions_.clearAlarm(kAlarmOilLevelCheckOff);
+    if (level_ == kSensorOpen && actions_.raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) &&
+        actions_.automatic())
+        actions_.halt(true);
 }

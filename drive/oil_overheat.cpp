@@ -60,7 +60,7 @@ void Controller::enterOverheatDown() {
     bool atBottom = unit1_->bottomSensor() == kSensorActive;
     uint32_t limitMs = 0;
     if (atBottom)
-        strokeRateLimitInForce_ = false; // there is no descent to limit
+        downLimit_.descentOver(); // there is no descent to limit
     else
         limitMs = downStrokeLimitMs();
     openValves();

@@ -59,8 +59,7 @@ void Controller::enterEmergencyTemperatureMode() {
     }
     gConfig->freqDrive1.set(kEmergencyFrequency);
     gConfig->freqDrive2.set(kEmergencyFrequency);
-    tuningError_ = 0;
-    emergencyTopDwellS_ = std::max(gConfig->delayTDP.value, 0.0f);
+    tuning_.enterEmergencyMode();
 }
 
 void Controller::leaveEmergencyTemperatureMode() {
@@ -73,9 +72,10 @@ void Controller::leaveEmergencyTemperatureMode() {
 }
 
 // In the emergency mode the top dwell is the one the tuning stretches at the bottom of every cycle
-// (tuneSwings2), so that a cycle takes the period of nsAlarmTempMode strokes a minute.
+// (StrokeRateTuning), so that a cycle takes the period of nsAlarmTempMode strokes a minute.
 float Controller::topDwellSeconds() const {
-    return isAlarmActive(kAlarmEmergencyTemperatureMode) ? emergencyTopDwellS_ : gConfig->delayTDP.value;
+    return isAlarmActive(kAlarmEmergencyTemperatureMode) ? tuning_.emergencyTopDwell()
+                                                         : gConfig->delayTDP.value;
 }
 
 // The sensor failed: the fan runs, since the oil may be hot without anyone knowing.

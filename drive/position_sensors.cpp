@@ -132,8 +132,9 @@ void Controller::onBottomSensor(int state, int previous) {
         distrustCleared |= clearAlarm(kAlarmBottomSensorTimeoutIgnored);
         distrustCleared |= clearAlarm(kAlarmSimultaneousSensorsIgnored);
     }
-    if (distrustCleared)
-        reevaluateStrokeRateAlarm();
+    bool goingDown = inCycleDownStroke() || state_ == kOverheatDown || state_ == kOverloadDown;
+    if (distrustCleared && goingDown)
+        downLimit_.reevaluate(upStrokeMs_, downStrokeMs_);
     switch (state) {
     case kSensorActive:
         if (unit1_->running() || unit2_->running() || unit1_->turning() || unit2_->turning())

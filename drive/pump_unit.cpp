@@ -4,7 +4,7 @@
 #include "core/journal.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/discrete_outputs.h"
 #include "drive/drive_poll_table.h"
 #include "drive/unit_settings.h"
 #include "fieldbus/smbus.h"
@@ -53,8 +53,8 @@ void PumpUnit::start(float hertz) {
         setFrameBCommand(frameB_, 0, low);
         setFrameAControlWord(frameA_, kControlWordRun);
     } else {
-        owner_.setOutput(unit_ == 1 ? Controller::kRunLine1 : Controller::kRunLine2, true);
-        owner_.setOutput(unit_ == 1 ? Controller::kSecondLine1 : Controller::kSecondLine2, true);
+        owner_.setOutput(unit_ == 1 ? kOutputRunLine1 : kOutputRunLine2, true);
+        owner_.setOutput(unit_ == 1 ? kOutputSecondLine1 : kOutputSecondLine2, true);
     }
     setSetPoint(hertz);
     running_ = true;
@@ -76,9 +76,8 @@ void PumpUnit::stop(bool fast) {
         setFrameAControlWord(frameA_, word);
         setFrameBFrequency(frameB_, 0);
     } else {
-        owner_.setOutput(unit_ == 1 ? Controller::kRunLine1 : Controller::kRunLine2, false);
-        owner_.setOutput(unit_ == 1 ? Controller::kSecondLine1 : Controller::kSecondLine2,
-                         !fast && !coasting);
+        owner_.setOutput(unit_ == 1 ? kOutputRunLine1 : kOutputRunLine2, false);
+        owner_.setOutput(unit_ == 1 ? kOutputSecondLine1 : kOutputSecondLine2, !fast && !coasting);
     }
     running_ = false;
     owner_.motorStopped(unit_);

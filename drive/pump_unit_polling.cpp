@@ -4,7 +4,7 @@
 #include "drive/pump_unit.h"
 
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/discrete_outputs.h"
 #include "drive/drive_poll_table.h"
 #include "drive/unit_settings.h"
 #include "fieldbus/smbus.h"
@@ -176,7 +176,7 @@ void PumpUnit::setTemperature(int temperature) {
 void PumpUnit::setTurning(uint32_t word) {
     uint32_t old = turning_;
     turning_ = word;
-    owner_.setOutput(unit_ == 1 ? Controller::kTurningLamp1 : Controller::kTurningLamp2, word != 0);
+    owner_.setOutput(unit_ == 1 ? kOutputTurningLamp1 : kOutputTurningLamp2, word != 0);
     if (old != 0 && word == 0)
         owner_.onTurningStopped();
 }

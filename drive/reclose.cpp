@@ -1,23 +1,23 @@
-// Automatic reclose (АПВ) after a drive's over-current: the unit is taken out and, after araDelay
-// minutes, reset and brought back, at most numARA times within araReset completed cycles.
+// Automatic reclose (АПВ) after a drive's over-current.
 //
-// Both units' reports are taken in one pass, НУ1 first. A unit whose partner can take over recloses
-// alone, at the next bottom reversal; otherwise the drive stops and the tripped units recloses together
-// (alarm 16). A drive is reset before it is marked healthy again, so the mark does not read the
-// over-current the drive reported before its reset.
+// Both units' reports are taken in one pass, НУ1 first. A drive is reset before it is marked healthy
+// again, so the mark does not read the over-current the drive reported before its reset.
+
+#include "drive/reclose.h"
 
 #include "config/config.h"
 #include "core/journal.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/alarm_catalogue.h"
+#include "drive/controller_types.h"
 #include "drive/unit_settings.h"
 
-#include <string>
+#include <algorithm>
 
 namespace {
 
-const char* const kUnitRecloseTimerNames[] = {"ARA timer pu1", "ARA timer pu2"};
+const char* const kUnitTimerNames[] = {"ARA timer pu1", "ARA timer pu2"};
 
 uint32_t araDelayMs() {
     return static_cast<uint32_t>(gConfig->araDelay.value * 60000.0f);
@@ -25,93 +25,114 @@ uint32_t araDelayMs() {
 
 } // namespace
 
-void Controller::checkOverCurrent() {
-    if (isAlarmActive(kAlarmRodOverloadRestart) || isAlarmActive(kAlarmRodOverload))
+void Reclose::checkOverCurrent() {
+    if (hooks_.alarmActive(kAlarmRodOverloadRestart) || hooks_.alarmActive(kAlarmRodOverload))
         return;
-    bool both = unit1_->overCurrent() && unit2_->overCurrent();
+    bool both = hooks_.overCurrent(1) && hooks_.overCurrent(2);
     bool group = false;
     for (int n = 1; n <= 2; ++n) {
-        if (!unit(n).overCurrent() || unit(n).faulty())
+        if (!hooks_.overCurrent(n) || hooks_.faulty(n))
             continue;
-        raiseAlarm(makeAlarm(kAlarmOverCurrent, alarmText(kAlarmOverCurrent, n)));
-        if (!automatic())
+        hooks_.raise(kAlarmOverCurrent, alarmText(kAlarmOverCurrent, n));
+        if (!hooks_.automatic())
             continue;
-        unitCycles_[index(n)] = 0;
-        restartedAfterReset_[index(n)] = false;
-        overCurrentSetPoint_[index(n)] = unit(n).setPoint();
-        overCurrentTripped_[index(n)] = true;
-        unit(n).markFaulty(true);
-        if (recloses_[index(n)] >= static_cast<int>(gConfig->numARA.value)) {
-            raiseAlarm(makeAlarm(kAlarmOverCurrentStop,
-                                 alarmText(kAlarmOverCurrentStop, std::to_string(n).c_str())));
-            halt(true);
+        cycles_[index(n)] = 0;
+        restarted_[index(n)] = false;
+        setPoints_[index(n)] = hooks_.setPoint(n);
+        tripped_[index(n)] = true;
+        hooks_.markFaulty(n, true);
+        if (counts_[index(n)] >= static_cast<int>(gConfig->numARA.value)) {
+            hooks_.raise(kAlarmOverCurrentStop, alarmText(kAlarmOverCurrentStop, std::to_string(n).c_str()));
+            hooks_.stop();
             return;
         }
         if (both || !otherUnitCanTakeOver(n)) {
             group = true;
             continue;
         }
-        unitRecloseTimer_[index(n)].start(kUnitRecloseTimerNames[index(n)], araDelayMs(),
-                                          [this, n] { onUnitRecloseTimer(n); });
+        unitTimers_[index(n)].start(kUnitTimerNames[index(n)], araDelayMs(), [this, n] { onUnitTimer(n); });
     }
     if (group)
         beginGroupReclose();
 }
 
-bool Controller::otherUnitCanTakeOver(int n) const {
+bool Reclose::otherUnitCanTakeOver(int n) const {
     int other = otherOf(n);
     return unitModeOf(other).current != kUnitOff && gConfig->canSepStart.current == 0 &&
-           !unit(other).faulty();
+           !hooks_.faulty(other);
 }
 
-void Controller::onUnitRecloseTimer(int n) {
+void Reclose::onUnitTimer(int n) {
     journalPrintf(LOG_INFO, "АПВ НУ%d", n);
-    if (automatic())
-        reclosePending_[index(n)] = true;
+    if (hooks_.automatic())
+        pending_[index(n)] = true;
     else
-        clearAlarm(kAlarmOverCurrent);
+        hooks_.clear(kAlarmOverCurrent);
 }
 
-void Controller::beginGroupReclose() {
-    halt(true);
-    bool first = overCurrentTripped_[0];
-    bool second = overCurrentTripped_[1];
+void Reclose::beginGroupReclose() {
+    hooks_.stop();
+    bool first = tripped_[0];
+    bool second = tripped_[1];
     std::string units = first && second ? "1 и НУ2" : first ? "1" : "2";
     std::string numbers;
     for (int n = 1; n <= 2; ++n) {
-        if (!overCurrentTripped_[index(n)])
+        if (!tripped_[index(n)])
             continue;
-        numbers += (numbers.empty() ? "" : ", ") + std::to_string(recloses_[index(n)] + 1);
+        numbers += (numbers.empty() ? "" : ", ") + std::to_string(counts_[index(n)] + 1);
     }
-    raiseAlarm(makeAlarm(kAlarmOverCurrentReclose,
-                         alarmText(kAlarmOverCurrentReclose, units.c_str(), numbers.c_str())));
-    if (!groupRecloseTimer_.armed())
-        groupRecloseTimer_.start("ARA timer 20.2", araDelayMs(), [this] { onGroupRecloseTimer(); });
+    hooks_.raise(kAlarmOverCurrentReclose,
+                 alarmText(kAlarmOverCurrentReclose, units.c_str(), numbers.c_str()));
+    if (!groupTimer_.armed())
+        groupTimer_.start("ARA timer 20.2", araDelayMs(), [this] { onGroupTimer(); });
 }
 
-void Controller::onGroupRecloseTimer() {
-    if (automatic()) {
+void Reclose::onGroupTimer() {
+    if (hooks_.automatic()) {
         for (int n = 1; n <= 2; ++n) {
-            if (!overCurrentTripped_[index(n)])
+            if (!tripped_[index(n)])
                 continue;
             journalPrintf(LOG_INFO, "АПВ НУ%d", n);
-            resetLines_.write(n, true);
-            ++recloses_[index(n)];
-            unit(n).markFaulty(false);
+            hooks_.resetLine(n, true);
+            ++counts_[index(n)];
+            hooks_.markFaulty(n, false);
         }
-        enterState(kResetBoth);
-        armStateTimer("resetVfdAlarms-20.2", kResetPulseMs);
+        hooks_.groupResetStarted();
     }
-    clearAlarm(kAlarmOverCurrentReclose);
+    hooks_.clear(kAlarmOverCurrentReclose);
 }
 
-bool Controller::serveReclosePending() {
+int Reclose::takePending() {
     for (int n = 1; n <= 2; ++n) {
-        if (!reclosePending_[index(n)])
+        if (!pending_[index(n)])
             continue;
-        reclosePending_[index(n)] = false;
-        beginUnitReset(n);
-        return true;
+        pending_[index(n)] = false;
+        return n;
     }
-    return false;
+    return 0;
+}
+
+bool Reclose::takeRestarted(int n, float& trippedSetPoint) {
+    if (!restarted_[index(n)])
+        return false;
+    restarted_[index(n)] = false;
+    trippedSetPoint = setPoints_[index(n)];
+    return true;
+}
+
+void Reclose::forgetPending() {
+    pending_.fill(false);
+    restarted_.fill(false);
+}
+
+// Each count is forgotten (and journalled) once, when it is not already zero.
+void Reclose::cycleCompleted(int limit) {
+    for (int n = 1; n <= 2; ++n) {
+        int& cycles = cycles_[index(n)];
+        cycles = std::min(cycles + 1, limit + 1);
+        if (cycles > limit && counts_[index(n)] != 0) {
+            journalPrintf(LOG_INFO, "Сброс счетчика АПВ НУ%d", n);
+            counts_[index(n)] = 0;
+        }
+    }
 }

@@ -13,7 +13,8 @@
 void Controller::onLoadSample(float load) {
     strokeMinLoad_ = std::min(strokeMinLoad_, load);
     strokeMaxLoad_ = std::max(strokeMaxLoad_, load);
-    recordDynamogramSample(load);
+    if (automatic())
+        recorder_.sample(load);
     superviseRodLoad(load);
 }
 

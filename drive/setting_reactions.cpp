@@ -21,7 +21,7 @@ void Controller::onSettingChanged(const void* setting, float newValue, float) {
     if (setting == &c.stopDrive)
         onStopDriveChanged();
     else if (setting == &c.oilSensorConnection)
-        onOilSensorConnectionChanged();
+        oilLevel_.connectionChanged();
     else if (setting == &c.topSensorType || setting == &c.botSensorType || setting == &c.magSensorConnection)
         evaluateSensorConnectionAlarms();
     else if (setting == &c.modbusAddrDrive1)
@@ -29,11 +29,11 @@ void Controller::onSettingChanged(const void* setting, float newValue, float) {
     else if (setting == &c.modbusAddrDrive2)
         unit2_->setAddress(static_cast<int>(newValue));
     else if (setting == &c.nsMode || setting == &c.nsCorrectionInterval)
-        smart_.arm();
+        tuning_.smart().arm();
     else if (setting == &c.manualReverseStart)
         writeDriveDirection();
     else if (setting == &c.recordPeriod)
-        saver_.releaseHold(); // a new period begins with the next steady cycle
+        recorder_.saver().releaseHold(); // a new period begins with the next steady cycle
     else if (isPerformanceSetting(setting))
         c.savePerf();
 }
@@ -56,17 +56,6 @@ void Controller::onStopDriveChanged() {
         return;
     }
     clearAndRestart(kAlarmRemoteStartWait);
-}
-
-// A two-wire oil level sensor cannot tell an open circuit: its monitoring is off (alarm 31).
-void Controller::onOilSensorConnectionChanged() {
-    if (gConfig->oilSensorConnection.current == 0) {
-        raiseAlarm(makeAlarm(kAlarmOilLevelCheckOff));
-        return;
-    }
-    clearAlarm(kAlarmOilLevelCheckOff);
-    if (oilLevelState_ == kSensorOpen && raiseAlarm(makeAlarm(kAlarmOilLevelSensorBreak)) && automatic())
-        halt(true);
 }
 
 // A three-wire magnetic sensor cannot tell an open circuit either (alarms 32 and 33).

@@ -12,11 +12,11 @@ const char kUnit[] = "controller";
 
 void Controller::onStateTimer() {
     if (state_ == kResetUnit1 || state_ == kResetUnit2) {
-        onResetPulseEnd();
+        resetSequence_.pulseEnded(state_ == kResetUnit1 ? 1 : 2);
         return;
     }
     if (state_ == kResetBoth) {
-        onResetBothEnd();
+        resetSequence_.bothPulsesEnded();
         return;
     }
     if (!automatic())
@@ -59,7 +59,7 @@ void Controller::onStateTimer() {
         return;
     case kCheckUnit1:
     case kCheckUnit2:
-        onCheckVfdAlarms();
+        resetSequence_.checkDue(state_ == kCheckUnit1 ? 1 : 2);
         return;
     default:
         // States 0, 2, 4, 9 and 15 have no timer action.

@@ -52,9 +52,9 @@ void Controller::halt(bool closeRecords) {
     enterState(kStopped);
     stateTimer_.cancel();
     dwellTimer_.cancel();
-    strokeRateLimitInForce_ = false;
+    downLimit_.descentOver();
     if (closeRecords)
-        saver_.writeUnwritten();
+        recorder_.saver().writeUnwritten();
 }
 
 // Opens the valves (supervised by maxDownTimer when one is selected) and arms the state timer with the
@@ -73,14 +73,14 @@ void Controller::beginUpStroke() {
     strokeStartMs_ = now();
     // The first full cycle after a start is recorded.
     if (state_ == kFirstUp)
-        saver_.restartPeriod();
+        recorder_.saver().restartPeriod();
     if (state_ == kUp) {
         downStrokeMs_ = now() - downStartMs_;
         countCompletedCycle();
     }
     closeBothValves();
     maxDownTimer_.cancel();
-    strokeRateLimitInForce_ = false; // the down stroke is over
+    downLimit_.descentOver(); // the down stroke is over
     float delay = gConfig->delayBDP.value;
     if (delay == 0 || bothValvesOff()) {
         if (unit1_->topSensor() == kSensorActive)
@@ -115,21 +115,14 @@ void Controller::countCompletedCycle() {
         journalPrintf(LOG_INFO, "Сброс счетчика АПВ");
         overloadRestarts_ = 0;
     }
-    for (int n = 1; n <= 2; ++n) {
-        int& cycles = unitCycles_[index(n)];
-        cycles = std::min(cycles + 1, limit + 1);
-        if (cycles > limit && recloses_[index(n)] != 0) {
-            journalPrintf(LOG_INFO, "Сброс счетчика АПВ НУ%d", n);
-            recloses_[index(n)] = 0;
-        }
-    }
+    reclose_.cycleCompleted(limit);
 }
 
 void Controller::onTopReversal(bool fromSensor) {
     maxUpTimer_.cancel();
     enterState(state_ == kFirstUp ? kFirstCycleDown : kDown);
     strokeCompleted_ = true;
-    topReversalSeen_ = true;
+    recorder_.topReversal();
     if (fromSensor) {
         unit1_->stop(false);
         unit2_->stop(false);
@@ -173,7 +166,7 @@ void Controller::onDwellTimer() {
 }
 
 void Controller::clearPerStrokeAlarms() {
-    if (!strokeRateLimitThisStroke_)
+    if (!downLimit_.markedThisStroke())
         clearAlarm(kAlarmStrokeShortenedByRate);
     if (!downTimeThisStroke_)
         clearAlarm(kAlarmStrokeShortenedByDownTime);
@@ -185,17 +178,19 @@ void Controller::clearPerStrokeAlarms() {
 void Controller::onBottomReversal() {
     clearPerStrokeAlarms();
     strokeCompleted_ = true;
-    bottomReversalSeen_ = true;
+    recorder_.bottomReversal();
     if (state_ == kDown)
-        tuneSwings();
+        tuning_.cycleFinished(now() - strokeStartMs_);
     else if (state_ == kFirstCycleDown)
-        rateFirstCycle();
-    if (serveReclosePending())
+        tuning_.firstCycleFinished(now() - strokeStartMs_);
+    if (int n = reclose_.takePending()) {
+        resetSequence_.beginUnitReset(n);
         return;
+    }
     if (state_ == kDown) {
         enterState(kUp);
         beginUpStroke();
-        saver_.cycleFinished();
+        recorder_.saver().cycleFinished();
         return;
     }
     enterState(state_ == kFirstDown ? kFirstUp : kUp);
@@ -206,12 +201,12 @@ void Controller::onBottomReversal() {
 // lowered below the set-point it tripped at, when lowerFreqOnOverload says "Да".
 void Controller::lowerMaxFrequencyAfterReset() {
     for (int n = 1; n <= 2; ++n) {
-        if (!restartedAfterReset_[index(n)])
+        float trippedSetPoint = 0;
+        if (!reclose_.takeRestarted(n, trippedSetPoint))
             continue;
-        restartedAfterReset_[index(n)] = false;
         if (gConfig->lowerFreqOnOverload.current != 0)
             continue;
-        float lowered = overCurrentSetPoint_[index(n)] - gConfig->lowerFreqStep.value;
+        float lowered = trippedSetPoint - gConfig->lowerFreqStep.value;
         maxFreqOf(n).set(std::max(lowered, minFreqOf(n).value));
     }
 }

@@ -1,13 +1,13 @@
-// The stroke-rate tuning at the bottom of every steady cycle: the rate achieved over the cycle against
-// the target (nSwings, or the smart mode's target), a step of 1 Hz per 0.1 strokes/min of the error
-// on the working frequencies (drive/frequency_step.h decides which), and a save of the performance
-// parameters once the target is crossed. In the emergency temperature mode the top dwell is tuned
-// first, so that the cycle takes 60 / nsAlarmTempMode seconds.
+// The stroke-rate tuning: drive/frequency_step.h decides which working frequency a step changes; the
+// result is written through the settings, which journal and store it. In the emergency temperature
+// mode the top dwell is stretched so that the cycle takes 60 / nsAlarmTempMode seconds.
+
+#include "drive/stroke_rate_tuning.h"
 
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/controller_types.h"
 #include "drive/frequency_step.h"
 #include "drive/unit_settings.h"
 
@@ -18,52 +18,43 @@ namespace {
 
 const char kUnit[] = "controller";
 
-TunedUnit tunedUnit(const Controller& controller, int n) {
-    TunedUnit unit;
-    unit.selected = selectedDriveOf(n).current == 1;
-    unit.switchable = unitModeOf(n).current == kUnitAuto && !controller.unit(n).faulty();
-    unit.freq = freqDriveOf(n).value;
-    unit.minFreq = minFreqOf(n).value;
-    unit.maxFreq = maxFreqOf(n).value;
-    return unit;
+size_t index(int n) {
+    return n == 2 ? 1 : 0;
 }
 
 } // namespace
 
-void Controller::tuneSwings() {
-    ++tuningRuns_;
-    uint32_t period = now() - strokeStartMs_;
-    if (isAlarmActive(kAlarmEmergencyTemperatureMode))
-        tuneSwings2(period);
+void StrokeRateTuning::cycleFinished(uint32_t period) {
+    ++runs_;
+    if (hooks_.emergency())
+        tuneTopDwell(period);
     if (period == 0) {
         LOG_MSG(LOG_ERR, kUnit, "Controller::tuneSwings(): error: period is 0!");
         return;
     }
-    float rate = recordCycleRate(period);
-    float target = strokeRateTarget();
-    if ((tuningError_ > 0 && target <= rate) || (tuningError_ < 0 && target >= rate)) {
+    float rate = measure(period);
+    float wanted = target();
+    if ((error_ > 0 && wanted <= rate) || (error_ < 0 && wanted >= rate)) {
         gConfig->savePerf();
-        tuningError_ = 0;
+        error_ = 0;
         return;
     }
-    tuningError_ = target - rate;
-    stepFrequencies(static_cast<int>(std::lround(10.0f * tuningError_)));
+    error_ = wanted - rate;
+    stepFrequencies(static_cast<int>(std::lround(10.0f * error_)));
 }
 
-void Controller::rateFirstCycle() {
-    uint32_t period = now() - strokeStartMs_;
+void StrokeRateTuning::firstCycleFinished(uint32_t period) {
     if (period > 0)
-        recordCycleRate(period);
+        measure(period);
 }
 
-float Controller::recordCycleRate(uint32_t periodMs) {
+float StrokeRateTuning::measure(uint32_t periodMs) {
     float rate = 60000.0f / static_cast<float>(periodMs);
-    if (currentDynamogram_)
-        currentDynamogram_->strokesPerMinute = rate;
+    hooks_.rateMeasured(rate);
     return rate;
 }
 
-void Controller::tuneSwings2(uint32_t periodMs) {
+void StrokeRateTuning::tuneTopDwell(uint32_t periodMs) {
     if (periodMs == 0) {
         LOG_MSG(LOG_ERR, kUnit, "Controller::tuneSwings2(): error: period is 0!");
         return;
@@ -77,20 +68,27 @@ void Controller::tuneSwings2(uint32_t periodMs) {
 }
 
 // The smart target stays within nsMin..nsMax, also before its first correction has set it (0).
-float Controller::strokeRateTarget() const {
+float StrokeRateTuning::target() const {
     if (gConfig->nsMode.current == 0)
         return gConfig->nSwings.value;
     return std::min(gConfig->nsMax.value, std::max(gConfig->nsMin.value, smart_.target()));
 }
 
-// Writes what the step changes through the settings, which journal and store it.
-void Controller::stepFrequencies(int step) {
+void StrokeRateTuning::stepFrequencies(int step) {
     FrequencyStepRules rules;
     rules.minFreqSync = gConfig->minFreqSync.value;
     rules.ratio = gConfig->pu2pu1FreqRatio.value;
     rules.switchUnits = gConfig->perfIncMode.current != 0;
     rules.priorityUnit = gConfig->prioPu1Pu2.current != 0 ? 2 : 1;
-    TunedUnits before = {tunedUnit(*this, 1), tunedUnit(*this, 2)};
+    TunedUnits before;
+    for (int n = 1; n <= 2; ++n) {
+        TunedUnit& unit = before[index(n)];
+        unit.selected = selectedDriveOf(n).current == 1;
+        unit.switchable = unitModeOf(n).current == kUnitAuto && !hooks_.faulty(n);
+        unit.freq = freqDriveOf(n).value;
+        unit.minFreq = minFreqOf(n).value;
+        unit.maxFreq = maxFreqOf(n).value;
+    }
     TunedUnits after = applyFrequencyStep(before, step, rules);
     for (int n = 1; n <= 2; ++n) {
         const TunedUnit& unit = after[index(n)];
@@ -101,10 +99,13 @@ void Controller::stepFrequencies(int step) {
     }
 }
 
-// The performance file starts afresh; the tuning forgets its error and the smart target, which the next
-// correction finds again.
-void Controller::resetPerformanceParameters() {
+void StrokeRateTuning::resetPerformance() {
     gConfig->resetPerf();
-    tuningError_ = 0;
+    error_ = 0;
     smart_.resetTarget();
+}
+
+void StrokeRateTuning::enterEmergencyMode() {
+    error_ = 0;
+    emergencyTopDwellS_ = std::max(gConfig->delayTDP.value, 0.0f);
 }

@@ -23,7 +23,7 @@ void Controller::armStateTimer(const char* name, uint32_t ms) {
 void Controller::armMaxDownTimer() {
     lowLoadThisStroke_ = false;
     downTimeThisStroke_ = false;
-    strokeRateLimitThisStroke_ = strokeRateLimitInForce_;
+    downLimit_.strokeBegins();
     maxDownTimer_.start("maxDownTimer", secondsMs(gConfig->downTimeMax.value), [this] { onMaxDownTimer(); });
 }
 

@@ -1,16 +1,14 @@
-// The valve check: inputs 17 and 18 tell whether current flows in ЭК1 and ЭК2. An energised valve
-// without current is an open circuit, a de-energised one with current a short circuit (alarm 34, the
-// valve's lamp blinking slowly or fast). Faulty valves stop the drive (alarm 12) unless
-// workWithBrokenEV allows working on and a valve that takes part is still healthy (alarm 35).
+// The valve check.
 //
 // A short of one valve is not reported while the other valve is energised and shows no current of its
 // own: the current seen is then most likely the other valve's, on crossed feedback lines.
 
+#include "drive/valve_check.h"
+
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "drive/controller.h"
-#include "drive/discrete_inputs.h"
+#include "drive/controller_types.h"
 #include "drive/unit_settings.h"
 
 #include <string>
@@ -19,7 +17,6 @@ namespace {
 
 const char kUnit[] = "controller";
 
-constexpr int kCurrentInputs[] = {kInputValve1Current, kInputValve2Current};
 constexpr int kValveLamps[] = {37, 39};
 
 bool faulty(int state) {
@@ -28,42 +25,46 @@ bool faulty(int state) {
 
 } // namespace
 
-void Controller::onValveFeedback(int valve) {
-    if (evCheck_[index(valve)].armed()) {
-        summariseValves();
+void ValveCheck::switched(int valve) {
+    checks_[index(valve)].start("evCheck", kCheckMs, [this, valve] { check(valve); });
+}
+
+void ValveCheck::feedbackChanged(int valve) {
+    if (checks_[index(valve)].armed()) {
+        summarise();
         return;
     }
-    checkValve(valve);
+    check(valve);
 }
 
-void Controller::checkValve(int valve) {
-    bool on = valveOn(valve);
-    bool current = inputOn(kCurrentInputs[index(valve)]);
+void ValveCheck::check(int valve) {
+    bool on = hooks_.on(valve);
+    bool current = hooks_.current(valve);
     int other = otherOf(valve);
-    bool othersCurrent = valveOn(other) && !inputOn(kCurrentInputs[index(other)]);
+    bool othersCurrent = hooks_.on(other) && !hooks_.current(other);
     if (on && !current)
-        markValve(valve, kSensorOpen);
+        mark(valve, kSensorOpen);
     else if (!on && current && !othersCurrent)
-        markValve(valve, kSensorShort);
+        mark(valve, kSensorShort);
     else
-        markValve(valve, kSensorOk);
-    summariseValves();
+        mark(valve, kSensorOk);
+    summarise();
 }
 
-void Controller::markValve(int valve, int state) {
-    int previous = valveState(valve);
-    unit(valve).setSensor(PumpUnit::kValve, state);
+void ValveCheck::mark(int valve, int state) {
+    int previous = hooks_.state(valve);
+    hooks_.mark(valve, state);
     int lamp = kValveLamps[index(valve)];
-    setBlink(lamp, state == kSensorShort, state == kSensorOpen);
+    hooks_.blink(lamp, state == kSensorShort, state == kSensorOpen);
     if (!faulty(state)) {
         if (previous != kSensorOk)
             LOG_MSG(LOG_INFO, kUnit, "ЭК%d: помечен как %sисправный", valve, "");
         // The alarm stays while the other valve is still faulty, with that valve's text.
-        int otherState = valveState(otherOf(valve));
+        int otherState = hooks_.state(otherOf(valve));
         if (!faulty(otherState))
-            clearAlarm(kAlarmValveBreak);
+            actions_.clearAlarm(kAlarmValveBreak);
         else
-            changeAlarmText(
+            actions_.changeAlarmText(
                 kAlarmValveBreak,
                 formatText(otherState == kSensorOpen ? "27.1 Обрыв ЭК%d" : "27.2 КЗ ЭК%d", otherOf(valve)));
         return;
@@ -71,16 +72,16 @@ void Controller::markValve(int valve, int state) {
     if (previous != state)
         LOG_MSG(LOG_INFO, kUnit, "ЭК%d: помечен как %sисправный", valve, "не");
     std::string text = formatText(state == kSensorOpen ? "27.1 Обрыв ЭК%d" : "27.2 КЗ ЭК%d", valve);
-    if (!raiseAlarm(makeAlarm(kAlarmValveBreak, text)))
-        changeAlarmText(kAlarmValveBreak, text);
+    if (!actions_.raiseAlarm(makeAlarm(kAlarmValveBreak, text)))
+        actions_.changeAlarmText(kAlarmValveBreak, text);
 }
 
-void Controller::summariseValves() {
+void ValveCheck::summarise() {
     std::string stop;
     std::string ignore;
     bool healthyValveTakesPart = false;
     for (int valve = 1; valve <= 2; ++valve) {
-        int state = valveState(valve);
+        int state = hooks_.state(valve);
         if (!faulty(state)) {
             healthyValveTakesPart |= valveModeOf(valve).current != kUnitOff;
             continue;
@@ -91,24 +92,24 @@ void Controller::summariseValves() {
         ignore += (ignore.empty() ? "" : ", ") + std::string(open ? "обрыва" : "КЗ") + name;
     }
     if (stop.empty()) {
-        clearAlarm(kAlarmValveFaultIgnored);
-        clearAndRestart(kAlarmValveFaultStop);
+        actions_.clearAlarm(kAlarmValveFaultIgnored);
+        actions_.clearAndRestart(kAlarmValveFaultStop);
         return;
     }
     bool workOn = gConfig->workWithBrokenEV.current == 0 && healthyValveTakesPart;
     if (workOn) {
         std::string text = alarmText(kAlarmValveFaultIgnored, ignore.c_str());
-        if (!raiseAlarm(makeAlarm(kAlarmValveFaultIgnored, text)))
-            changeAlarmText(kAlarmValveFaultIgnored, text);
-        clearAndRestart(kAlarmValveFaultStop);
+        if (!actions_.raiseAlarm(makeAlarm(kAlarmValveFaultIgnored, text)))
+            actions_.changeAlarmText(kAlarmValveFaultIgnored, text);
+        actions_.clearAndRestart(kAlarmValveFaultStop);
         return;
     }
-    clearAlarm(kAlarmValveFaultIgnored);
+    actions_.clearAlarm(kAlarmValveFaultIgnored);
     std::string text = alarmText(kAlarmValveFaultStop, stop.c_str());
-    if (raiseAlarm(makeAlarm(kAlarmValveFaultStop, text))) {
-        if (automatic())
-            halt(true);
+    if (actions_.raiseAlarm(makeAlarm(kAlarmValveFaultStop, text))) {
+        if (actions_.automatic())
+            actions_.halt(true);
         return;
     }
-    changeAlarmText(kAlarmValveFaultStop, text);
+    actions_.changeAlarmText(kAlarmValveFaultStop, text);
 }

@@ -7,12 +7,6 @@
 
 #include <cmath>
 
-namespace {
-
-const char* const kValveCheckNames[] = {"evCheck", "evCheck"};
-
-} // namespace
-
 // With both valves selected and delayEV1EV2 set, one valve opens first (ЭК1 for a positive delay,
 // ЭК2 for a negative one) and both are open once the delay has passed.
 void Controller::openValves() {
@@ -42,8 +36,7 @@ void Controller::setValve(int valve, bool on) {
     setOutput(output, on);
     if (!on)
         ev1ev2Timer_.cancel();
-    evCheck_[index(valve)].start(kValveCheckNames[index(valve)], kConfirmMs,
-                                 [this, valve] { checkValve(valve); });
+    valveCheck_.switched(valve);
 }
 
 void Controller::closeBothValves() {

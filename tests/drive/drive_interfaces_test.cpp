@@ -83,8 +83,8 @@ TEST_F(DriveInterfacesTest, ResettingThePerformanceParametersStartsTheirFileAfre
     commands().resetPerformanceParameters();
     EXPECT_EQ(config->selectedDrive1.current, 0);
     EXPECT_NE(config->freqDrive1.value, 13);
-    EXPECT_EQ(controller->smartTarget(), 0);
-    EXPECT_EQ(controller->tuningError(), 0);
+    EXPECT_EQ(controller->tuning().smart().target(), 0);
+    EXPECT_EQ(controller->tuning().error(), 0);
 }
 
 TEST_F(DriveInterfacesTest, ManualKeysStartAndStopTheMotor) {

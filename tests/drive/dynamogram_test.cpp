@@ -91,7 +91,7 @@ TEST_F(DynamogramTest, EveryCompleteCycleJoinsTheLastTenWithItsStrokesLoadsAndPl
     startIn(kModeAutomatic, true);
     runCycles(13, fixed);
     completeLastCycle(); // the next cycle's first up-stroke sample completes the 13th
-    EXPECT_EQ(controller->dynamogramsCompleted(), 13u);
+    EXPECT_EQ(controller->recorder().completed(), 13u);
     ASSERT_EQ(controller->dynamograms().size(), 10u);
     for (const auto& record : controller->dynamograms()) {
         EXPECT_FALSE(record->skip);
@@ -141,21 +141,21 @@ TEST_F(DynamogramTest, AnUpStrokeThatNeverReachedTheTopIsDropped) {
     startIn(kModeAutomatic, true);
     runCycles(2, fixed);
     completeLastCycle();
-    ASSERT_EQ(controller->dynamogramsCompleted(), 2u);
+    ASSERT_EQ(controller->recorder().completed(), 2u);
     setLoad(5000);
     rodLeavesBottom();
     run(1500);
     haltClosingRecords(); // half-way up
     restart();            // not at the bottom: down first
     EXPECT_EQ(state(), Controller::kFirstDown);
-    ASSERT_NE(controller->currentDynamogram(), nullptr);
+    ASSERT_NE(controller->recorder().current(), nullptr);
     run(1000);
-    EXPECT_TRUE(controller->currentDynamogram()->skip);
+    EXPECT_TRUE(controller->recorder().current()->skip);
     setBottomSensor(1, kSensorActive);
     settle();
     runCycles(2, fixed);
     completeLastCycle();
-    EXPECT_EQ(controller->dynamogramsCompleted(), 4u); // the broken one is not among them
+    EXPECT_EQ(controller->recorder().completed(), 4u); // the broken one is not among them
 }
 
 TEST_F(DynamogramTest, A120SecondUpStrokeOverflowsIsSkippedAndWritesNothing) {
@@ -164,12 +164,12 @@ TEST_F(DynamogramTest, A120SecondUpStrokeOverflowsIsSkippedAndWritesNothing) {
     CycleScript slow = fixed;
     slow.upMs = 120000;
     runCycle(slow);
-    ASSERT_NE(controller->currentDynamogram(), nullptr);
-    EXPECT_EQ(controller->currentDynamogram()->upLoads().size(), kDynamogramMaxSamples);
-    EXPECT_TRUE(controller->currentDynamogram()->skip);
+    ASSERT_NE(controller->recorder().current(), nullptr);
+    EXPECT_EQ(controller->recorder().current()->upLoads().size(), kDynamogramMaxSamples);
+    EXPECT_TRUE(controller->recorder().current()->skip);
     runCycle(fixed);
     completeLastCycle();
-    EXPECT_EQ(controller->dynamogramsCompleted(), 1u);
+    EXPECT_EQ(controller->recorder().completed(), 1u);
     haltClosingRecords();
     std::vector<std::string> files = spool();
     ASSERT_EQ(files.size(), 1u); // the normal cycle after it
@@ -187,7 +187,7 @@ TEST_F(DynamogramTest, WithRecordPeriodZeroOnlyTheFirstCycleAfterAStartAndTheRec
               static_cast<uint32_t>(60000.0f / controller->dynamograms().front()->strokesPerMinute));
     runCycles(4, fixed);
     EXPECT_EQ(spool().size(), 1u);
-    EXPECT_FALSE(controller->dynamogramPeriodRunning() && controller->strokeRateCorrectionArmed());
+    EXPECT_FALSE(controller->recorder().saver().periodRunning() && controller->tuning().smart().armed());
     completeLastCycle(); // the sixth completes
     EXPECT_EQ(controller->dynamograms().size(), 6u);
     haltClosingRecords(); // the five others
@@ -205,7 +205,7 @@ TEST_F(DynamogramTest, WithRecordPeriodZeroOnlyTheFirstCycleAfterAStartAndTheRec
     config->recordPeriod.set(1);
     runCycle(fixed);
     EXPECT_EQ(spool().size(), 8u);
-    EXPECT_TRUE(controller->dynamogramPeriodRunning());
+    EXPECT_TRUE(controller->recorder().saver().periodRunning());
 }
 
 TEST_F(DynamogramTest, WithARecordPeriodTheNewestCycleIsWrittenOncePerPeriodAndAStartWritesAtOnce) {
@@ -213,7 +213,7 @@ TEST_F(DynamogramTest, WithARecordPeriodTheNewestCycleIsWrittenOncePerPeriodAndA
     startIn(kModeAutomatic, true);
     runCycles(2, fixed);
     EXPECT_EQ(spool().size(), 1u);
-    EXPECT_TRUE(controller->dynamogramPeriodRunning());
+    EXPECT_TRUE(controller->recorder().saver().periodRunning());
     uint32_t armedAt = nowMs();
     while (nowMs() - armedAt < 55000)
         runCycle(fixed);
@@ -221,7 +221,7 @@ TEST_F(DynamogramTest, WithARecordPeriodTheNewestCycleIsWrittenOncePerPeriodAndA
     while (nowMs() - armedAt < 61000)
         runCycle(fixed);
     EXPECT_EQ(spool().size(), 2u);
-    EXPECT_TRUE(controller->dynamogramPeriodRunning());
+    EXPECT_TRUE(controller->recorder().saver().periodRunning());
     // A new start cancels the period: its first cycle is written at the first steady bottom.
     haltClosingRecords();
     size_t afterHalt = spool().size();
@@ -276,7 +276,7 @@ TEST_F(DynamogramTest, ADownStrokeLoadBelowGMinRaisesAlarm25AlsoInAPauseAtTheBot
     setLoad(1500); // the rod rests at the bottom, unloaded
     run(500);
     EXPECT_TRUE(controller->isAlarmActive(25));
-    EXPECT_NEAR(controller->currentDynamogram()->downLoads().back(), 1500, 10); // and still recorded
+    EXPECT_NEAR(controller->recorder().current()->downLoads().back(), 1500, 10); // and still recorded
 }
 
 TEST_F(DynamogramTest, AFileWrittenByTheControllerReadsBackAndVelkordDynoTurnsItIntoACard) {

@@ -54,7 +54,7 @@ TEST_F(RecloseTest, WithoutAPartnerTheDriveStopsIsResetAfterAraDelayAndStopsForG
     ASSERT_TRUE(runUntil([&] { return resetLine(1) == "255\n"; }, 4000));
     EXPECT_TRUE(journalHas("АПВ НУ1"));
     EXPECT_EQ(controller->strokeState(), Controller::kResetBoth);
-    EXPECT_EQ(controller->recloseCount(1), 1);
+    EXPECT_EQ(controller->reclose().count(1), 1);
     run(151);
     EXPECT_EQ(resetLine(1), "0\n");
     EXPECT_FALSE(controller->isAlarmActive(16));
@@ -70,7 +70,7 @@ TEST_F(RecloseTest, WithoutAPartnerTheDriveStopsIsResetAfterAraDelayAndStopsForG
     tripDrive(1);
     EXPECT_EQ(alarmText(16), "20.2 Перегруз по току ЧРП НУ1. АПВ №2");
     run(kMinute + 500);
-    EXPECT_EQ(controller->recloseCount(1), 2);
+    EXPECT_EQ(controller->reclose().count(1), 2);
     ASSERT_TRUE(runUntil([&] { return drive(1).runCommanded(); }, 3000)); // at the bottom: up at once
 
     tripDrive(1);
@@ -95,7 +95,7 @@ TEST_F(RecloseTest, WithAPartnerTheUnitRecloseWaitsForTheBottomAndRestartsAtItsM
     EXPECT_NE(controller->strokeState(), Controller::kStopped);
     run(kMinute + 500);
     EXPECT_TRUE(journalHas("АПВ НУ1"));
-    EXPECT_TRUE(controller->reclosePending(1));
+    EXPECT_TRUE(controller->reclose().pending(1));
 
     // The rod reaches the top, goes down, and the reclose is served at the bottom.
     rodReachesTop();
@@ -110,14 +110,14 @@ TEST_F(RecloseTest, WithAPartnerTheUnitRecloseWaitsForTheBottomAndRestartsAtItsM
 
     ASSERT_TRUE(runUntil([&] { return controller->strokeState() == Controller::kFirstUp; }, 15000));
     EXPECT_FALSE(controller->isAlarmActive(40));
-    EXPECT_TRUE(controller->restartedAfterReset(1));
+    EXPECT_TRUE(controller->reclose().restartedAfterReset(1));
     EXPECT_EQ(config->selectedDrive1.current, 1);
     ASSERT_TRUE(runUntil([&] { return drive(1).runCommanded(); }, 3000));
     EXPECT_NEAR(drive(1).setPoint(), config->minFreqDrive1.value, 0.01f);
 
     // At the first top reversal after the reset the maximum frequency goes below the trip's set-point.
     rodReachesTop();
-    EXPECT_FALSE(controller->restartedAfterReset(1));
+    EXPECT_FALSE(controller->reclose().restartedAfterReset(1));
     EXPECT_FLOAT_EQ(config->maxFreqDrive1.value, 35.0f);
 }
 
@@ -130,14 +130,14 @@ TEST_F(RecloseTest, CompletedCyclesBeyondAraResetForgetTheRecloses) {
     rodReachesTop();
     rodReachesBottom();
     ASSERT_TRUE(runUntil([&] { return controller->strokeState() == Controller::kFirstUp; }, 15000));
-    ASSERT_EQ(controller->recloseCount(1), 1);
+    ASSERT_EQ(controller->reclose().count(1), 1);
 
     // Two full cycles: the second one's bottom exceeds araReset.
     for (int cycle = 0; cycle < 2; ++cycle) {
         rodReachesTop();
         rodReachesBottom();
     }
-    EXPECT_EQ(controller->recloseCount(1), 0);
+    EXPECT_EQ(controller->reclose().count(1), 0);
     EXPECT_TRUE(journalHas("Сброс счетчика АПВ НУ1"));
 }
 
@@ -164,8 +164,8 @@ TEST_F(RecloseTest, TheSecondUnitsRecloseWalksItsOwnResetStates) {
     run(200);
     EXPECT_EQ(controller->strokeState(), Controller::kCheckUnit2);
     ASSERT_TRUE(runUntil([&] { return controller->strokeState() == Controller::kFirstUp; }, 15000));
-    EXPECT_TRUE(controller->restartedAfterReset(2));
-    EXPECT_EQ(controller->recloseCount(2), 1);
+    EXPECT_TRUE(controller->reclose().restartedAfterReset(2));
+    EXPECT_EQ(controller->reclose().count(2), 1);
 }
 
 } // namespace

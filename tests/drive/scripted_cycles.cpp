@@ -83,7 +83,7 @@ float ScriptedCycleTest::lastRate() const {
 
 void ScriptedCycleTest::completeLastCycle() {
     auto newCycle = [&] {
-        const DynamogramRecord* record = controller->currentDynamogram();
+        const DynamogramRecord* record = controller->recorder().current();
         return record && !record->upLoads().empty() && record->downLoads().empty();
     };
     EXPECT_TRUE(runUntil(newCycle, 5000)) << "no new cycle began";

@@ -55,7 +55,7 @@ TEST_F(StrokeCycleTest, CompleteCyclesRunThroughStates2To5WithTheirTimings) {
     // From the opening of the valve: the 3 s, the wait for the drive's stop and the sensors' debounce.
     EXPECT_GT(controller->downStrokeMs(), 3050u);
     EXPECT_LT(controller->downStrokeMs(), 3400u);
-    EXPECT_EQ(controller->tuningRuns(), 0u);
+    EXPECT_EQ(controller->tuning().runs(), 0u);
 
     for (int cycle = 0; cycle < 3; ++cycle) {
         rodLeavesBottom();
@@ -64,7 +64,7 @@ TEST_F(StrokeCycleTest, CompleteCyclesRunThroughStates2To5WithTheirTimings) {
         rodReachesBottom();
         EXPECT_EQ(state(), Controller::kUp);
     }
-    EXPECT_EQ(controller->tuningRuns(), 3u);
+    EXPECT_EQ(controller->tuning().runs(), 3u);
     EXPECT_TRUE(controller->strokeCompleted());
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "верхний датчик положения активен").size(), 4u);
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "нижний датчик положения неактивен").size(), 4u);
@@ -89,7 +89,7 @@ TEST_F(StrokeCycleTest, ADownStrokeWithoutABottomSignalEndsAtTheTimeLimitLikeABo
     setTopSensor(1, kSensorInactive);
     run(20100);
     EXPECT_EQ(state(), Controller::kUp);
-    EXPECT_EQ(controller->tuningRuns(), 1u); // the timed reversal in state 5 tunes like the sensor's
+    EXPECT_EQ(controller->tuning().runs(), 1u); // the timed reversal in state 5 tunes like the sensor's
 }
 
 TEST_F(StrokeCycleTest, ThePerStrokeDownTimeAlarmIsRaisedWhenTheStrokeIsTimedAndClearedAfterACleanStroke) {

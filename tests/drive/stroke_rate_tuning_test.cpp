@@ -73,15 +73,15 @@ TEST_F(StrokeRateTuningTest, AnEightSecondCycleAtEightStrokesIsSevenAndAHalfAndF
     exact.upMs = 3000;
     exact.downMs = 3000;
     runCycle(exact); // the first cycle after the start is not tuned
-    EXPECT_EQ(controller->tuningRuns(), 0u);
+    EXPECT_EQ(controller->tuning().runs(), 0u);
     EXPECT_FLOAT_EQ(config->freqDrive1.value, 30);
 
     // The rig's reversals come a few milliseconds either way.
     exact.periodMs = 8000;
     runCycle(exact);
     EXPECT_NEAR(lastPeriodMs(), 8000, 10);
-    EXPECT_EQ(controller->tuningRuns(), 1u);
-    EXPECT_NEAR(controller->tuningError(), 0.5f, 0.01f);
+    EXPECT_EQ(controller->tuning().runs(), 1u);
+    EXPECT_NEAR(controller->tuning().error(), 0.5f, 0.01f);
     EXPECT_FLOAT_EQ(config->freqDrive1.value, 35);
     EXPECT_FLOAT_EQ(config->freqDrive2.value, 36); // the middle of its range from the selection, not tuned
     EXPECT_NE(file("/etc/velkord_perf").find("<freqDrive1>35</freqDrive1>"), std::string::npos);
@@ -92,7 +92,7 @@ TEST_F(StrokeRateTuningTest, AnEightSecondCycleAtEightStrokesIsSevenAndAHalfAndF
     exact.periodMs = 7490;
     runCycle(exact);
     EXPECT_LE(lastPeriodMs(), 7500u);
-    EXPECT_FLOAT_EQ(controller->tuningError(), 0);
+    EXPECT_FLOAT_EQ(controller->tuning().error(), 0);
     EXPECT_FLOAT_EQ(config->freqDrive1.value, 35);
     EXPECT_NE(file("/etc/velkord_perf").find("<freqDrive2>33</freqDrive2>"), std::string::npos);
 
@@ -191,14 +191,14 @@ TEST_F(StrokeRateTuningTest, InTheEmergencyTemperatureModeTheTopDwellStretchesTh
     fixed.downMs = 3000;
     runCycles(2, fixed);
     ASSERT_GT(lastPeriodMs(), 6000u);
-    float dwell = controller->emergencyTopDwell();
+    float dwell = controller->tuning().emergencyTopDwell();
     EXPECT_NEAR(dwell, 15.0f - lastPeriodMs() / 1000.0f, 0.001f);
     // The motors start a varying moment after the bottom (the drives' polling): within that, 15 s.
     for (int i = 0; i < 3; ++i) {
         runCycle(fixed);
         EXPECT_NEAR(lastPeriodMs(), 15000, 400);
     }
-    EXPECT_NEAR(controller->emergencyTopDwell(), dwell, 0.2f);
+    EXPECT_NEAR(controller->tuning().emergencyTopDwell(), dwell, 0.2f);
     controller->clearAlarm(36);
     runCycle(fixed);
     runCycle(fixed);
@@ -235,17 +235,17 @@ protected:
 
 TEST_F(SmartModeTest, TheTimerIsArmedBySmartModeFromTheStartAndFollowsItsSettings) {
     startIn(kModeAutomatic, true);
-    EXPECT_TRUE(controller->strokeRateCorrectionArmed());
+    EXPECT_TRUE(controller->tuning().smart().armed());
     config->nsCorrectionInterval.set(0);
-    EXPECT_FALSE(controller->strokeRateCorrectionArmed());
+    EXPECT_FALSE(controller->tuning().smart().armed());
     config->nsCorrectionInterval.set(2);
-    EXPECT_TRUE(controller->strokeRateCorrectionArmed());
+    EXPECT_TRUE(controller->tuning().smart().armed());
     config->nsMode.set(0);
-    EXPECT_FALSE(controller->strokeRateCorrectionArmed());
+    EXPECT_FALSE(controller->tuning().smart().armed());
     config->nsMode.set(1);
-    EXPECT_TRUE(controller->strokeRateCorrectionArmed());
+    EXPECT_TRUE(controller->tuning().smart().armed());
     // Before its first correction the smart target is 0, the tuning aims at nsMin.
-    EXPECT_FLOAT_EQ(controller->smartTarget(), 0);
+    EXPECT_FLOAT_EQ(controller->tuning().smart().target(), 0);
 }
 
 TEST_F(SmartModeTest, AWaitingCorrectionIsDroppedWhenTheSmartModeIsSwitchedOff) {
@@ -254,9 +254,9 @@ TEST_F(SmartModeTest, AWaitingCorrectionIsDroppedWhenTheSmartModeIsSwitchedOff) 
     well.downMs = 3000;
     startIn(kModeAutomatic, true);
     runCycles(8, well);
-    ASSERT_TRUE(controller->strokeRateCorrectionPending());
+    ASSERT_TRUE(controller->tuning().smart().pending());
     config->nsMode.set(0);
-    EXPECT_FALSE(controller->strokeRateCorrectionPending());
+    EXPECT_FALSE(controller->tuning().smart().pending());
     runCycles(4, well);
     EXPECT_GE(controller->dynamograms().size(), 10u);
     EXPECT_TRUE(corrections().empty());
@@ -271,16 +271,16 @@ TEST_F(SmartModeTest, ACorrectionWaitsForTenDynamogramsAndAFillChangeMovesTheTar
     well.fill = 0.9f;
     startIn(kModeAutomatic, true);
     runCycles(8, well); // more than a minute, fewer than ten records
-    EXPECT_TRUE(controller->strokeRateCorrectionPending());
+    EXPECT_TRUE(controller->tuning().smart().pending());
     EXPECT_TRUE(corrections().empty());
     EXPECT_LT(controller->dynamograms().size(), 10u);
 
-    for (int cycle = 0; cycle < 4 && controller->strokeRateCorrectionPending() && !HasFatalFailure(); ++cycle)
+    for (int cycle = 0; cycle < 4 && controller->tuning().smart().pending() && !HasFatalFailure(); ++cycle)
         runCycle(well);
-    ASSERT_FALSE(controller->strokeRateCorrectionPending());
+    ASSERT_FALSE(controller->tuning().smart().pending());
     EXPECT_EQ(controller->dynamograms().size(), 10u);
     ASSERT_EQ(corrections().size(), 1u);
-    float rich = controller->smartTarget();
+    float rich = controller->tuning().smart().target();
     // The records' fill of about 0.9 is above kNapol: the target lies above their mean rate, by 0.9 / 0.7.
     float fill = controller->fillFactor(*controller->dynamograms().back());
     EXPECT_NEAR(fill, 0.9f, 0.05f);
@@ -292,7 +292,7 @@ TEST_F(SmartModeTest, ACorrectionWaitsForTenDynamogramsAndAFillChangeMovesTheTar
     // The tuning follows the target up; then the fill drops to 0.4 and the target comes down with
     // every correction (each below the recent rate, which it then pulls down).
     runCycles(6, well);
-    float before = controller->smartTarget();
+    float before = controller->tuning().smart().target();
     EXPECT_GT(before, rich - 0.01f);
     EXPECT_NEAR(lastRate(), before, 0.3f);
     float rateBefore = lastRate();
@@ -302,7 +302,7 @@ TEST_F(SmartModeTest, ACorrectionWaitsForTenDynamogramsAndAFillChangeMovesTheTar
     runCycles(20, well);
     EXPECT_GE(corrections().size(), correctionsBefore + 3);
     EXPECT_NEAR(journalledFill(corrections().back()), 0.4f, 0.05f);
-    EXPECT_LT(controller->smartTarget(), before - 0.5f) << ::testing::PrintToString(corrections());
+    EXPECT_LT(controller->tuning().smart().target(), before - 0.5f) << ::testing::PrintToString(corrections());
     EXPECT_LT(lastRate(), rateBefore - 0.3f) << rateBefore;
     EXPECT_LT(config->freqDrive1.value, frequencyBefore);
     EXPECT_NEAR(controller->fillFactor(*controller->dynamograms().back()), 0.4f, 0.05f);
