@@ -24,8 +24,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_FIND_ROOT_PATH / /usr/${VELKORD_BOARD_TRIPLET})
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/${VELKORD_BOARD_TRIPLET}/pkgconfig:/usr/share/pkgconfig)
 
-# qemu-user runs the test programs; the dynamic loader and libraries are the multiarch ones.
+# qemu-user runs the test programs with the multiarch dynamic loader and C library (libc6:armhf, /lib
+# and /lib/arm-linux-gnueabihf), the same build as every other armhf library. The cross tool chain's
+# copy (/usr/arm-linux-gnueabihf/lib) is not that build: its loader with the multiarch libc.so.6 crashes
+# every child of fork() (a segmentation fault before the child runs a line of its own).
 find_program(VELKORD_QEMU_ARM qemu-arm)
 if(VELKORD_QEMU_ARM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VELKORD_QEMU_ARM} -L /usr/${VELKORD_BOARD_TRIPLET})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VELKORD_QEMU_ARM} -L /)
 endif()

@@ -1,12 +1,14 @@
 # Writes the web interface into OUTPUT: the files of SOURCE, settings.json from GENERATOR, and a ".gz"
-# sibling of every text file, which the server sends to browsers that accept gzip.
+# sibling of every text file, which the server sends to browsers that accept gzip. EMULATOR (may be
+# empty) runs GENERATOR when it is a program for another architecture.
 file(REMOVE_RECURSE ${OUTPUT})
 file(MAKE_DIRECTORY ${OUTPUT})
 file(GLOB_RECURSE sources RELATIVE ${SOURCE} ${SOURCE}/*.html ${SOURCE}/*.css ${SOURCE}/*.js ${SOURCE}/*.svg)
 foreach(source ${sources})
   configure_file(${SOURCE}/${source} ${OUTPUT}/${source} COPYONLY)
 endforeach()
-execute_process(COMMAND ${GENERATOR} OUTPUT_FILE ${OUTPUT}/settings.json RESULT_VARIABLE status)
+separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
+execute_process(COMMAND ${emulator} ${GENERATOR} OUTPUT_FILE ${OUTPUT}/settings.json RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "settings-catalogue-json failed: ${status}")
 endif()

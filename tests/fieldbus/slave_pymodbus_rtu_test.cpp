@@ -8,6 +8,7 @@
 #include "platform/unique_fd.h"
 #include "sim/echoing_line.h"
 #include "tests/fieldbus/slave_fixture.h"
+#include "tests/support/emulation.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/peers.h"
 #include "tests/support/process.h"
@@ -139,7 +140,7 @@ TEST_F(SlavePymodbusRtu, HundredthsReadBackAsWrittenOnTheSerialLine) {
     for (size_t i = 0; i < 20; ++i)
         arguments.push_back(std::to_string(values[i * values.size() / 20]));
     std::string output;
-    EXPECT_EQ(runClient(arguments, output, 60000), 0) << output;
+    EXPECT_EQ(runClient(arguments, output, realTimeLimit(60000)), 0) << output;
 }
 
 TEST_F(SlavePymodbusRtu, HundredthsReadBackAsWrittenOverTcpWhile32ClientsIdle) {
@@ -159,7 +160,7 @@ TEST_F(SlavePymodbusRtu, HundredthsReadBackAsWrittenOverTcpWhile32ClientsIdle) {
     for (int raw = 20; raw <= 1000; ++raw)
         arguments.push_back(std::to_string(raw));
     std::string output;
-    EXPECT_EQ(runClient(arguments, output, 60000), 0) << output;
+    EXPECT_EQ(runClient(arguments, output, realTimeLimit(60000)), 0) << output;
     EXPECT_EQ(tcp.evictedConnections(), 1u);
 }
 

@@ -2,6 +2,7 @@
 // fresh sandbox, the README's user, the live values of the stroking unit, a setting changed and
 // journalled, and a raw register write reaching the simulated drive.
 
+#include "tests/support/emulation.h"
 #include "tests/support/free_port.h"
 #include "tests/support/process.h"
 #include "tests/support/sim_control_client.h"
@@ -119,7 +120,7 @@ TEST_F(WebSim, ReadmeUserLogsInReadsLiveValuesAndChangesTheStrokeRate) {
 
     // The stroking unit: its drive runs and its load is measured.
     std::string live;
-    ASSERT_TRUE(waitUntil(15000, [&] {
+    ASSERT_TRUE(waitUntil(realTimeLimit(15000), [&] {
         live = call("{\"cmd\":\"parametersRO\"}");
         return std::atof(member(live, "F1").c_str()) > 30.0;
     })) << live;
