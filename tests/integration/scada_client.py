@@ -28,13 +28,15 @@ def signed(word):
     return word - 0x10000 if word & 0x8000 else word
 
 
-# Polled for a few seconds at most: the unit strokes from its start, so the drive runs at once.
-MEASURING_SECONDS = 5
+# Polled for a few seconds at most: the unit strokes from its start, so the drive runs at once; the
+# thermometer worker gives its first reading a few seconds after start, as on the board.
+MEASURING_SECONDS = 10
 
 
 def measurements(client):
     """Input registers 14-21 and discrete inputs 0-5, read until the drive of pump unit 1 is seen
-    running and the load has moved; the last readings, whether it ran and the loads seen."""
+    running, the load has moved and the oil temperature is known; the last readings, whether it ran
+    and the loads seen."""
     deadline = time.monotonic() + MEASURING_SECONDS
     loads = set()
     while True:
@@ -44,7 +46,8 @@ def measurements(client):
         running = values is not None and values[3] > 0 and values[2] > 0
         if values is not None:
             loads.add(signed(values[0]) << 16 | values[1])
-        if (running and len(loads) > 1) or time.monotonic() > deadline:
+        thermometer = inputs is not None and inputs[4]
+        if (running and len(loads) > 1 and thermometer) or time.monotonic() > deadline:
             return values, inputs, running, loads
         time.sleep(0.2)
 

@@ -322,13 +322,26 @@ TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
         usleep(250000);
         return answer;
     };
-    // Main screen, "Меню настроек", "Просмотр журнала и динамограмм", "Просмотр журнала".
+    // Main screen, "Меню настроек" down to its eighth place "Просмотр журнала и динамограмм", then
+    // "Просмотр журнала".
     std::string text;
-    for (const char* shown : {"ok Просмотр журнала и динамограмм", "ok Просмотр журнала"}) {
-        ASSERT_EQ(tap("enter"), "ok");
-        ASSERT_TRUE(waitUntil(2000, [&] { return (text = simCommand(socket, "text", 1000)) == shown; }))
-            << text;
-    }
+    // While the unit starts, a first key may only wake the panel: ВВОД until the menu is open.
+    ASSERT_TRUE(waitUntil(5000, [&] {
+        if (tap("enter") != "ok")
+            return false;
+        text = simCommand(socket, "text", 1000);
+        return text.find("Общие настройки") != std::string::npos;
+    })) << text;
+    for (int place = 1; place < 8; ++place)
+        ASSERT_EQ(tap("down"), "ok");
+    ASSERT_TRUE(waitUntil(2000, [&] {
+        text = simCommand(socket, "text", 1000);
+        return text.find("Просмотр журнала и динамограмм") != std::string::npos;
+    })) << text;
+    ASSERT_EQ(tap("enter"), "ok");
+    ASSERT_TRUE(waitUntil(2000, [&] {
+        return (text = simCommand(socket, "text", 1000)) == "ok Просмотр журнала";
+    })) << text;
     ASSERT_EQ(tap("enter"), "ok");
     ASSERT_TRUE(waitUntil(3000, [&] {
         text = simCommand(socket, "text", 1000);
@@ -343,7 +356,7 @@ TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
         return text.size() > 3 &&
                text.find("Настройка 'Число качаний' изменена: 3.00 --> 7.00") != std::string::npos;
     })) << text;
-    // Every line shown is a setting change, the newest last.
+    // Every line shown is a setting change.
     std::vector<std::string> lines;
     for (size_t start = 3, end = 0; start < text.size(); start = end + 3) {
         end = std::min(text.find(" | ", start), text.size());
@@ -352,7 +365,10 @@ TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
     ASSERT_FALSE(lines.empty());
     for (const std::string& line : lines)
         EXPECT_EQ(line.compare(16, std::string("Настройка '").size(), "Настройка '"), 0) << line;
-    EXPECT_EQ(lines.back().substr(16), "Настройка 'Число качаний' изменена: 3.00 --> 7.00");
+    // The unit's start may journal its own settings after it (the drives' frequencies).
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.substr(16) == "Настройка 'Число качаний' изменена: 3.00 --> 7.00";
+    })) << text;
     if (const char* picture = std::getenv("VELKORD_LOG_VIEWER_PNG"))
         EXPECT_EQ(simCommand(socket, std::string("frame ") + picture), "ok");
 
