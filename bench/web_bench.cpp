@@ -25,6 +25,7 @@
 #include <netinet/in.h>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -177,6 +178,8 @@ public:
         conf.close();
         pid_ = ::fork();
         if (pid_ == 0) {
+            // A bench that dies (a closed pipe, a kill) takes its nginx with it.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
             ::execl(kNginx, kNginx, "-c", (dir + "/nginx.conf").c_str(), "-p", dir.c_str(), nullptr);
             ::_exit(127);
         }
