@@ -186,6 +186,10 @@ void Http2Session::handshake() {
     }
     if (result > 0)
         return;
+    awaitTlsOrClose(result);
+}
+
+void Http2Session::awaitTlsOrClose(int result) {
     int error = SSL_get_error(tls_, result);
     if (error == SSL_ERROR_WANT_READ) {
         setInterest(EPOLLIN);
@@ -255,17 +259,7 @@ void Http2Session::relayPass() {
             relay_->sendToServer(buffer, static_cast<size_t>(count));
             continue;
         }
-        int error = SSL_get_error(tls_, count);
-        if (error == SSL_ERROR_WANT_READ) {
-            setInterest(EPOLLIN);
-            return;
-        }
-        if (error == SSL_ERROR_WANT_WRITE) {
-            setInterest(EPOLLOUT);
-            return;
-        }
-        ERR_clear_error();
-        close();
+        awaitTlsOrClose(count);
         return;
     }
 }

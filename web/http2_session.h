@@ -61,6 +61,9 @@ private:
     void setInterest(uint32_t events) { watch(watchedFd(), events); }
     // Destroys this session through its host; nothing may touch it afterwards.
     void close();
+    // After a TLS call that did not complete: waits for the direction it needs, or closes the session
+    // on any other outcome.
+    void awaitTlsOrClose(int result);
 
     HttpsSessionHost& host_;
     int fd_;
