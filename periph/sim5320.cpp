@@ -171,6 +171,13 @@ void Sim5320::queueCommand(const std::string& command) {
     sendCommand();
 }
 
+void Sim5320::queueUnlessWaiting(const std::string& command) {
+    // The front command is on the line already; only a later one still waits.
+    if (commands_.size() > 1 && std::find(commands_.begin() + 1, commands_.end(), command) != commands_.end())
+        return;
+    queueCommand(command);
+}
+
 void Sim5320::sendCommand() {
     if (commands_.empty() || port_ < 0)
         return;
@@ -331,8 +338,10 @@ void Sim5320::onSystemInfo(const std::string& line) {
         networkMode_ = fields[0];
         refresh();
     }
-    queueCommand("AT+CSPN?");
-    queueCommand("AT+CNSMOD?");
+    // A module that reports faster than it answers would otherwise grow the queue without end: a query
+    // still waiting its turn answers for the newer report as well.
+    queueUnlessWaiting("AT+CSPN?");
+    queueUnlessWaiting("AT+CNSMOD?");
 }
 
 void Sim5320::onNetworkMode(const std::string& line) {

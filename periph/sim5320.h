@@ -79,6 +79,8 @@ private:
     void startInit();
     void startPpp();
     void queueCommand(const std::string& command);
+    // Queues `command` unless the same command already waits behind the one on the line.
+    void queueUnlessWaiting(const std::string& command);
     void sendCommand();
     void writeOutput();
     void readInput();

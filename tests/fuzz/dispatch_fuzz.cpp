@@ -111,7 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dispatcher.dispatch(transaction, percentDecode(rawPath), method, "HTTP/2");
 
     FUZZ_CHECK(transaction.status != 0, "no answer");
-    FUZZ_CHECK(transaction.body.find(kOutside) == std::string::npos,
+    // An answer may echo the request (an API error names the command): the marker counts only when
+    // the request did not bring it.
+    FUZZ_CHECK(transaction.body.find(kOutside) == std::string::npos ||
+                   rest.find(kOutside) != std::string::npos,
                "a file outside the web root was served");
     std::string path = percentDecode(rawPath);
     if (transaction.status == 200 && path != "/api")

@@ -14,6 +14,7 @@
 #include "ui/display.h"
 #include "ui/menu_set.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -334,6 +335,18 @@ TEST_F(ModemTest, InputWithoutLineEndsIsBounded) {
     module->setSignal(31);
     run(10);
     EXPECT_EQ(modem->signalDbm(), -51);
+}
+
+TEST_F(ModemTest, SystemInfoFloodDoesNotGrowTheQueue) {
+    start();
+    run(kInitialisedMs);
+    module->setReply(SimModem::Reply::Silent);
+    for (int i = 0; i < 50; ++i)
+        module->sendRaw("+CPSI: WCDMA,Online\r\n");
+    run(10);
+    // The query on the line and one of each waiting behind it, however many reports came.
+    EXPECT_LE(modem->commands().size(), 3u);
+    EXPECT_EQ(std::count(modem->commands().begin(), modem->commands().end(), "AT+CNSMOD?"), 1);
 }
 
 TEST_F(ModemTest, SatelliteMessagesBeyondThePageAreNotDrawn) {
