@@ -32,7 +32,7 @@ public:
 private:
     void frameEnded();
 
-    const std::string& device_;
+    const std::string device_;
     const size_t capacity_;
     FrameHandler onFrame_;
     Bytes buffer_;

@@ -1,7 +1,10 @@
+#include "core/registry.h"
+#include "core/timer_queue.h"
 #include "fieldbus/ascii_framing.h"
 #include "fieldbus/modbus_crc.h"
 #include "fieldbus/modbus_lrc.h"
 #include "fieldbus/rtu_framing.h"
+#include "fieldbus/rtu_receiver.h"
 #include "tests/support/test_board.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +96,34 @@ TEST_F(AsciiSplitterTest, BytesWithoutAStartAreDroppedAndAnEndlessMessageIsGiven
     ASSERT_EQ(board.logLinesWith(LOG_WARNING, "message too long").size(), 1u);
     EXPECT_EQ(board.logLinesWith(LOG_WARNING, "message too long")[0].rfind("smbus:", 0), 0u);
     EXPECT_TRUE(messages.empty());
+}
+
+// The device name is the receiver's own: the caller's string may be a temporary long gone when a
+// burst ends.
+TEST(RtuReceiver, SilenceEndsFramesAndAnOverlongBurstIsDiscardedNamingItsLine) {
+    TestBoard board;
+    TimerQueue timers;
+    gTimers = &timers;
+    std::vector<Bytes> frames;
+    RtuReceiver receiver(std::string("/dev/tty") + "S1", 4, [&](Bytes frame) { frames.push_back(frame); });
+    const uint8_t first[] = {1, 2, 3};
+    const uint8_t overlong[] = {1, 2, 3, 4, 5, 6};
+    receiver.append(first, 2);
+    board.clock().advanceMs(RtuReceiver::kFrameEndMs - 1);
+    timers.runDue();
+    receiver.append(first + 2, 1);
+    board.clock().advanceMs(RtuReceiver::kFrameEndMs + 1);
+    timers.runDue();
+    receiver.append(overlong, sizeof overlong);
+    EXPECT_EQ(receiver.buffered(), 4u);
+    board.clock().advanceMs(RtuReceiver::kFrameEndMs + 1);
+    timers.runDue();
+    gTimers = nullptr;
+
+    EXPECT_EQ(frames, (std::vector<Bytes>{Bytes{1, 2, 3}}));
+    EXPECT_EQ(receiver.overlongBursts(), 1u);
+    EXPECT_EQ(receiver.buffered(), 0u);
+    EXPECT_EQ(board.logLinesWith(LOG_WARNING, "/dev/ttyS1: discarded 6 received bytes").size(), 1u);
 }
 
 } // namespace
