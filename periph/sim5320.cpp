@@ -30,6 +30,10 @@ constexpr cc_t kReadMinimum = 1;
 constexpr cc_t kReadTimeoutDeciseconds = 10;
 constexpr int kRssiUnknown = 99;
 constexpr int kDbmOffset = 113;
+// Beyond any level a module reports; keeps the level arithmetic of a garbled report in range.
+constexpr long kRssiLimit = 1000;
+// A $GPGSV message number is one digit.
+constexpr int kMaxGsvMessage = 9;
 constexpr int kDbmPerIcon = 12;
 constexpr int kGsvMinFields = 19;
 constexpr int kRmcMinFields = 11;
@@ -319,7 +323,8 @@ int Sim5320::iconIndex(int dbm) {
 }
 
 void Sim5320::onSignal(const std::string& line) {
-    int rssi = std::atoi(after(line, 6).c_str());
+    long reported = std::strtol(after(line, 6).c_str(), nullptr, 10);
+    int rssi = static_cast<int>(std::min(std::max(reported, -kRssiLimit), kRssiLimit));
     int previousIcon = iconIndex(signalDbm_);
     signalDbm_ = rssi == kRssiUnknown ? 0 : 2 * rssi - kDbmOffset;
     int icon = rssi == kRssiUnknown ? kNoIcon : std::min(std::max((2 * rssi) / kDbmPerIcon, 0), 3);
@@ -371,7 +376,7 @@ void Sim5320::onSatellites(const std::string& line) {
         return;
     }
     int message = std::atoi(fields[1].c_str());
-    if (message < 1)
+    if (message < 1 || message > kMaxGsvMessage)
         return;
     size_t first = static_cast<size_t>(message - 1) * 4;
     if (bars_.size() < first + 4)

@@ -63,6 +63,8 @@ public:
     const std::deque<std::string>& commands() const { return commands_; }
     int errorCount() const { return errors_; }
     size_t inputBuffered() const { return input_.size(); }
+    // Satellites' bars kept from $GPGSV messages: four a message, at most nine messages.
+    size_t satelliteBarsKept() const { return bars_.size(); }
     bool portOpen() const { return port_ >= 0; }
     long smoothedSeconds() const { return receiveClock_.seconds(); }
     long smoothedMicroseconds() const { return receiveClock_.microseconds(); }

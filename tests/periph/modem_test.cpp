@@ -363,6 +363,8 @@ TEST_F(ModemTest, SatelliteMessagesBeyondThePageAreNotDrawn) {
     }
     EXPECT_TRUE(modem->layer() == before);
     EXPECT_EQ(modem->layer().width(), before.width());
+    // A message number no sentence has keeps no bars either.
+    EXPECT_EQ(modem->satelliteBarsKept(), 24u);
 }
 
 TEST(Nmea, ChecksumEitherCase) {
