@@ -152,12 +152,24 @@ bool FlashWorker::cancelRequested() {
 
 void FlashWorker::reply(const std::string& line) {
     std::string text = line + "\n";
-    ssize_t written = ::write(responseFd_, text.data(), text.size());
-    if (written < 0)
-        LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): cannot write to pipe: %s", strerror(errno));
-    else if (static_cast<size_t>(written) != text.size())
-        LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): partial write: %d of %d", static_cast<int>(written),
-                static_cast<int>(text.size()));
+    // A signal can cut a write into a full pipe short (the daemon's children end now and then): the
+    // rest follows, so that the main thread never gets half a line.
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t written = ::write(responseFd_, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0) {
+            LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): cannot write to pipe: %s", strerror(errno));
+            return;
+        }
+        if (written == 0) {
+            LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): partial write: %d of %d", static_cast<int>(done),
+                    static_cast<int>(text.size()));
+            return;
+        }
+        done += static_cast<size_t>(written);
+    }
 }
 
 bool FlashWorker::execute(const std::string& line) {
