@@ -19,6 +19,7 @@ const char kFallbackName[] = "well";
 const char kVfatRefused[] = "\"*/:<>?\\|";
 constexpr int kMountFields = 5;
 constexpr int kDiskEventParts = 13;
+constexpr size_t kMostDiskLetters = 4;
 
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -150,10 +151,38 @@ bool parseDiskUevent(const std::string& message, bool& add, std::string& disk) {
     std::vector<std::string> parts = split(summary, '/');
     if (parts.size() != kDiskEventParts || parts[11] != "block")
         return false;
+    // The kernel names disks "sd" and letters: sda ... sdz, sdaa ...; nothing else is taken for one.
     const std::string& name = parts[12];
-    if (name.size() <= 2 || !startsWith(name, "sd"))
+    if (name.size() <= 2 || name.size() > 2 + kMostDiskLetters || !startsWith(name, "sd"))
+        return false;
+    if (!std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
         return false;
     disk = name;
+    return true;
+}
+
+bool drivePath(const std::string& path, std::string& resolved) {
+    if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos)
+        return false;
+    std::vector<std::string> kept;
+    for (const std::string& part : split(path, '/')) {
+        if (part.empty() || part == ".")
+            continue;
+        if (part != "..") {
+            kept.push_back(part);
+            continue;
+        }
+        if (kept.empty())
+            return false;
+        kept.pop_back();
+    }
+    // "run", "media" and the drive's directory at least.
+    constexpr size_t kDriveDepth = 3;
+    if (kept.size() < kDriveDepth || kept[0] != "run" || kept[1] != "media")
+        return false;
+    resolved.clear();
+    for (const std::string& part : kept)
+        resolved += "/" + part;
     return true;
 }
 

@@ -24,8 +24,15 @@ std::vector<std::string> readMediaMountPoints();
 bool findPackages(const std::string& directory, std::vector<std::string>& packages, int& error);
 
 // A uevent message about a whole disk of the USB host ("add@/devices/platform/ahb/.../block/sda"):
-// true with add and the disk name; partitions and anything else give false.
+// true with add and the disk name ("sd" and one to four lowercase letters); partitions and anything
+// else give false. Only the summary before the first NUL is read.
 bool parseDiskUevent(const std::string& message, bool& add, std::string& disk);
+
+// A path on a mounted drive, as the worker's commands give it: "." and ".." resolved and repeated "/"
+// dropped, by the text alone; false when it is not absolute, holds a NUL or, resolved, does not lie in
+// a drive's directory ("/run/media/" + name, or below). What the worker reads or writes for a command
+// never leaves the drive this way.
+bool drivePath(const std::string& path, std::string& resolved);
 
 // Whether a name is a dynamogram file's ("telm_" ... ".bin").
 bool isDynamogramName(const std::string& name);

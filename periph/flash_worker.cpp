@@ -46,6 +46,15 @@ int createFresh(const std::string& hostPath) {
     return ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
 }
 
+// A command's path on the drive, resolved (see drivePath); 0, or EACCES with a log line when the path
+// leads off the drive: a command never reaches the board's own files or the host's this way.
+int onDrive(const std::string& given, std::string& resolved) {
+    if (drivePath(given, resolved))
+        return 0;
+    LOG_MSG(LOG_ERR, kUnit, "path off the drive refused: '%s'", given.c_str());
+    return EACCES;
+}
+
 struct LogSet {
     const char* current;
     const char* output;
@@ -143,12 +152,24 @@ bool FlashWorker::cancelRequested() {
 
 void FlashWorker::reply(const std::string& line) {
     std::string text = line + "\n";
-    ssize_t written = ::write(responseFd_, text.data(), text.size());
-    if (written < 0)
-        LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): cannot write to pipe: %s", strerror(errno));
-    else if (static_cast<size_t>(written) != text.size())
-        LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): partial write: %d of %d", static_cast<int>(written),
-                static_cast<int>(text.size()));
+    // A signal can cut a write into a full pipe short (the daemon's children end now and then): the
+    // rest follows, so that the main thread never gets half a line.
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t written = ::write(responseFd_, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0) {
+            LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): cannot write to pipe: %s", strerror(errno));
+            return;
+        }
+        if (written == 0) {
+            LOG_MSG(LOG_ERR, kUnit, "Flash::thread(): partial write: %d of %d", static_cast<int>(done),
+                    static_cast<int>(text.size()));
+            return;
+        }
+        done += static_cast<size_t>(written);
+    }
 }
 
 bool FlashWorker::execute(const std::string& line) {
@@ -281,8 +302,12 @@ int FlashWorker::copyFile(const std::string& from, int toFd, bool cancellable, b
 
 void FlashWorker::copyDynamograms(const std::string& argument) {
     time_t since = static_cast<time_t>(std::strtoll(argument.c_str(), nullptr, 10));
-    if (int result = makeDirectory(prefix_)) {
-        error("Не могу создать каталог", strerror(result));
+    std::string prefix;
+    int made = onDrive(prefix_, prefix);
+    if (made == 0)
+        made = makeDirectory(prefix);
+    if (made != 0) {
+        error("Не могу создать каталог", strerror(made));
         return;
     }
     DIR* dir = ::opendir(path(kSpool).c_str());
@@ -308,7 +333,7 @@ void FlashWorker::copyDynamograms(const std::string& argument) {
     std::sort(names.begin(), names.end());
     size_t done = 0;
     for (const std::string& name : names) {
-        std::string target = path(prefix_ + "/" + name);
+        std::string target = path(prefix + "/" + name);
         platform::UniqueFd out(createFresh(target));
         if (!out) {
             error("Не могу создать файл", strerror(errno));
@@ -333,12 +358,16 @@ void FlashWorker::copyDynamograms(const std::string& argument) {
 
 void FlashWorker::copyLog(const std::string& argument) {
     time_t since = static_cast<time_t>(std::strtoll(argument.c_str(), nullptr, 10));
-    makeDirectory(prefix_);
-    std::string target = prefix_ + kSystemLog.output;
-    platform::UniqueFd out(createFresh(path(target)));
+    std::string prefix;
+    int refused = onDrive(prefix_, prefix);
+    if (refused == 0)
+        makeDirectory(prefix);
+    std::string target = prefix + kSystemLog.output;
+    platform::UniqueFd out(refused == 0 ? createFresh(path(target)) : -1);
     if (!out) {
-        int result = errno;
-        LOG_MSG(LOG_ERR, kUnit, "Не могу открыть файл '%s': %s", target.c_str(), strerror(result));
+        int result = refused != 0 ? refused : errno;
+        LOG_MSG(LOG_ERR, kUnit, "Не могу открыть файл '%s': %s", (prefix_ + kSystemLog.output).c_str(),
+                strerror(result));
         error("Не могу открыть " + prefix_ + kSystemLog.output, strerror(result));
         return;
     }
@@ -364,13 +393,17 @@ void FlashWorker::copyLogByDates(const std::string& argument, bool events) {
     char* end = nullptr;
     time_t from = static_cast<time_t>(std::strtoll(argument.c_str(), &end, 10));
     time_t to = static_cast<time_t>(std::strtoll(end, &end, 10));
-    std::string directory = *end == ' ' ? std::string(end + 1) : std::string();
+    std::string given = *end == ' ' ? std::string(end + 1) : std::string();
     const LogSet& set = events ? kEventJournal : kSystemLog;
-    if (directory.empty()) {
+    if (given.empty()) {
         error("Не задан каталог", argument);
         return;
     }
-    if (int result = makeDirectory(directory)) {
+    std::string directory;
+    int made = onDrive(given, directory);
+    if (made == 0)
+        made = makeDirectory(directory);
+    if (int result = made) {
         error("Не могу создать каталог", strerror(result));
         return;
     }
@@ -442,11 +475,15 @@ void FlashWorker::copyDynamogram(const std::string& name) {
         error("Не могу открыть файл", name);
         return;
     }
-    if (int result = makeDirectory(prefix_)) {
-        error("Не могу создать каталог", strerror(result));
+    std::string prefix;
+    int made = onDrive(prefix_, prefix);
+    if (made == 0)
+        made = makeDirectory(prefix);
+    if (made != 0) {
+        error("Не могу создать каталог", strerror(made));
         return;
     }
-    platform::UniqueFd out(createFresh(path(prefix_ + "/" + name)));
+    platform::UniqueFd out(createFresh(path(prefix + "/" + name)));
     if (!out) {
         error("Не могу создать файл", strerror(errno));
         return;
@@ -459,11 +496,13 @@ void FlashWorker::copyDynamogram(const std::string& name) {
     reply("OK");
 }
 
-void FlashWorker::readDirectory(const std::string& directory) {
-    DIR* dir = ::opendir(path(directory).c_str());
+void FlashWorker::readDirectory(const std::string& given) {
+    std::string directory;
+    int refused = onDrive(given, directory);
+    DIR* dir = refused == 0 ? ::opendir(path(directory).c_str()) : nullptr;
     if (!dir) {
-        int result = errno;
-        LOG_MSG(LOG_ERR, kUnit, "Не могу открыть каталог '%s': %s", directory.c_str(), strerror(result));
+        int result = refused != 0 ? refused : errno;
+        LOG_MSG(LOG_ERR, kUnit, "Не могу открыть каталог '%s': %s", given.c_str(), strerror(result));
         error("Не могу открыть каталог", strerror(result));
         return;
     }
@@ -495,9 +534,16 @@ void FlashWorker::saveConfig(const std::string& directory) {
         return;
     }
     std::string firstError;
-    std::string target = mountPoint + "/" + directory;
-    if (int result = makeDirectory(target)) {
-        LOG_MSG(LOG_ERR, kUnit, "не могу создать каталог '%s': %s", target.c_str(), strerror(result));
+    std::string target;
+    // Within the drive just mounted, never above it.
+    int made = onDrive(mountPoint + "/" + directory, target);
+    if (made == 0 && target != mountPoint && target.compare(0, mountPoint.size() + 1, mountPoint + "/") != 0)
+        made = EACCES;
+    if (made == 0)
+        made = makeDirectory(target);
+    if (int result = made) {
+        LOG_MSG(LOG_ERR, kUnit, "не могу создать каталог '%s': %s", (mountPoint + "/" + directory).c_str(),
+                strerror(result));
         firstError = std::string("не могу создать каталог:\r") + strerror(result);
     }
     if (firstError.empty()) {
@@ -525,7 +571,13 @@ void FlashWorker::saveConfig(const std::string& directory) {
     reply(firstError.empty() ? "OK" : "ERROR " + firstError);
 }
 
-void FlashWorker::restoreConfig(const std::string& file) {
+void FlashWorker::restoreConfig(const std::string& given) {
+    // The file comes from the drive; a path elsewhere is refused before the working file is touched.
+    std::string file;
+    if (int refused = onDrive(given, file)) {
+        error("не могу открыть " + given, strerror(refused));
+        return;
+    }
     platform::UniqueFd out(createFresh(path(kRestoredConfig)));
     if (!out) {
         int result = errno;

@@ -215,6 +215,33 @@ def seeds():
          + "$GPRMC,123520.00,A,4807.038,N,01131.000,E,0.0,0.0,070126,,,A*00\r\n").encode(),
         at("ERROR", "+CME ERROR: 10", "ERROR"),
     ]
+    # Uevents as the simulated drives send them, and as the kernel does with all its variables.
+    usb = "/devices/platform/ahb/1c14000.usb/usb1/1-1/1-1:1.0/host0/target0:0:0/0:0:0:0/block/"
+    uevent = lambda action, path, *variables: "\0".join(
+        ["%s@%s" % (action, path), "ACTION=" + action] + list(variables)).encode() + b"\0"
+    s["uevent_fuzz"] = [
+        uevent("add", usb + "sda"), uevent("add", usb + "sda/sda1"), uevent("remove", usb + "sdb"),
+        uevent("remove", usb + "sda/sda1"),
+        uevent("add", usb + "sdc", "DEVPATH=" + usb + "sdc", "SUBSYSTEM=block", "MAJOR=8", "MINOR=32",
+               "DEVNAME=sdc", "DEVTYPE=disk", "SEQNUM=1234"),
+        uevent("change", usb + "sda"), uevent("add", "/devices/virtual/block/loop0"),
+        b"libudev\0\xfe\xed\xca\xfe" + uevent("add", usb + "sda"),
+    ]
+    # The worker's commands as the pages send them, on the harness's drive (sda1 with saved/config.xml).
+    drive = "/run/media/sda1"
+    lines = lambda *commands: "".join(c + "\n" for c in commands).encode()
+    s["flash_commands_fuzz"] = [
+        lines("MOUNT", "READDIR " + drive, "READDIR " + drive + "/saved",
+              "RESTORECONFIG " + drive + "/saved/config.xml", "UMOUNT"),
+        lines("MOUNT", "DGPREFIX " + drive + "/12-SIM0001", "COPYDG 0", "COPYLOG 0", "UMOUNT"),
+        lines("MOUNT", "DGPREFIX " + drive + "/12", "COPYDG 1764547100", "CANCEL", "UMOUNT"),
+        lines("SAVECONFIG 12-SIM0001", "SAVECONFIG a/b"),
+        lines("MOUNT", "COPYLOGBYDATES 1764547200 1764633599 " + drive + "/12",
+              "COPYELOGBYDATES 1764547200 1764633599 " + drive + "/12", "COPYLOGBYDATES 5", "UMOUNT"),
+        lines("DYNOLIST", "MOUNT", "DGPREFIX " + drive + "/x", "DYNOCOPY telm_20261202_0002.bin",
+              "DYNOCOPY ../telm_1.bin", "UMOUNT"),
+        lines("FORMAT sda", "MOUNTALL", "CANCEL", "UMOUNT", "EXIT", "MOUNT"),
+    ]
     return s
 
 

@@ -39,6 +39,28 @@ TEST(FlashFiles, OnlyWholeDiskUeventsOfTheUsbHostCount) {
     EXPECT_FALSE(parseDiskUevent("add@/devices/virtual/block/loop0", add, disk));
     EXPECT_FALSE(parseDiskUevent("add@" + kDiskPath + "sd", add, disk));
     EXPECT_FALSE(parseDiskUevent("add@" + kDiskPath + "mmcblk0", add, disk));
+    // Disk names as the kernel makes them, no other bytes and no longer.
+    ASSERT_TRUE(parseDiskUevent("add@" + kDiskPath + "sdzz", add, disk));
+    EXPECT_EQ(disk, "sdzz");
+    EXPECT_FALSE(parseDiskUevent("add@" + kDiskPath + "sd\x1b[2J", add, disk));
+    EXPECT_FALSE(parseDiskUevent("add@" + kDiskPath + "sdA", add, disk));
+    EXPECT_FALSE(parseDiskUevent("add@" + kDiskPath + "sdaaaaa", add, disk));
+    EXPECT_FALSE(parseDiskUevent("remove@" + kDiskPath + "sd" + std::string(2000, 'a'), add, disk));
+}
+
+TEST(FlashFiles, DrivePathsResolveWithinADriveOnly) {
+    std::string resolved;
+    ASSERT_TRUE(drivePath("/run/media/sda1", resolved));
+    EXPECT_EQ(resolved, "/run/media/sda1");
+    ASSERT_TRUE(drivePath("/run/media/STICK 2//saved/./x/../config.xml", resolved));
+    EXPECT_EQ(resolved, "/run/media/STICK 2/saved/config.xml");
+    ASSERT_TRUE(drivePath("/run/media/sda1/saved/..", resolved));
+    EXPECT_EQ(resolved, "/run/media/sda1");
+    for (const char* off : {"/run/media/sda1/..", "/run/media/sda1/../../../etc", "/run/media",
+                            "/etc/velkord", "/../run/media/sda1/../../../../tmp", "run/media/sda1", "", "/",
+                            "/run/media/sda1/../sda1/../../media/../../etc", "/run/mediax/sda1"})
+        EXPECT_FALSE(drivePath(off, resolved)) << off;
+    EXPECT_FALSE(drivePath("/run/media/sda1/x" + std::string(1, '\0') + "/y", resolved));
 }
 
 TEST(FlashFiles, DestinationNameStaysOneSafeDirectory) {
@@ -438,6 +460,41 @@ TEST_F(FlashWorkerTest, ReadsFoldersAndCopiesARestoredFileWithoutFollowingLinks)
     EXPECT_EQ(readFile(path("/etc/velkord.tmp")), "<config/>");
     EXPECT_EQ(readFile(path("/etc/victim")), "keep");
     EXPECT_EQ(command("UMOUNT"), Lines({"OK"}));
+}
+
+TEST_F(FlashWorkerTest, CommandPathsOffTheDriveAreRefused) {
+    writeFile(path("/etc/velkord"), "<config/>");
+    writeFile(path("/var/log/messages"), "Dec  1 10:00:00 board velkord: up\n");
+    std::string store = media().plug("sda");
+    ::mkdir((store + "/saved").c_str(), 0755);
+    ASSERT_EQ(command("MOUNT").back(), "OK");
+    const std::string refused = "Permission denied";
+    EXPECT_EQ(command("READDIR /run/media/sda1/../../../etc"),
+              Lines({"ERROR Не могу открыть каталог:\r" + refused}));
+    EXPECT_EQ(command("READDIR /etc"), Lines({"ERROR Не могу открыть каталог:\r" + refused}));
+    EXPECT_EQ(board.logLinesWith(LOG_ERR, "path off the drive refused: '/etc'").size(), 1u);
+    EXPECT_EQ(command("READDIR /run/media/sda1/saved/.."), Lines({"PROGRESS D..", "PROGRESS Dsaved", "OK"}));
+    EXPECT_EQ(command("RESTORECONFIG /run/media/sda1/../../../etc/velkord"),
+              Lines({"ERROR не могу открыть /run/media/sda1/../../../etc/velkord:\r" + refused}));
+    EXPECT_FALSE(fileExists(path("/etc/velkord.tmp")));
+    // No prefix yet, then one above the drive: nothing is written in the board's own directories.
+    EXPECT_EQ(command("COPYLOG 0"), Lines({"ERROR Не могу открыть /messages.log:\r" + refused}));
+    send("DGPREFIX /run/media/sda1/../../../var");
+    EXPECT_EQ(command("COPYLOG 0"),
+              Lines({"ERROR Не могу открыть /run/media/sda1/../../../var/messages.log:\r" + refused}));
+    EXPECT_EQ(command("COPYDG 0"), Lines({"ERROR Не могу создать каталог:\r" + refused}));
+    EXPECT_EQ(command("DYNOCOPY telm_1.bin"), Lines({"ERROR Не могу создать каталог:\r" + refused}));
+    EXPECT_EQ(command("COPYLOGBYDATES 0 1 /run/media/sda1/../../../tmp"),
+              Lines({"ERROR Не могу создать каталог:\r" + refused}));
+    EXPECT_FALSE(fileExists(path("/var/messages.log")));
+    EXPECT_FALSE(fileExists(path("/messages.log")));
+    EXPECT_FALSE(fileExists(path("/tmp/messages.log")));
+    // The configuration goes below the drive just mounted, never above it.
+    EXPECT_EQ(command("SAVECONFIG ../../../etc"), Lines({"ERROR не могу создать каталог:\r" + refused}));
+    EXPECT_FALSE(fileExists(path("/etc/config.xml")));
+    EXPECT_TRUE(media().mountPoints().empty());
+    EXPECT_EQ(command("SAVECONFIG saved/../kept"), Lines({"OK"}));
+    EXPECT_EQ(readFile(store + "/kept/config.xml"), "<config/>");
 }
 
 } // namespace
