@@ -183,6 +183,9 @@ void Flash::diskRemoved(const std::string&, bool last) {
     if (!last)
         return;
     services_.indicator.setIndicator(MediaIndicator::Mode::kOff);
+    // A question asked for the drive ends its action with it: the worker has nothing of it to answer.
+    if (state_ == State::kAskCopy || state_ == State::kAskUpdate)
+        actionEnded();
     if (state_ != State::kIdle && state_ != State::kUpdating) {
         message_->hideMessage();
         state_ = State::kIdle;

@@ -150,4 +150,5 @@ void SimSession::addCommands() {
     if (modem_)
         addModemCommands(control_, *modem_, board_.simModemLink());
     addMediaCommands(control_, board_.simMedia());
+    addCadenceCommand(control_, board_.simSpi());
 }

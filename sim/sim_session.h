@@ -66,3 +66,6 @@ void addModemCommands(ControlServer& control, SimModem& modem, platform::SimMode
 void addPlantCommands(ControlServer& control, PlantBoard& plant);
 void addOneWireCommands(ControlServer& control, SimOneWireBus& bus);
 void addMediaCommands(ControlServer& control, platform::SimMedia& media);
+// "cadence": the 10 ms exchange's periods over the kept frames; its answer, for tests.
+void addCadenceCommand(ControlServer& control, platform::SimSpi& spi);
+std::string cadenceOfKeptFrames(const platform::SimSpi& spi);

@@ -229,6 +229,34 @@ TEST_F(FlashTest, TheCopyCanBeRefusedSkippedOrMadeWithoutAsking) {
     EXPECT_EQ(filesIn(store + "/" + destination()), 3u);
 }
 
+TEST_F(FlashTest, ADrivePulledAtTheCopyQuestionLeavesTheNextDriveOfferedTheCopy) {
+    makeDynamograms(2, 100);
+    config->timeIntAutoCopy.value = 240;
+    start();
+    media().plug("sda");
+    ASSERT_TRUE(waitFor([&] { return flash->enabled(); }));
+    ASSERT_EQ(media().automount("sda", "sda1"), 0);
+    flash->checkMounts();
+    ASSERT_EQ(flash->state(), Flash::State::kAskCopy);
+    EXPECT_EQ(indicator.last(), Mode::kBlink);
+    media().unplug("sda");
+    ASSERT_TRUE(waitFor([&] { return !flash->enabled(); }));
+    EXPECT_EQ(flash->state(), Flash::State::kIdle);
+    EXPECT_EQ(indicator.last(), Mode::kOff);
+    flash->checkMounts();
+
+    // The same drive again: asked again, and a plain plug lights the indicator steadily.
+    std::string store = media().plug("sda");
+    ASSERT_TRUE(waitFor([&] { return flash->enabled(); }));
+    EXPECT_EQ(indicator.last(), Mode::kOn);
+    ASSERT_EQ(media().automount("sda", "sda1"), 0);
+    flash->checkMounts();
+    ASSERT_EQ(flash->state(), Flash::State::kAskCopy);
+    key(kKeyEnter);
+    ASSERT_TRUE(waitForState(Flash::State::kResult));
+    EXPECT_EQ(filesIn(store + "/" + destination()), 3u);
+}
+
 TEST_F(FlashTest, CancelStopsTheCopyAndTheDriveIsStillUnmounted) {
     config->timeIntAutoCopy.value = 240;
     makeDynamograms(3, 1000);
