@@ -11,6 +11,7 @@
 #include "daemon/daemon_objects.h"
 #include "daemon/drive_view_status.h"
 #include "daemon/gpio_setup.h"
+#include "daemon/media_indicator.h"
 #include "daemon/panel_keys.h"
 #include "daemon/registry.h"
 #include "daemon/web_drive_access.h"
@@ -19,7 +20,6 @@
 #include "fieldbus/smbus.h"
 #include "fieldbus/smbus_slave.h"
 #include "fieldbus/smbus_slave_tcp.h"
-#include "daemon/media_indicator.h"
 #include "periph/ds1820.h"
 #include "periph/flash.h"
 #include "periph/sim5320.h"
@@ -336,7 +336,7 @@ void runMainLoop(platform::Platform& platform, WatchdogSession& watchdog, HTTP& 
         // pass of a timer alone is spared that system call.
         if (ready > 0 && pollSet[0].revents != 0)
             EPoller::dispatch(0);
-        web.run();
+        web.runIfDue(ready > 0 && pollSet[1].revents != 0);
     }
 }
 

@@ -11,6 +11,15 @@ namespace {
 constexpr long kFontSize = 576;
 constexpr uint8_t kInk = 255;
 
+bool sameLines(const std::vector<PlacedText>& a, const std::vector<PlacedText>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].text != b[i].text)
+            return false;
+    return true;
+}
+
 } // namespace
 
 Clock::Clock(const DriveView& drive, Config& config, DriveCommands& commands, platform::SystemControl& system)
@@ -60,13 +69,21 @@ void Clock::draw() {
     // Only a page that stands in the page set has a place on the panel.
     if (!gDisplay || index() < 0)
         return;
-    if (!gDisplay->hasLayer(&layer_))
+    bool placed = gDisplay->hasLayer(&layer_);
+    if (!placed)
         gDisplay->addLayer(&layer_);
-    layer_.moveTo(gDisplay->pageX(pageOrigin()), 0);
+    int32_t left = gDisplay->pageX(pageOrigin());
+    bool moved = layer_.rect().left != left;
+    layer_.moveTo(left, 0);
     if (!gDisplay->isLayerVisible(&layer_))
         return;
+    std::vector<PlacedText> lines = mainScreenLines(drive_, config_, platform::wallTime());
+    // The same texts in the same place are the same pixels: nothing to draw or present.
+    if (placed && !moved && drawn_ && sameLines(lines, shown_))
+        return;
     layer_.clear();
-    shown_ = mainScreenLines(drive_, config_, platform::wallTime());
+    shown_ = std::move(lines);
+    drawn_ = true;
     Font& font = gDisplay->font(FontFace::Arial);
     font.setSize(kFontSize);
     for (const auto& line : shown_)

@@ -36,7 +36,8 @@ public:
     void close() override;
     SettingsMenu& settings() { return *settings_; }
 
-    // One tick: re-arms the timer and, when the layer can be seen, redraws the status.
+    // One tick: re-arms the timer and, when the layer can be seen and the status changed (or the page
+    // moved), redraws it.
     void tick();
 
     // The texts of the last drawn status, top to bottom as placed.
@@ -52,6 +53,8 @@ private:
     Layer layer_;
     TimerId timer_ = 0;
     std::vector<PlacedText> shown_;
+    // The layer holds the pixels of shown_.
+    bool drawn_ = false;
     VerticalMenu journalMenu_;
     LogViewer logViewer_;
     std::unique_ptr<SettingsMenu> settings_;

@@ -191,6 +191,11 @@ void HTTP::run() {
         MHD_run(daemon_);
 }
 
+void HTTP::runIfDue(bool ready) {
+    if (ready || timeoutMs() == 0)
+        run();
+}
+
 int HTTP::daemonEpollFd() {
     if (!daemon_)
         return -1;

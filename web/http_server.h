@@ -3,7 +3,8 @@
 // HTTPS (HTTP/2, or HTTP/1.1 relayed to the local HTTP server) on a listener in the shared epoll set.
 //
 // The main loop polls daemonEpollFd() beside the shared epoll set, with a time-out no longer than
-// pollTimeoutMs() allows, and calls run() after every poll.
+// pollTimeoutMs() allows, and after each poll calls runIfDue() with whether that descriptor was ready:
+// libmicrohttpd runs (one epoll_wait of its own) only then or when its time-out has come.
 
 #include "core/epoller.h"
 #include "core/timer_queue.h"
@@ -49,8 +50,11 @@ public:
     // Loads the users and starts the daemon; nothing when it already runs. False when it did not start.
     bool start();
     void stop();
-    // One pass of libmicrohttpd; called after every poll of the main loop.
+    // One pass of libmicrohttpd.
     void run();
+    // One pass of libmicrohttpd when its descriptor was ready or its time-out is due; otherwise
+    // nothing, so a main-loop pass without web traffic costs no system call here.
+    void runIfDue(bool ready);
     // The daemon's epoll descriptor, -1 without a daemon.
     int daemonEpollFd();
     // Milliseconds until libmicrohttpd must run even without traffic (idle connections time out);
