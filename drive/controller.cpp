@@ -75,7 +75,7 @@ Controller::Controller(const ControllerServices& services)
                     }}),
       cooling_({[this](int output, bool on) { setOutput(output, on); },
                 [this](int output) { return outputOn(output); }, [this](int input) { return inputOn(input); },
-                [this] { superviseCooling(); },
+                [this] { coolingSupervision_.update(); },
                 [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}),
       recorder_({[this] {
                      // A drive turns when its turning output (32, 35) is on, a valve is on when its

@@ -6,8 +6,8 @@
 // and DriveCommands.
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
-// SensorPairFilter, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
-// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit,
+// SensorPairFilter, CoolingSupervision, Reclose, DriveResetSequence, DynamogramRecorder (with
+// DynamogramSaver), StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit,
 // AlarmList, PumpUnit, Keypad.
 // The rest is split by concern: controller.cpp (construction, accessors, mode switches),
 // controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
@@ -23,6 +23,7 @@
 #include "drive/alarm_list.h"
 #include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
+#include "drive/cooling_supervision.h"
 #include "drive/discrete_io.h"
 #include "drive/discrete_outputs.h"
 #include "drive/down_stroke_limit.h"
@@ -35,8 +36,8 @@
 #include "drive/dynamogram_recorder.h"
 #include "drive/keypad.h"
 #include "drive/oil_cooling.h"
-#include "drive/oil_temperature_input.h"
 #include "drive/oil_level.h"
+#include "drive/oil_temperature_input.h"
 #include "drive/output_image.h"
 #include "drive/pump_unit.h"
 #include "drive/reclose.h"
@@ -156,8 +157,8 @@ public:
     // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
     float fillFactor(const DynamogramRecord& record) const { return recordFillFactor(record); }
     // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
-    void setTemperatureSensorState(bool good) override;
-    bool temperatureSensorGood() const override { return temperatureSensorGood_; }
+    void setTemperatureSensorState(bool good) override { coolingSupervision_.setSensorState(good); }
+    bool temperatureSensorGood() const override { return coolingSupervision_.sensorGood(); }
 
     // DiscreteInputListener.
     void inputChanged(int n, bool state) override;
@@ -350,10 +351,7 @@ private:
     void sampleAnalogPosition(int channel, bool top);
     void samplePressure();
 
-    // Oil temperature, cooling and emergency temperature mode (oil_temperature.cpp).
-    void superviseCooling();
-    void enterEmergencyTemperatureMode();
-    void leaveEmergencyTemperatureMode();
+    // Oil temperature (oil_temperature.cpp).
     float topDwellSeconds() const;
 
     // Sensor reset (sensor_reset.cpp).
@@ -423,22 +421,13 @@ private:
 
     // Temperatures and cooling.
     float oilTemperature_ = -300.0f;
-    bool temperatureSensorGood_ = false;
     OilCooling cooling_;
-    struct Selections {
-        int drive1 = 0;
-        int drive2 = 0;
-        int valve1 = 0;
-        int valve2 = 0;
-        float freq1 = 0;
-        float freq2 = 0;
-    };
-    Selections emergencySnapshot_;
 
     std::deque<int32_t> alarmEvents_;
 
     DynamogramRecorder recorder_;
     StrokeRateTuning tuning_;
+    CoolingSupervision coolingSupervision_{*this, cooling_, tuning_};
     // The outputs as the controller set them (the chain may not exist yet).
     OutputImage outputs_;
 };
