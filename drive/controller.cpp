@@ -43,11 +43,25 @@ Controller::Controller(const ControllerServices& services)
                       },
                       [this] { armStateTimer("checkVfdAlarms", DriveResetSequence::kCheckMs); },
                       [this] { selectUnitsAndValves(); }, [this] { startDrive(); },
-                      [this] { return bottomFilters_[0].confirming(); },
+                      [this] { return positions_.bottomConfirming(); },
                       [this] {
                           enterState(kFirstUp);
                           beginUpStroke();
                       }}),
+      positions_(*unit1_, *unit2_,
+                 {[this](int input) { return inputOn(input); },
+                  [this](int lamp, bool on) { setOutput(lamp, on); },
+                  [this](int lamp, bool fast, bool slow) { setBlink(lamp, fast, slow); },
+                  [this](bool top, int state, int previous) {
+                      if (top)
+                          onTopSensor(state, previous);
+                      else
+                          onBottomSensor(state, previous);
+                  }}),
+      sampling_(*this, *unit1_,
+                {[](int channel) { return gDiscreteIO ? gDiscreteIO->readAdc(channel) : -1; },
+                 [this](bool top, float volts) { positions_.analogueSample(top, volts); },
+                 [this](float load) { onLoadSample(load); }}),
       // Held high it stops the drive in automatic; normal again, the drive restarts.
       manometer_(
           [this] {
@@ -103,8 +117,7 @@ Controller::Controller(const ControllerServices& services)
     recomputeRelays();
     evaluateSettingAlarms();
     alarms_->notify();
-    adcStepMs_ = now();
-    adcTimer_.start("adc", kAdcFirstMs, [this] { onAdcTimer(); });
+    sampling_.start();
     // A smart mode loaded from the file corrects from the start, as one switched on later does.
     tuning_.smart().arm();
     // The oil thermometer joins here once it exists; it reports through onOilTemperature.

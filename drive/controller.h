@@ -6,14 +6,13 @@
 // and DriveCommands.
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
-// SensorPairFilter, CoolingSupervision, Reclose, DriveResetSequence, DynamogramRecorder (with
-// DynamogramSaver), StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit,
-// AlarmList, PumpUnit, Keypad.
-// The rest is split by concern: controller.cpp (construction, accessors, mode switches),
-// controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
-// unit_selection.cpp, valves.cpp, supervision_timers.cpp, state_timer.cpp,
+// PositionInputs (with SensorPairFilter), AnalogSampling, CoolingSupervision, Reclose, DriveResetSequence,
+// DynamogramRecorder (with DynamogramSaver), StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck,
+// DownStrokeLimit, AlarmList, PumpUnit, Keypad. The rest is split by concern: controller.cpp (construction,
+// accessors, mode switches), controller_alarms.cpp (raising, clearing, status outputs, relays),
+// stroke_cycle.cpp, unit_selection.cpp, valves.cpp, supervision_timers.cpp, state_timer.cpp,
 // oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_health.cpp, drive_parameters.cpp,
-// input_dispatch.cpp, position_sensors.cpp, analog_sampling.cpp, oil_temperature.cpp,
+// input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp,
 // board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp,
 // journal_parameters.cpp.
 
@@ -21,6 +20,7 @@
 #include "core/timer_queue.h"
 #include "drive/alarm_catalogue.h"
 #include "drive/alarm_list.h"
+#include "drive/analog_sampling.h"
 #include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
 #include "drive/cooling_supervision.h"
@@ -39,9 +39,9 @@
 #include "drive/oil_level.h"
 #include "drive/oil_temperature_input.h"
 #include "drive/output_image.h"
+#include "drive/position_inputs.h"
 #include "drive/pump_unit.h"
 #include "drive/reclose.h"
-#include "drive/sensor_pair_filter.h"
 #include "drive/sensor_reset.h"
 #include "drive/smart_correction.h"
 #include "drive/stroke_rate_tuning.h"
@@ -112,7 +112,6 @@ public:
     static constexpr int kTurningLamp1 = kOutputTurningLamp1;
     static constexpr int kTurningLamp2 = kOutputTurningLamp2;
 
-    static constexpr uint32_t kAdcFirstMs = 50;
     static constexpr uint32_t kResetPulseMs = DriveResetLines::kPulseMs;
     static constexpr uint32_t kConfirmMs = 200;
     static constexpr size_t kAlarmEventsKept = 64;
@@ -333,23 +332,15 @@ private:
     void takeOverFromColdUnit(int coldUnit);
     void releaseWarmUnits();
 
-    // Inputs (input_dispatch.cpp, position_sensors.cpp, contact_manometer.cpp,
+    // Inputs (input_dispatch.cpp, position_sensors.cpp,
     // manual_control.cpp).
     void dispatchInput(int n);
-    void onPositionPair(int n, bool top);
-    void acceptPositionPair(int n, bool top, int state);
     void onTopSensor(int state, int previous);
     void onBottomSensor(int state, int previous);
-    void showSensorLamp(int n, bool top, int state);
     void checkSimultaneousActivation();
     void onModeSwitchInput(int n);
     void onManualButton(int n, bool up, bool pressed);
     void onPanelEnable(bool level);
-
-    // Analogue sampling (analog_sampling.cpp).
-    void onAdcTimer();
-    void sampleAnalogPosition(int channel, bool top);
-    void samplePressure();
 
     // Oil temperature (oil_temperature.cpp).
     float topDwellSeconds() const;
@@ -405,15 +396,8 @@ private:
     int wedgingAttempts_ = 0;
 
     // Sensors.
-    // The debouncing of the discrete pairs of НУ1 and НУ2.
-    std::array<SensorPairFilter, 2> topFilters_{
-        {SensorPairFilter("topSensotAlarm", [this](int state) { acceptPositionPair(1, true, state); }),
-         SensorPairFilter("topSensotAlarm", [this](int state) { acceptPositionPair(2, true, state); })}};
-    std::array<SensorPairFilter, 2> bottomFilters_{
-        {SensorPairFilter("botSensotAlarm", [this](int state) { acceptPositionPair(1, false, state); }),
-         SensorPairFilter("botSensotAlarm", [this](int state) { acceptPositionPair(2, false, state); })}};
-    Timer adcTimer_;
-    uint32_t adcStepMs_ = 0;
+    PositionInputs positions_;
+    AnalogSampling sampling_;
     ContactManometer manometer_;
     OilLevel oilLevel_{*this};
     ValveCheck valveCheck_;

@@ -32,7 +32,7 @@ bool bothValvesOff() {
 } // namespace
 
 void Controller::startDrive() {
-    if (bottomFilters_[0].confirming())
+    if (positions_.bottomConfirming())
         return;
     LOG_MSG(LOG_INFO, kUnit, "запуск привода");
     selectUnitsAndValves();
