@@ -115,7 +115,7 @@ Controller::Controller(const ControllerServices& services)
     });
     setJournalParameterLine([this] { return journalParameterLine(); });
     recomputeRelays();
-    evaluateSettingAlarms();
+    settingAlarms_.evaluate();
     alarms_->notify();
     sampling_.start();
     // A smart mode loaded from the file corrects from the start, as one switched on later does.

@@ -6,12 +6,12 @@
 // and DriveCommands.
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
-// PositionInputs (with SensorPairFilter), AnalogSampling, CoolingSupervision, Reclose, DriveResetSequence,
-// DynamogramRecorder (with DynamogramSaver), StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck,
-// DownStrokeLimit, AlarmList, PumpUnit, Keypad. The rest is split by concern: controller.cpp (construction,
-// accessors, mode switches), controller_alarms.cpp (raising, clearing, status outputs, relays),
-// stroke_cycle.cpp, unit_selection.cpp, valves.cpp, supervision_timers.cpp, state_timer.cpp,
-// oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_health.cpp, drive_parameters.cpp,
+// PositionInputs (with SensorPairFilter), AnalogSampling, CoolingSupervision, SettingAlarms, Reclose,
+// DriveResetSequence, DynamogramRecorder (with DynamogramSaver), StrokeRateTuning (with SmartCorrection),
+// OilLevel, ValveCheck, DownStrokeLimit, AlarmList, PumpUnit, Keypad. The rest is split by concern:
+// controller.cpp (construction, accessors, mode switches), controller_alarms.cpp (raising, clearing, status
+// outputs, relays), stroke_cycle.cpp, unit_selection.cpp, valves.cpp, supervision_timers.cpp,
+// state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_health.cpp, drive_parameters.cpp,
 // input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp,
 // board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp,
 // journal_parameters.cpp.
@@ -43,6 +43,7 @@
 #include "drive/pump_unit.h"
 #include "drive/reclose.h"
 #include "drive/sensor_reset.h"
+#include "drive/setting_alarms.h"
 #include "drive/smart_correction.h"
 #include "drive/stroke_rate_tuning.h"
 #include "drive/supervision_actions.h"
@@ -271,7 +272,6 @@ private:
     void lowerMaxFrequencyAfterReset();
     void clearPerStrokeAlarms();
     void countCompletedCycle();
-    void checkPressurePlausibility();
 
     // Selection (unit_selection.cpp).
     void selectUnitsAndValves();
@@ -350,11 +350,6 @@ private:
     // Board thermometer (board_thermometer.cpp).
     void selectBoardThermometer();
 
-    // Settings (setting_reactions.cpp).
-    void evaluateSettingAlarms();
-    void onStopDriveChanged();
-    void evaluateSensorConnectionAlarms();
-
     DisplayBlanking& blanking_;
     std::unique_ptr<AlarmList> alarms_;
     std::unique_ptr<PumpUnit> unit1_;
@@ -408,6 +403,7 @@ private:
     OilCooling cooling_;
 
     std::deque<int32_t> alarmEvents_;
+    SettingAlarms settingAlarms_{*this};
 
     DynamogramRecorder recorder_;
     StrokeRateTuning tuning_;

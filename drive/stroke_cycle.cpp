@@ -16,6 +16,7 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/pressure_plausibility.h"
 #include "drive/unit_settings.h"
 
 #include <algorithm>
@@ -132,7 +133,7 @@ void Controller::onTopReversal(bool fromSensor) {
     // keeps its alarm-26 mark for this stroke.
     uint32_t limitMs = downStrokeLimitMs();
     lowerMaxFrequencyAfterReset();
-    checkPressurePlausibility();
+    judgePressurePlausibility(*unit1_, *unit2_, upStrokeMs_, *this);
     float dwell = topDwellSeconds();
     if (dwell > 0 && !bothValvesOff()) {
         dwellTimer_.start("delayTDP", static_cast<uint32_t>(dwell * 1000.0f), [this] { onDwellTimer(); });
