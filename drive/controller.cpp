@@ -91,6 +91,8 @@ Controller::Controller(const ControllerServices& services)
                 [this](int output) { return outputOn(output); }, [this](int input) { return inputOn(input); },
                 [this] { coolingSupervision_.update(); },
                 [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}),
+      health_(*this, *unit1_, *unit2_, cooling_,
+              {[this] { return oilTemperature_; }, [this] { selectUnitsAndValves(); }}),
       recorder_({[this] {
                      // A drive turns when its turning output (32, 35) is on, a valve is on when its
                      // output (22, 23) is; a valve is in use when its mode is not "Откл." and it is OK.

@@ -6,12 +6,12 @@
 // and DriveCommands.
 //
 // Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
-// PositionInputs (with SensorPairFilter), AnalogSampling, CoolingSupervision, SettingAlarms, Reclose,
-// DriveResetSequence, DynamogramRecorder (with DynamogramSaver), StrokeRateTuning (with SmartCorrection),
-// OilLevel, ValveCheck, DownStrokeLimit, AlarmList, PumpUnit, Keypad. The rest is split by concern:
-// controller.cpp (construction, accessors, mode switches), controller_alarms.cpp (raising, clearing, status
-// outputs, relays), stroke_cycle.cpp, unit_selection.cpp, valves.cpp, supervision_timers.cpp,
-// state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_health.cpp, drive_parameters.cpp,
+// PositionInputs (with SensorPairFilter), AnalogSampling, CoolingSupervision, SettingAlarms, DriveHealth,
+// Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver), StrokeRateTuning (with
+// SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, AlarmList, PumpUnit, Keypad. The rest is split by
+// concern: controller.cpp (construction, accessors, mode switches), controller_alarms.cpp (raising, clearing,
+// status outputs, relays), stroke_cycle.cpp, unit_selection.cpp, valves.cpp, supervision_timers.cpp,
+// state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_parameters.cpp,
 // input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp,
 // board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp,
 // journal_parameters.cpp.
@@ -28,6 +28,7 @@
 #include "drive/discrete_outputs.h"
 #include "drive/down_stroke_limit.h"
 #include "drive/drive_commands.h"
+#include "drive/drive_health.h"
 #include "drive/drive_reset_lines.h"
 #include "drive/drive_reset_sequence.h"
 #include "drive/drive_view.h"
@@ -324,13 +325,12 @@ private:
     // Over-current reclose (Reclose, DriveResetSequence).
     void checkOverCurrent() override { reclose_.checkOverCurrent(); }
 
-    // Drive health (drive_health.cpp).
-    void checkMotorOverheat() override;
-    void checkDriveTemperature() override;
-    void rebuildDriveAlarmText() override;
+    // What the drives report about themselves (DriveHealth), and their turning ending
+    // (supervision_timers.cpp).
+    void checkMotorOverheat() override { health_.checkMotorOverheat(); }
+    void checkDriveTemperature() override { health_.checkDriveTemperature(); }
+    void rebuildDriveAlarmText() override { health_.rebuildAlarmText(); }
     void onTurningStopped() override;
-    void takeOverFromColdUnit(int coldUnit);
-    void releaseWarmUnits();
 
     // Inputs (input_dispatch.cpp, position_sensors.cpp,
     // manual_control.cpp).
@@ -381,8 +381,6 @@ private:
     // Automatic restarts.
     int totalCycles_ = 0;
     int overloadRestarts_ = 0;
-    // Units marked faulty because their drive was too cold; only these are released when it warms.
-    std::array<bool, 2> markedFaultyCold_{};
     Reclose reclose_;
     DriveResetSequence resetSequence_;
 
@@ -401,6 +399,7 @@ private:
     // Temperatures and cooling.
     float oilTemperature_ = -300.0f;
     OilCooling cooling_;
+    DriveHealth health_;
 
     std::deque<int32_t> alarmEvents_;
     SettingAlarms settingAlarms_{*this};
