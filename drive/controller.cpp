@@ -6,6 +6,8 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/alarm_list.h"
+#include "drive/board_thermometer.h"
+#include "drive/unit_selection.h"
 #include "drive/unit_settings.h"
 #include "platform/clock.h"
 
@@ -42,8 +44,8 @@ Controller::Controller(const ControllerServices& services)
                           armStateTimer("checkVfdAlarms", DriveResetSequence::kCheckMs);
                       },
                       [this] { armStateTimer("checkVfdAlarms", DriveResetSequence::kCheckMs); },
-                      [this] { selectUnitsAndValves(); }, [this] { startDrive(); },
-                      [this] { return positions_.bottomConfirming(); },
+                      [this] { selectUnitsAndValves(unit1_->faulty(), unit2_->faulty()); },
+                      [this] { startDrive(); }, [this] { return positions_.bottomConfirming(); },
                       [this] {
                           enterState(kFirstUp);
                           beginUpStroke();
@@ -92,7 +94,8 @@ Controller::Controller(const ControllerServices& services)
                 [this] { coolingSupervision_.update(); },
                 [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}),
       health_(*this, *unit1_, *unit2_, cooling_,
-              {[this] { return oilTemperature_; }, [this] { selectUnitsAndValves(); }}),
+              {[this] { return oilTemperature_; },
+               [this] { selectUnitsAndValves(unit1_->faulty(), unit2_->faulty()); }}),
       recorder_({[this] {
                      // A drive turns when its turning output (32, 35) is on, a valve is on when its
                      // output (22, 23) is; a valve is in use when its mode is not "Откл." and it is OK.

@@ -12,8 +12,7 @@
 // concern: controller.cpp (construction, accessors, mode switches), controller_alarms.cpp (raising, clearing,
 // status outputs, relays), stroke_cycle.cpp, unit_selection.cpp, valves.cpp, supervision_timers.cpp,
 // state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_parameters.cpp,
-// input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp,
-// board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp,
+// input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp, manual_control.cpp, setting_reactions.cpp,
 // journal_parameters.cpp.
 
 #include "core/sysfs_file.h"
@@ -21,6 +20,7 @@
 #include "drive/alarm_catalogue.h"
 #include "drive/alarm_list.h"
 #include "drive/analog_sampling.h"
+#include "drive/board_thermometer.h"
 #include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
 #include "drive/cooling_supervision.h"
@@ -147,7 +147,7 @@ public:
     void writeDriveParameters() override;
     void resetPerformanceParameters() override { tuning_.resetPerformance(); }
     bool writeDriveRegister(int unit, uint16_t reg, uint16_t value) override;
-    int searchThermometer() override;
+    int searchThermometer() override { return searchBoardThermometer(); }
     void manualKey(int unit, bool up, bool pressed) override { onManualButton(unit, up, pressed); }
     // The direction group of that download alone: the drives follow manualReverseStart when it changes.
     void writeDriveDirection();
@@ -274,11 +274,6 @@ private:
     void clearPerStrokeAlarms();
     void countCompletedCycle();
 
-    // Selection (unit_selection.cpp).
-    void selectUnitsAndValves();
-    void selectWorkingFrequencies();
-    bool unitAvailableForWedging(int n) const;
-
     // Valves (valves.cpp).
     void openValves();
     void setValve(int valve, bool on);
@@ -312,6 +307,7 @@ private:
     void beginWedging();
     void toggleValvesForWedging();
     bool tryWedgingUpStroke();
+    bool unitAvailableForWedging(int n) const;
     void onWedgingUpTimeout();
 
     // Rod overload (rod_overload.cpp).
@@ -346,9 +342,6 @@ private:
     float topDwellSeconds() const;
 
     // Sensor reset (sensor_reset.cpp).
-
-    // Board thermometer (board_thermometer.cpp).
-    void selectBoardThermometer();
 
     DisplayBlanking& blanking_;
     std::unique_ptr<AlarmList> alarms_;

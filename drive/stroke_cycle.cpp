@@ -17,6 +17,7 @@
 #include "core/registry.h"
 #include "drive/controller.h"
 #include "drive/pressure_plausibility.h"
+#include "drive/unit_selection.h"
 #include "drive/unit_settings.h"
 
 #include <algorithm>
@@ -36,7 +37,7 @@ void Controller::startDrive() {
     if (positions_.bottomConfirming())
         return;
     LOG_MSG(LOG_INFO, kUnit, "запуск привода");
-    selectUnitsAndValves();
+    selectUnitsAndValves(unit1_->faulty(), unit2_->faulty());
     if (unit1_->bottomSensor() != kSensorActive) {
         enterState(kFirstDown);
         beginDownStroke("longDownTurn");
