@@ -111,15 +111,20 @@ Controller::Controller(const ControllerServices& services)
       tuning_(recorder_.records(), recorder_.completed(),
               {[this] { return isAlarmActive(kAlarmEmergencyTemperatureMode); },
                [this](int n) { return unit(n).faulty(); },
-               [this](float rate) { recorder_.setCycleRate(rate); }}) {
-    alarms_->addObserver(this);
+               [this](float rate) { recorder_.setCycleRate(rate); }}),
+      alarmOutputs_(*alarms_,
+                    {[this] { return modeSwitch(1); }, [this](int output, bool on) { setOutput(output, on); },
+                     [](bool blank) {
+                         if (gDiscreteIO)
+                             gDiscreteIO->setBlank(blank);
+                     }}) {
     resetLines_.open();
     selectBoardThermometer();
     gConfig->setSettingChangeHook([this](const void* setting, float newValue, float oldValue) {
         onSettingChanged(setting, newValue, oldValue);
     });
     setJournalParameterLine([this] { return journalParameterLine(); });
-    recomputeRelays();
+    alarmOutputs_.recomputeRelays();
     settingAlarms_.evaluate();
     alarms_->notify();
     sampling_.start();
@@ -135,7 +140,6 @@ Controller::~Controller() {
     setJournalParameterLine(nullptr);
     if (gDiscreteIO)
         gDiscreteIO->setListener(nullptr);
-    alarms_->removeObserver(this);
 }
 
 uint32_t Controller::now() const {
@@ -215,5 +219,5 @@ void Controller::setMode(int mode) {
     }
     alarms_->notify();
     onPanelEnable(inputOn(kInputPanelEnable));
-    recomputeRelays();
+    alarmOutputs_.recomputeRelays();
 }

@@ -5,20 +5,22 @@
 // driven by timers, drive answers and input changes. Above the drive it is seen only as a DriveView
 // and DriveCommands.
 //
-// Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
-// PositionInputs (with SensorPairFilter), AnalogSampling, CoolingSupervision, SettingAlarms, DriveHealth,
-// Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver), StrokeRateTuning (with
-// SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, AlarmList, PumpUnit, Keypad. The rest is split by
-// concern: controller.cpp (construction, accessors, mode switches), controller_alarms.cpp (raising, clearing,
-// status outputs, relays), stroke_cycle.cpp, unit_selection.cpp, valves.cpp, supervision_timers.cpp,
-// state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_parameters.cpp,
-// input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp, manual_control.cpp, setting_reactions.cpp,
-// journal_parameters.cpp.
+// Parts with their own class: OutputImage, AlarmOutputs, ContactManometer, SensorReset, OilCooling,
+// CoolingSupervision, DriveResetLines, PositionInputs (with SensorPairFilter), AnalogSampling,
+// SettingAlarms, DriveHealth, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
+// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, AlarmList, PumpUnit,
+// Keypad; functions of their own: the unit selection, the board thermometer search, the pressure
+// plausibility. The rest is split by concern: controller.cpp (construction, accessors, mode switches),
+// controller_alarms.cpp (raising, clearing, restarting), stroke_cycle.cpp, valves.cpp,
+// supervision_timers.cpp, state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp,
+// drive_parameters.cpp, input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp,
+// manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp.
 
 #include "core/sysfs_file.h"
 #include "core/timer_queue.h"
 #include "drive/alarm_catalogue.h"
 #include "drive/alarm_list.h"
+#include "drive/alarm_outputs.h"
 #include "drive/analog_sampling.h"
 #include "drive/board_thermometer.h"
 #include "drive/contact_manometer.h"
@@ -69,7 +71,6 @@ class Controller : public DriveView,
                    public DiscreteInputListener,
                    public OilTemperatureInput,
                    private SupervisionActions,
-                   private AlarmListObserver,
                    private PumpUnitOwner {
 public:
     // Stroke states (see stroke_cycle.cpp for the table).
@@ -247,20 +248,12 @@ private:
     void applyOutputs();
     bool outputOn(int n) const;
     bool inputOn(int n) const;
-    // The status outputs from the mode and the first alarm, after every change of the list.
-    void alarmsChanged() override { applyStatusOutputs(); }
-    void applyStatusOutputs();
     void recordAlarmEvent(int32_t code, bool raised);
     // Starts the drive after a stopping alarm went, when nothing else holds it.
     void restartAfterClearing(bool stoppingAlarmCleared) override;
     // Some active alarm is one that stops the drive.
     bool stopReasonActive() const;
     bool clearAndRestart(int32_t code) override;
-
-    // Alarms and relays (controller_alarms.cpp).
-    bool relayBitSet(int32_t code) const;
-    bool relayTripReasonRemains(int32_t exceptCode) const;
-    void recomputeRelays();
 
     // Stroke cycle (stroke_cycle.cpp).
     void beginDownStroke(const char* timerName);
@@ -402,4 +395,6 @@ private:
     CoolingSupervision coolingSupervision_{*this, cooling_, tuning_};
     // The outputs as the controller set them (the chain may not exist yet).
     OutputImage outputs_;
+    // Last, so that it watches the list only while everything it sets exists.
+    AlarmOutputs alarmOutputs_;
 };
