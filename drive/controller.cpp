@@ -13,9 +13,9 @@
 
 Controller::Controller(const ControllerServices& services)
     : blanking_(services.blanking), alarms_(std::make_unique<AlarmList>()),
-      unit1_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), 1,
+      unit1_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), services.driveBus, 1,
                                         static_cast<int>(gConfig->modbusAddrDrive1.value))),
-      unit2_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), 2,
+      unit2_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), services.driveBus, 2,
                                         static_cast<int>(gConfig->modbusAddrDrive2.value))),
       keypad_(std::make_unique<Keypad>(services.keys, services.blanking)),
       reclose_({[this](int n) { return unit(n).overCurrent(); }, [this](int n) { return unit(n).faulty(); },

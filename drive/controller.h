@@ -60,10 +60,12 @@
 #include <utility>
 #include <vector>
 
-// What the controller is handed: where the panel keys go and how the display is blanked.
+// What the controller is handed: where the panel keys go, how the display is blanked, and the drive
+// bus of both pump units (it outlives the controller).
 struct ControllerServices {
     KeyHandler& keys;
     DisplayBlanking& blanking;
+    SMBus& driveBus;
 };
 
 class Controller : public DriveView,
