@@ -180,7 +180,7 @@ void createDrive(DaemonObjects& objects, OilThermometer thermometer) {
     objects.panelKeys = std::make_unique<RootMenuKeys>(*objects.rootMenu);
     objects.panelBlanking = std::make_unique<PanelBlanking>(*objects.display);
     objects.controller =
-        std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking});
+        std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking, *objects.driveBus});
     gController = objects.controller.get();
     // The oil thermometer belongs to the controller: made with it, gone just before it.
     if (thermometer == OilThermometer::Read)

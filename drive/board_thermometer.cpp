@@ -1,11 +1,11 @@
-// The board's own thermometer: picked once among the 1-wire devices, the only "10-" device when there is
-// exactly one, and remembered so that it is never taken for the oil thermometer. The panel's
+// The board's thermometer is picked once, the only "10-" device when there is exactly one; the panel's
 // thermometer search (DriveCommands::searchThermometer) runs the same search on demand.
+
+#include "drive/board_thermometer.h"
 
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
-#include "drive/controller.h"
 #include "platform/platform.h"
 #include "platform/unique_fd.h"
 
@@ -44,13 +44,13 @@ void writeIdFile(const std::string& id) {
 
 } // namespace
 
-void Controller::selectBoardThermometer() {
+void selectBoardThermometer() {
     if (!gConfig->thermSensorId.empty())
         return;
-    searchThermometer();
+    searchBoardThermometer();
 }
 
-int Controller::searchThermometer() {
+int searchBoardThermometer() {
     std::vector<std::string> names = thermometersOnTheBus();
     if (names.empty()) {
         LOG_MSG(LOG_WARNING, kUnit, "Не найден сенсор температурный платы");

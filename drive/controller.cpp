@@ -6,14 +6,16 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/alarm_list.h"
+#include "drive/board_thermometer.h"
+#include "drive/unit_selection.h"
 #include "drive/unit_settings.h"
 #include "platform/clock.h"
 
 Controller::Controller(const ControllerServices& services)
     : blanking_(services.blanking), alarms_(std::make_unique<AlarmList>()),
-      unit1_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), 1,
+      unit1_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), services.driveBus, 1,
                                         static_cast<int>(gConfig->modbusAddrDrive1.value))),
-      unit2_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), 2,
+      unit2_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), services.driveBus, 2,
                                         static_cast<int>(gConfig->modbusAddrDrive2.value))),
       keypad_(std::make_unique<Keypad>(services.keys, services.blanking)),
       reclose_({[this](int n) { return unit(n).overCurrent(); }, [this](int n) { return unit(n).faulty(); },
@@ -42,12 +44,26 @@ Controller::Controller(const ControllerServices& services)
                           armStateTimer("checkVfdAlarms", DriveResetSequence::kCheckMs);
                       },
                       [this] { armStateTimer("checkVfdAlarms", DriveResetSequence::kCheckMs); },
-                      [this] { selectUnitsAndValves(); }, [this] { startDrive(); },
-                      [this] { return bottomFilters_[0].confirming(); },
+                      [this] { selectUnitsAndValves(unit1_->faulty(), unit2_->faulty()); },
+                      [this] { startDrive(); }, [this] { return positions_.bottomConfirming(); },
                       [this] {
                           enterState(kFirstUp);
                           beginUpStroke();
                       }}),
+      positions_(*unit1_, *unit2_,
+                 {[this](int input) { return inputOn(input); },
+                  [this](int lamp, bool on) { setOutput(lamp, on); },
+                  [this](int lamp, bool fast, bool slow) { setBlink(lamp, fast, slow); },
+                  [this](bool top, int state, int previous) {
+                      if (top)
+                          onTopSensor(state, previous);
+                      else
+                          onBottomSensor(state, previous);
+                  }}),
+      sampling_(*this, *unit1_,
+                {[](int channel) { return gDiscreteIO ? gDiscreteIO->readAdc(channel) : -1; },
+                 [this](bool top, float volts) { positions_.analogueSample(top, volts); },
+                 [this](float load) { onLoadSample(load); }}),
       // Held high it stops the drive in automatic; normal again, the drive restarts.
       manometer_(
           [this] {
@@ -75,8 +91,11 @@ Controller::Controller(const ControllerServices& services)
                     }}),
       cooling_({[this](int output, bool on) { setOutput(output, on); },
                 [this](int output) { return outputOn(output); }, [this](int input) { return inputOn(input); },
-                [this] { superviseCooling(); },
+                [this] { coolingSupervision_.update(); },
                 [this] { return isAlarmActive(kAlarmTemperatureSensorError); }}),
+      health_(*this, *unit1_, *unit2_, cooling_,
+              {[this] { return oilTemperature_; },
+               [this] { selectUnitsAndValves(unit1_->faulty(), unit2_->faulty()); }}),
       recorder_({[this] {
                      // A drive turns when its turning output (32, 35) is on, a valve is on when its
                      // output (22, 23) is; a valve is in use when its mode is not "Откл." and it is OK.
@@ -92,19 +111,23 @@ Controller::Controller(const ControllerServices& services)
       tuning_(recorder_.records(), recorder_.completed(),
               {[this] { return isAlarmActive(kAlarmEmergencyTemperatureMode); },
                [this](int n) { return unit(n).faulty(); },
-               [this](float rate) { recorder_.setCycleRate(rate); }}) {
-    alarms_->addObserver(this);
+               [this](float rate) { recorder_.setCycleRate(rate); }}),
+      alarmOutputs_(*alarms_,
+                    {[this] { return modeSwitch(1); }, [this](int output, bool on) { setOutput(output, on); },
+                     [](bool blank) {
+                         if (gDiscreteIO)
+                             gDiscreteIO->setBlank(blank);
+                     }}) {
     resetLines_.open();
     selectBoardThermometer();
     gConfig->setSettingChangeHook([this](const void* setting, float newValue, float oldValue) {
         onSettingChanged(setting, newValue, oldValue);
     });
     setJournalParameterLine([this] { return journalParameterLine(); });
-    recomputeRelays();
-    evaluateSettingAlarms();
+    alarmOutputs_.recomputeRelays();
+    settingAlarms_.evaluate();
     alarms_->notify();
-    adcStepMs_ = now();
-    adcTimer_.start("adc", kAdcFirstMs, [this] { onAdcTimer(); });
+    sampling_.start();
     // A smart mode loaded from the file corrects from the start, as one switched on later does.
     tuning_.smart().arm();
     // The oil thermometer joins here once it exists; it reports through onOilTemperature.
@@ -117,7 +140,6 @@ Controller::~Controller() {
     setJournalParameterLine(nullptr);
     if (gDiscreteIO)
         gDiscreteIO->setListener(nullptr);
-    alarms_->removeObserver(this);
 }
 
 uint32_t Controller::now() const {
@@ -197,5 +219,5 @@ void Controller::setMode(int mode) {
     }
     alarms_->notify();
     onPanelEnable(inputOn(kInputPanelEnable));
-    recomputeRelays();
+    alarmOutputs_.recomputeRelays();
 }

@@ -5,28 +5,32 @@
 // driven by timers, drive answers and input changes. Above the drive it is seen only as a DriveView
 // and DriveCommands.
 //
-// Parts with their own class: OutputImage, ContactManometer, SensorReset, OilCooling, DriveResetLines,
-// SensorPairFilter, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
-// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit,
-// AlarmList, PumpUnit, Keypad.
-// The rest is split by concern: controller.cpp (construction, accessors, mode switches),
-// controller_alarms.cpp (raising, clearing, status outputs, relays), stroke_cycle.cpp,
-// unit_selection.cpp, valves.cpp, supervision_timers.cpp, state_timer.cpp,
-// oil_overheat.cpp, wedging.cpp, rod_overload.cpp, drive_health.cpp, drive_parameters.cpp,
-// input_dispatch.cpp, position_sensors.cpp, analog_sampling.cpp, oil_temperature.cpp,
-// board_thermometer.cpp, manual_control.cpp, setting_reactions.cpp,
-// journal_parameters.cpp.
+// Parts with their own class: OutputImage, AlarmOutputs, ContactManometer, SensorReset, OilCooling,
+// CoolingSupervision, DriveResetLines, PositionInputs (with SensorPairFilter), AnalogSampling,
+// SettingAlarms, DriveHealth, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
+// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, AlarmList, PumpUnit,
+// Keypad; functions of their own: the unit selection, the board thermometer search, the pressure
+// plausibility. The rest is split by concern: controller.cpp (construction, accessors, mode switches),
+// controller_alarms.cpp (raising, clearing, restarting), stroke_cycle.cpp, valves.cpp,
+// supervision_timers.cpp, state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp,
+// drive_parameters.cpp, input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp,
+// manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp.
 
 #include "core/sysfs_file.h"
 #include "core/timer_queue.h"
 #include "drive/alarm_catalogue.h"
 #include "drive/alarm_list.h"
+#include "drive/alarm_outputs.h"
+#include "drive/analog_sampling.h"
+#include "drive/board_thermometer.h"
 #include "drive/contact_manometer.h"
 #include "drive/controller_types.h"
+#include "drive/cooling_supervision.h"
 #include "drive/discrete_io.h"
 #include "drive/discrete_outputs.h"
 #include "drive/down_stroke_limit.h"
 #include "drive/drive_commands.h"
+#include "drive/drive_health.h"
 #include "drive/drive_reset_lines.h"
 #include "drive/drive_reset_sequence.h"
 #include "drive/drive_view.h"
@@ -35,13 +39,14 @@
 #include "drive/dynamogram_recorder.h"
 #include "drive/keypad.h"
 #include "drive/oil_cooling.h"
-#include "drive/oil_temperature_input.h"
 #include "drive/oil_level.h"
+#include "drive/oil_temperature_input.h"
 #include "drive/output_image.h"
+#include "drive/position_inputs.h"
 #include "drive/pump_unit.h"
 #include "drive/reclose.h"
-#include "drive/sensor_pair_filter.h"
 #include "drive/sensor_reset.h"
+#include "drive/setting_alarms.h"
 #include "drive/smart_correction.h"
 #include "drive/stroke_rate_tuning.h"
 #include "drive/supervision_actions.h"
@@ -55,10 +60,12 @@
 #include <utility>
 #include <vector>
 
-// What the controller is handed: where the panel keys go and how the display is blanked.
+// What the controller is handed: where the panel keys go, how the display is blanked, and the drive
+// bus of both pump units (it outlives the controller).
 struct ControllerServices {
     KeyHandler& keys;
     DisplayBlanking& blanking;
+    SMBus& driveBus;
 };
 
 class Controller : public DriveView,
@@ -66,7 +73,6 @@ class Controller : public DriveView,
                    public DiscreteInputListener,
                    public OilTemperatureInput,
                    private SupervisionActions,
-                   private AlarmListObserver,
                    private PumpUnitOwner {
 public:
     // Stroke states (see stroke_cycle.cpp for the table).
@@ -111,7 +117,6 @@ public:
     static constexpr int kTurningLamp1 = kOutputTurningLamp1;
     static constexpr int kTurningLamp2 = kOutputTurningLamp2;
 
-    static constexpr uint32_t kAdcFirstMs = 50;
     static constexpr uint32_t kResetPulseMs = DriveResetLines::kPulseMs;
     static constexpr uint32_t kConfirmMs = 200;
     static constexpr size_t kAlarmEventsKept = 64;
@@ -145,7 +150,7 @@ public:
     void writeDriveParameters() override;
     void resetPerformanceParameters() override { tuning_.resetPerformance(); }
     bool writeDriveRegister(int unit, uint16_t reg, uint16_t value) override;
-    int searchThermometer() override;
+    int searchThermometer() override { return searchBoardThermometer(); }
     void manualKey(int unit, bool up, bool pressed) override { onManualButton(unit, up, pressed); }
     // The direction group of that download alone: the drives follow manualReverseStart when it changes.
     void writeDriveDirection();
@@ -156,8 +161,8 @@ public:
     // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
     float fillFactor(const DynamogramRecord& record) const { return recordFillFactor(record); }
     // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
-    void setTemperatureSensorState(bool good) override;
-    bool temperatureSensorGood() const override { return temperatureSensorGood_; }
+    void setTemperatureSensorState(bool good) override { coolingSupervision_.setSensorState(good); }
+    bool temperatureSensorGood() const override { return coolingSupervision_.sensorGood(); }
 
     // DiscreteInputListener.
     void inputChanged(int n, bool state) override;
@@ -245,20 +250,12 @@ private:
     void applyOutputs();
     bool outputOn(int n) const;
     bool inputOn(int n) const;
-    // The status outputs from the mode and the first alarm, after every change of the list.
-    void alarmsChanged() override { applyStatusOutputs(); }
-    void applyStatusOutputs();
     void recordAlarmEvent(int32_t code, bool raised);
     // Starts the drive after a stopping alarm went, when nothing else holds it.
     void restartAfterClearing(bool stoppingAlarmCleared) override;
     // Some active alarm is one that stops the drive.
     bool stopReasonActive() const;
     bool clearAndRestart(int32_t code) override;
-
-    // Alarms and relays (controller_alarms.cpp).
-    bool relayBitSet(int32_t code) const;
-    bool relayTripReasonRemains(int32_t exceptCode) const;
-    void recomputeRelays();
 
     // Stroke cycle (stroke_cycle.cpp).
     void beginDownStroke(const char* timerName);
@@ -271,12 +268,6 @@ private:
     void lowerMaxFrequencyAfterReset();
     void clearPerStrokeAlarms();
     void countCompletedCycle();
-    void checkPressurePlausibility();
-
-    // Selection (unit_selection.cpp).
-    void selectUnitsAndValves();
-    void selectWorkingFrequencies();
-    bool unitAvailableForWedging(int n) const;
 
     // Valves (valves.cpp).
     void openValves();
@@ -311,6 +302,7 @@ private:
     void beginWedging();
     void toggleValvesForWedging();
     bool tryWedgingUpStroke();
+    bool unitAvailableForWedging(int n) const;
     void onWedgingUpTimeout();
 
     // Rod overload (rod_overload.cpp).
@@ -324,47 +316,27 @@ private:
     // Over-current reclose (Reclose, DriveResetSequence).
     void checkOverCurrent() override { reclose_.checkOverCurrent(); }
 
-    // Drive health (drive_health.cpp).
-    void checkMotorOverheat() override;
-    void checkDriveTemperature() override;
-    void rebuildDriveAlarmText() override;
+    // What the drives report about themselves (DriveHealth), and their turning ending
+    // (supervision_timers.cpp).
+    void checkMotorOverheat() override { health_.checkMotorOverheat(); }
+    void checkDriveTemperature() override { health_.checkDriveTemperature(); }
+    void rebuildDriveAlarmText() override { health_.rebuildAlarmText(); }
     void onTurningStopped() override;
-    void takeOverFromColdUnit(int coldUnit);
-    void releaseWarmUnits();
 
-    // Inputs (input_dispatch.cpp, position_sensors.cpp, contact_manometer.cpp,
+    // Inputs (input_dispatch.cpp, position_sensors.cpp,
     // manual_control.cpp).
     void dispatchInput(int n);
-    void onPositionPair(int n, bool top);
-    void acceptPositionPair(int n, bool top, int state);
     void onTopSensor(int state, int previous);
     void onBottomSensor(int state, int previous);
-    void showSensorLamp(int n, bool top, int state);
     void checkSimultaneousActivation();
     void onModeSwitchInput(int n);
     void onManualButton(int n, bool up, bool pressed);
     void onPanelEnable(bool level);
 
-    // Analogue sampling (analog_sampling.cpp).
-    void onAdcTimer();
-    void sampleAnalogPosition(int channel, bool top);
-    void samplePressure();
-
-    // Oil temperature, cooling and emergency temperature mode (oil_temperature.cpp).
-    void superviseCooling();
-    void enterEmergencyTemperatureMode();
-    void leaveEmergencyTemperatureMode();
+    // Oil temperature (oil_temperature.cpp).
     float topDwellSeconds() const;
 
     // Sensor reset (sensor_reset.cpp).
-
-    // Board thermometer (board_thermometer.cpp).
-    void selectBoardThermometer();
-
-    // Settings (setting_reactions.cpp).
-    void evaluateSettingAlarms();
-    void onStopDriveChanged();
-    void evaluateSensorConnectionAlarms();
 
     DisplayBlanking& blanking_;
     std::unique_ptr<AlarmList> alarms_;
@@ -397,8 +369,6 @@ private:
     // Automatic restarts.
     int totalCycles_ = 0;
     int overloadRestarts_ = 0;
-    // Units marked faulty because their drive was too cold; only these are released when it warms.
-    std::array<bool, 2> markedFaultyCold_{};
     Reclose reclose_;
     DriveResetSequence resetSequence_;
 
@@ -407,15 +377,8 @@ private:
     int wedgingAttempts_ = 0;
 
     // Sensors.
-    // The debouncing of the discrete pairs of НУ1 and НУ2.
-    std::array<SensorPairFilter, 2> topFilters_{
-        {SensorPairFilter("topSensotAlarm", [this](int state) { acceptPositionPair(1, true, state); }),
-         SensorPairFilter("topSensotAlarm", [this](int state) { acceptPositionPair(2, true, state); })}};
-    std::array<SensorPairFilter, 2> bottomFilters_{
-        {SensorPairFilter("botSensotAlarm", [this](int state) { acceptPositionPair(1, false, state); }),
-         SensorPairFilter("botSensotAlarm", [this](int state) { acceptPositionPair(2, false, state); })}};
-    Timer adcTimer_;
-    uint32_t adcStepMs_ = 0;
+    PositionInputs positions_;
+    AnalogSampling sampling_;
     ContactManometer manometer_;
     OilLevel oilLevel_{*this};
     ValveCheck valveCheck_;
@@ -423,22 +386,17 @@ private:
 
     // Temperatures and cooling.
     float oilTemperature_ = -300.0f;
-    bool temperatureSensorGood_ = false;
     OilCooling cooling_;
-    struct Selections {
-        int drive1 = 0;
-        int drive2 = 0;
-        int valve1 = 0;
-        int valve2 = 0;
-        float freq1 = 0;
-        float freq2 = 0;
-    };
-    Selections emergencySnapshot_;
+    DriveHealth health_;
 
     std::deque<int32_t> alarmEvents_;
+    SettingAlarms settingAlarms_{*this};
 
     DynamogramRecorder recorder_;
     StrokeRateTuning tuning_;
+    CoolingSupervision coolingSupervision_{*this, cooling_, tuning_};
     // The outputs as the controller set them (the chain may not exist yet).
     OutputImage outputs_;
+    // Last, so that it watches the list only while everything it sets exists.
+    AlarmOutputs alarmOutputs_;
 };

@@ -1,10 +1,7 @@
-// What the drives report about themselves: motor overheating (alarms 23 and 15), a drive too cold to
-// run (alarms 37 and 11), the text of alarm 39 from the alarm and warning words, and a motor that
-// stopped turning.
+#include "drive/drive_health.h"
 
 #include "config/config.h"
 #include "core/registry.h"
-#include "drive/controller.h"
 #include "drive/unit_settings.h"
 
 #include <string>
@@ -33,18 +30,19 @@ void appendBits(std::string& text, int unit, char letter, uint32_t word, int fir
 
 // A unit can take over from an overheated one when it is not switched off and the units may run
 // separately (canSepStart "Вкл.").
-void Controller::checkMotorOverheat() {
-    bool hot1 = unit1_->motorOverheated();
-    bool hot2 = unit2_->motorOverheated();
+void DriveHealth::checkMotorOverheat() {
+    bool hot1 = unit(1).motorOverheated();
+    bool hot2 = unit(2).motorOverheated();
     if (!hot1 && !hot2) {
-        bool stopping = clearAlarm(kAlarmMotorOverheatStop);
-        if (clearAlarm(kAlarmMotorOverheat)) {
-            unit1_->markFaulty(false);
-            unit2_->markFaulty(false);
-            if (oilTemperature_ < gConfig->tempFanOff.value && !isAlarmActive(kAlarmTemperatureSensorError))
+        bool stopping = actions_.clearAlarm(kAlarmMotorOverheatStop);
+        if (actions_.clearAlarm(kAlarmMotorOverheat)) {
+            unit(1).markFaulty(false);
+            unit(2).markFaulty(false);
+            if (hooks_.oilTemperature() < gConfig->tempFanOff.value &&
+                !actions_.isAlarmActive(kAlarmTemperatureSensorError))
                 cooling_.switchFan(false);
         }
-        restartAfterClearing(stopping);
+        actions_.restartAfterClearing(stopping);
         return;
     }
     int hot = hot1 ? 1 : 2;
@@ -54,32 +52,33 @@ void Controller::checkMotorOverheat() {
     if (!takeOver) {
         std::string text =
             hot1 && hot2 ? "21.3 Перегрев двигателей НУ1 и НУ2" : alarmText(kAlarmMotorOverheatStop, hot);
-        if (raiseAlarm(makeAlarm(kAlarmMotorOverheatStop, text)))
-            halt(true);
+        if (actions_.raiseAlarm(makeAlarm(kAlarmMotorOverheatStop, text)))
+            actions_.halt(true);
         return;
     }
-    if (!raiseAlarm(makeAlarm(kAlarmMotorOverheat, alarmText(kAlarmMotorOverheat, hot))) || !automatic())
+    if (!actions_.raiseAlarm(makeAlarm(kAlarmMotorOverheat, alarmText(kAlarmMotorOverheat, hot))) ||
+        !actions_.automatic())
         return;
     cooling_.switchFan(true);
     unit(hot).markFaulty(true);
-    selectUnitsAndValves();
+    hooks_.selectUnits();
 }
 
 // A drive reading below 1 °C is cold. With one drive cold and the other one able to run, the warm
 // one takes over (alarm 37). When no unit allowed to run is warm the drive stops (alarm 11) until
 // one is warm again.
-void Controller::checkDriveTemperature() {
-    bool cold1 = unit1_->cold();
-    bool cold2 = unit2_->cold();
+void DriveHealth::checkDriveTemperature() {
+    bool cold1 = unit(1).cold();
+    bool cold2 = unit(2).cold();
     bool allowed1 = unitModeOf(1).current != kUnitOff;
     bool allowed2 = unitModeOf(2).current != kUnitOff;
-    bool stop = modeSwitch(1) == kModeStop;
+    bool stop = unit(1).modeSwitch() == kModeStop;
     if (cold1 != cold2 && unitModeOf(cold1 ? 2 : 1).current != kUnitOff) {
         int coldUnit = cold1 ? 1 : 2;
-        if (raiseAlarm(makeAlarm(kAlarmDriveCold, alarmText(kAlarmDriveCold, coldUnit))) && !stop)
+        if (actions_.raiseAlarm(makeAlarm(kAlarmDriveCold, alarmText(kAlarmDriveCold, coldUnit))) && !stop)
             takeOverFromColdUnit(coldUnit);
     } else {
-        clearAlarm(kAlarmDriveCold);
+        actions_.clearAlarm(kAlarmDriveCold);
     }
     if (!cold1 && !cold2 && !stop)
         releaseWarmUnits();
@@ -87,45 +86,46 @@ void Controller::checkDriveTemperature() {
     bool warmAllowed = (allowed1 && !cold1) || (allowed2 && !cold2);
     if (anyAllowed && !warmAllowed) {
         std::string names = unitNames(allowed1 && cold1, allowed2 && cold2);
-        if (raiseAlarm(makeAlarm(kAlarmDriveColdStop, alarmText(kAlarmDriveColdStop, names.c_str()))))
-            halt(true);
+        if (actions_.raiseAlarm(
+                makeAlarm(kAlarmDriveColdStop, alarmText(kAlarmDriveColdStop, names.c_str()))))
+            actions_.halt(true);
         return;
     }
-    clearAndRestart(kAlarmDriveColdStop);
+    actions_.clearAndRestart(kAlarmDriveColdStop);
 }
 
 // The cold unit is marked faulty and the selection runs. If the motors are running the cold one
 // hands over at once: it stops and the selected warm ones start; otherwise the next start uses the
 // new selection.
-void Controller::takeOverFromColdUnit(int coldUnit) {
+void DriveHealth::takeOverFromColdUnit(int coldUnit) {
     unit(coldUnit).markFaulty(true);
-    markedFaultyCold_[index(coldUnit)] = true;
-    selectUnitsAndValves();
-    if (!unit1_->running() && !unit2_->running())
+    markedFaultyCold_[coldUnit == 2 ? 1 : 0] = true;
+    hooks_.selectUnits();
+    if (!unit(1).running() && !unit(2).running())
         return;
     unit(coldUnit).stop(true);
     for (int n = 1; n <= 2; ++n) {
         PumpUnit& candidate = unit(n);
         if (selectedDriveOf(n).current != 1 || candidate.faulty() || candidate.running())
             continue;
-        candidate.start(automatic() ? freqDriveOf(n).value : manualFreqOf(n).value);
+        candidate.start(actions_.automatic() ? freqDriveOf(n).value : manualFreqOf(n).value);
     }
 }
 
 // The units that were marked faulty for a cold drive are healthy again; a unit marked for another
 // reason (motor overheating, over-current) stays marked.
-void Controller::releaseWarmUnits() {
+void DriveHealth::releaseWarmUnits() {
     for (int n = 1; n <= 2; ++n) {
-        if (!markedFaultyCold_[index(n)])
+        if (!markedFaultyCold_[n == 2 ? 1 : 0])
             continue;
-        markedFaultyCold_[index(n)] = false;
+        markedFaultyCold_[n == 2 ? 1 : 0] = false;
         unit(n).markFaulty(false);
     }
 }
 
 // "1." followed by the set bits of both drives: alarm words as A, warning words as W; the second
 // model's error code as A with the code.
-void Controller::rebuildDriveAlarmText() {
+void DriveHealth::rebuildAlarmText() {
     std::string text = "1.";
     for (int n = 1; n <= 2; ++n) {
         const PumpUnit& drive = unit(n);
@@ -141,21 +141,9 @@ void Controller::rebuildDriveAlarmText() {
         appendBits(text, n, 'W', drive.alarmWord(3), 32);
     }
     if (text.size() == 2) {
-        clearAlarm(kAlarmDriveWords);
+        actions_.clearAlarm(kAlarmDriveWords);
         return;
     }
-    if (!raiseAlarm(makeAlarm(kAlarmDriveWords, text)))
-        changeAlarmText(kAlarmDriveWords, text);
-}
-
-// Both motors stand and no usable valve is known to be healthy: the rod may be sinking on its own,
-// which the position supervision then watches.
-void Controller::onTurningStopped() {
-    if (outputOn(kTurningLamp1) || outputOn(kTurningLamp2))
-        return;
-    for (int valve = 1; valve <= 2; ++valve)
-        if (valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk)
-            return;
-    armTopSensorTimeout();
-    armMaxDownTimer();
+    if (!actions_.raiseAlarm(makeAlarm(kAlarmDriveWords, text)))
+        actions_.changeAlarmText(kAlarmDriveWords, text);
 }

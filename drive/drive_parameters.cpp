@@ -75,7 +75,7 @@ void sendGroup(PumpUnit& unit, int group) {
             continue;
         std::vector<uint8_t> pdu =
             parameterPdu(static_cast<uint8_t>(unit.address()), rows[i], rows[i].value(in));
-        gDriveBus->request(pdu.data(), static_cast<int>(pdu.size()), nullptr, nullptr);
+        unit.bus().request(pdu.data(), static_cast<int>(pdu.size()), nullptr, nullptr);
     }
 }
 
@@ -84,15 +84,11 @@ void sendGroup(PumpUnit& unit, int group) {
 // "Разовый реверсный пуск" is one reverse start: released, the up button sets it back, and the
 // drives must turn forward again without waiting for the next download.
 void Controller::writeDriveDirection() {
-    if (!gDriveBus)
-        return;
     sendGroup(*unit1_, kDirectionGroup);
     sendGroup(*unit2_, kDirectionGroup);
 }
 
 void Controller::writeDriveParameters() {
-    if (!gDriveBus)
-        return;
     for (int group = 1; group <= kParameterGroups; ++group) {
         sendGroup(*unit1_, group);
         sendGroup(*unit2_, group);
@@ -100,13 +96,11 @@ void Controller::writeDriveParameters() {
 }
 
 bool Controller::writeDriveRegister(int unitNumber, uint16_t reg, uint16_t value) {
-    if (!gDriveBus)
-        return false;
     uint8_t pdu[] = {static_cast<uint8_t>(unit(unitNumber).address()),
                      kWriteSingleRegister,
                      static_cast<uint8_t>(reg >> 8),
                      static_cast<uint8_t>(reg),
                      static_cast<uint8_t>(value >> 8),
                      static_cast<uint8_t>(value)};
-    return gDriveBus->request(pdu, static_cast<int>(sizeof pdu), nullptr, nullptr);
+    return unit(unitNumber).bus().request(pdu, static_cast<int>(sizeof pdu), nullptr, nullptr);
 }

@@ -133,16 +133,16 @@ void Controller::dispatchInput(int n) {
         return;
     switch (route->group) {
     case InputGroup::TopPair1:
-        onPositionPair(1, true);
+        positions_.pairChanged(1, true);
         return;
     case InputGroup::BottomPair1:
-        onPositionPair(1, false);
+        positions_.pairChanged(1, false);
         return;
     case InputGroup::TopPair2:
-        onPositionPair(2, true);
+        positions_.pairChanged(2, true);
         return;
     case InputGroup::BottomPair2:
-        onPositionPair(2, false);
+        positions_.pairChanged(2, false);
         return;
     case InputGroup::OilLevel:
         oilLevel_.inputsChanged(inputOn(kInputOilLevel), inputOn(kInputOilLevelHigh));

@@ -1,64 +1,16 @@
-// The top (ДВ) and bottom (ДН) position sensors: the discrete pairs of both units with the 200 ms
-// confirmation of the open and short patterns, their lamps, and what НУ1's sensors do to the cycle.
+// What НУ1's top (ДВ) and bottom (ДН) position sensors do to the cycle; their inputs are
+// PositionInputs'.
 
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
-#include "drive/discrete_inputs.h"
 
 namespace {
 
 const char kUnit[] = "controller";
 
-// Input pairs (first + 2 x second) of the top and bottom sensors of НУ1 and НУ2.
-struct SensorPair {
-    int first;
-    int second;
-};
-constexpr SensorPair kTopPairs[] = {{kInputTopSensor1, kInputTopSensor1High},
-                                    {kInputTopSensor2, kInputTopSensor2High}};
-constexpr SensorPair kBottomPairs[] = {{kInputBottomSensor1, kInputBottomSensor1High},
-                                       {kInputBottomSensor2, kInputBottomSensor2High}};
-
-// Lamps: top of НУ1 / НУ2, bottom of НУ1 / НУ2.
-constexpr int kTopLamps[] = {34, 36};
-constexpr int kBottomLamps[] = {38, 31};
-
 } // namespace
-
-void Controller::onPositionPair(int n, bool top) {
-    const SensorPair& pair = (top ? kTopPairs : kBottomPairs)[index(n)];
-    int state = (inputOn(pair.first) ? 1 : 0) + (inputOn(pair.second) ? 2 : 0);
-    // An open or short pattern counts once it has lasted 200 ms.
-    (top ? topFilters_ : bottomFilters_)[index(n)].onState(state);
-}
-
-void Controller::acceptPositionPair(int n, bool top, int state) {
-    PumpUnit& drive = unit(n);
-    PumpUnit::SensorSlot slot = top ? PumpUnit::kTopDiscrete : PumpUnit::kBottomDiscrete;
-    int previous = drive.sensor(slot);
-    if (previous == state)
-        return;
-    drive.setSensor(slot, state);
-    const ConfigSelect& type = top ? gConfig->topSensorType : gConfig->botSensorType;
-    if (type.current != 1)
-        return;
-    showSensorLamp(n, top, state);
-    if (n != 1)
-        return;
-    if (top)
-        onTopSensor(state, previous);
-    else
-        onBottomSensor(state, previous);
-}
-
-// On = active, off = inactive, slow blink = open circuit, fast blink = short circuit.
-void Controller::showSensorLamp(int n, bool top, int state) {
-    int lamp = (top ? kTopLamps : kBottomLamps)[index(n)];
-    setOutput(lamp, state == kSensorActive);
-    setBlink(lamp, state == kSensorShort, state == kSensorOpen);
-}
 
 void Controller::onTopSensor(int state, int previous) {
     if (state == kSensorActive)

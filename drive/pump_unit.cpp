@@ -22,16 +22,16 @@ constexpr uint32_t kSecondModelFirstOverCurrentCode = 100;
 
 } // namespace
 
-PumpUnit::PumpUnit(PumpUnitOwner& owner, int unit, int address)
-    : owner_(owner), unit_(unit), address_(address), frameA_(initialFrameA(static_cast<uint8_t>(address))),
+PumpUnit::PumpUnit(PumpUnitOwner& owner, SMBus& bus, int unit, int address)
+    : owner_(owner), bus_(bus), unit_(unit), address_(address),
+      frameA_(initialFrameA(static_cast<uint8_t>(address))),
       frameB_(initialFrameB(static_cast<uint8_t>(address))) {
     sensors_.fill(kSensorUnknown);
     pollStep_ = driveTypeOf(unit).current == 1 ? kSecondModelFirstStep : kFirstModelFirstStep;
 }
 
 PumpUnit::~PumpUnit() {
-    if (gDriveBus)
-        gDriveBus->cancelRequests(this);
+    bus_.cancelRequests(this);
 }
 
 bool PumpUnit::modbusControl() const {

@@ -11,6 +11,8 @@
 #include <cstdint>
 
 // What a pump unit tells the controller that owns it, and the outputs it asks it to set.
+class SMBus;
+
 class PumpUnitOwner {
 public:
     virtual ~PumpUnitOwner() = default;
@@ -38,7 +40,8 @@ public:
     // Retry delay when the bus cannot take a request (its port cannot be opened).
     static constexpr uint32_t kBusRetryMs = 1000;
 
-    PumpUnit(PumpUnitOwner& owner, int unit, int address);
+    // Polls and commands the drive on `bus`, which outlives the unit.
+    PumpUnit(PumpUnitOwner& owner, SMBus& bus, int unit, int address);
     // Drops the unit's requests from the bus.
     ~PumpUnit();
     PumpUnit(const PumpUnit&) = delete;
@@ -62,6 +65,8 @@ public:
     void setAddress(int address);
 
     int unit() const { return unit_; }
+    // The drive bus the unit is on.
+    SMBus& bus() const { return bus_; }
     int address() const { return address_; }
     int modeSwitch() const { return modeSwitch_; }
     void setModeSwitch(int mode) { modeSwitch_ = mode; }
@@ -118,6 +123,7 @@ private:
     void setTurning(uint32_t word);
 
     PumpUnitOwner& owner_;
+    SMBus& bus_;
     const int unit_;
     int address_;
     int modeSwitch_ = kModeUnknown;

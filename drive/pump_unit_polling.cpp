@@ -61,8 +61,6 @@ void PumpUnit::advance() {
 }
 
 void PumpUnit::sendRequest() {
-    if (!gDriveBus)
-        return;
     std::vector<uint8_t> pdu;
     if (const DrivePollStep* read = drivePollStep(pollStep_)) {
         pdu = {static_cast<uint8_t>(address_),         kReadHoldingRegisters,
@@ -72,7 +70,7 @@ void PumpUnit::sendRequest() {
         const ControlFrame& frame = secondModel() ? frameB_ : frameA_;
         pdu.assign(frame.begin(), frame.end());
     }
-    if (gDriveBus->request(pdu.data(), static_cast<int>(pdu.size()), &PumpUnit::onAnswer, this))
+    if (bus_.request(pdu.data(), static_cast<int>(pdu.size()), &PumpUnit::onAnswer, this))
         return;
     // The line is closed and would not open: the poll tries again a little later.
     busRetry_.start("pollRetry", kBusRetryMs, [this] { sendRequest(); });

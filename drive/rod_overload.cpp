@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/unit_selection.h"
 
 #include <algorithm>
 
@@ -76,7 +77,7 @@ void Controller::onOverloadBottom() {
 
 void Controller::onRecloseTimer() {
     journalPrintf(LOG_INFO, "АПВ");
-    selectUnitsAndValves();
+    selectUnitsAndValves(unit1_->faulty(), unit2_->faulty());
     enterState(kFirstUp);
     beginUpStroke();
 }

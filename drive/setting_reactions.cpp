@@ -1,6 +1,6 @@
-// What setting changes do to the drive: the remote stop, the monitoring switches that are alarms of
-// their own, the drive addresses, the direction of the one reverse start, the smart mode's correction
-// timer, the dynamogram period, and the performance file that keeps the selections.
+// What setting changes do to the drive: the remote stop and the monitoring switches (SettingAlarms),
+// the drive addresses, the direction of the one reverse start, the smart mode's correction timer, the
+// dynamogram period, and the performance file that keeps the selections.
 
 #include "config/config.h"
 #include "core/registry.h"
@@ -19,11 +19,11 @@ bool isPerformanceSetting(const void* setting) {
 void Controller::onSettingChanged(const void* setting, float newValue, float) {
     Config& c = *gConfig;
     if (setting == &c.stopDrive)
-        onStopDriveChanged();
+        settingAlarms_.stopDriveChanged();
     else if (setting == &c.oilSensorConnection)
         oilLevel_.connectionChanged();
     else if (setting == &c.topSensorType || setting == &c.botSensorType || setting == &c.magSensorConnection)
-        evaluateSensorConnectionAlarms();
+        settingAlarms_.sensorConnectionChanged();
     else if (setting == &c.modbusAddrDrive1)
         unit1_->setAddress(static_cast<int>(newValue));
     else if (setting == &c.modbusAddrDrive2)
@@ -36,37 +36,4 @@ void Controller::onSettingChanged(const void* setting, float newValue, float) {
         recorder_.saver().releaseHold(); // a new period begins with the next steady cycle
     else if (isPerformanceSetting(setting))
         c.savePerf();
-}
-
-// The alarms that stand for settings are raised at start-up as well: nothing keeps alarms across a
-// restart.
-void Controller::evaluateSettingAlarms() {
-    if (gConfig->stopDrive.current == 0)
-        raiseAlarm(makeAlarm(kAlarmRemoteStartWait));
-    if (gConfig->oilSensorConnection.current == 0)
-        raiseAlarm(makeAlarm(kAlarmOilLevelCheckOff));
-    evaluateSensorConnectionAlarms();
-}
-
-// stopDrive "остановить" (0) is the remote stop; any other value is the remote start.
-void Controller::onStopDriveChanged() {
-    if (gConfig->stopDrive.current == 0) {
-        raiseAlarm(makeAlarm(kAlarmRemoteStartWait));
-        halt(true);
-        return;
-    }
-    clearAndRestart(kAlarmRemoteStartWait);
-}
-
-// A three-wire magnetic sensor cannot tell an open circuit either (alarms 32 and 33).
-void Controller::evaluateSensorConnectionAlarms() {
-    bool threeWire = gConfig->magSensorConnection.current == 0;
-    if (gConfig->topSensorType.current == 1 && threeWire)
-        raiseAlarm(makeAlarm(kAlarmTopSensorBreakCheckOff));
-    else
-        clearAlarm(kAlarmTopSensorBreakCheckOff);
-    if (gConfig->botSensorType.current == 1 && threeWire)
-        raiseAlarm(makeAlarm(kAlarmBottomSensorBreakCheckOff));
-    else
-        clearAlarm(kAlarmBottomSensorBreakCheckOff);
 }

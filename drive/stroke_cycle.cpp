@@ -16,6 +16,8 @@
 #include "core/log.h"
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/pressure_plausibility.h"
+#include "drive/unit_selection.h"
 #include "drive/unit_settings.h"
 
 #include <algorithm>
@@ -32,10 +34,10 @@ bool bothValvesOff() {
 } // namespace
 
 void Controller::startDrive() {
-    if (bottomFilters_[0].confirming())
+    if (positions_.bottomConfirming())
         return;
     LOG_MSG(LOG_INFO, kUnit, "запуск привода");
-    selectUnitsAndValves();
+    selectUnitsAndValves(unit1_->faulty(), unit2_->faulty());
     if (unit1_->bottomSensor() != kSensorActive) {
         enterState(kFirstDown);
         beginDownStroke("longDownTurn");
@@ -132,7 +134,7 @@ void Controller::onTopReversal(bool fromSensor) {
     // keeps its alarm-26 mark for this stroke.
     uint32_t limitMs = downStrokeLimitMs();
     lowerMaxFrequencyAfterReset();
-    checkPressurePlausibility();
+    judgePressurePlausibility(*unit1_, *unit2_, upStrokeMs_, *this);
     float dwell = topDwellSeconds();
     if (dwell > 0 && !bothValvesOff()) {
         dwellTimer_.start("delayTDP", static_cast<uint32_t>(dwell * 1000.0f), [this] { onDwellTimer(); });

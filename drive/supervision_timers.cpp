@@ -1,9 +1,10 @@
-// The supervision timers of the stroke: how long a down or up stroke may take, and how long a
-// position sensor may stay active.
+// The supervision timers of the stroke: how long a down or up stroke may take, how long a position
+// sensor may stay active, and what the motors' turning ending arms.
 
 #include "config/config.h"
 #include "core/registry.h"
 #include "drive/controller.h"
+#include "drive/unit_settings.h"
 
 namespace {
 
@@ -68,4 +69,16 @@ void Controller::onBotSensorTimeout() {
     }
     if (raiseAlarm(makeAlarm(kAlarmBottomSensorTimeout)) && automatic())
         halt(true);
+}
+
+// Both motors stand and no usable valve is known to be healthy: the rod may be sinking on its own,
+// which the position supervision then watches.
+void Controller::onTurningStopped() {
+    if (outputOn(kTurningLamp1) || outputOn(kTurningLamp2))
+        return;
+    for (int valve = 1; valve <= 2; ++valve)
+        if (valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk)
+            return;
+    armTopSensorTimeout();
+    armMaxDownTimer();
 }

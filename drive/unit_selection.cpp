@@ -1,10 +1,11 @@
-// Which pump units and valves take part in automatic operation, and at what frequency: run on every
-// start, after an automatic reclose and after a drive reset. The selections are settings of the
-// performance file, so they survive a restart.
+// The selection runs on every start, after an automatic reclose and after a drive reset. The selections
+// are settings of the performance file, so they survive a restart.
+
+#include "drive/unit_selection.h"
 
 #include "config/config.h"
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/controller_types.h"
 #include "drive/unit_settings.h"
 
 #include <cmath>
@@ -41,14 +42,30 @@ bool autoAndHealthy(int unit, bool faulty) {
     return unitModeOf(unit).current == kUnitAuto && !faulty;
 }
 
+// A working frequency never set (-1) starts in the middle of the unit's range, rounded to a whole
+// hertz; any other is kept inside the range.
+void selectWorkingFrequencies() {
+    for (int n = 1; n <= 2; ++n) {
+        ConfigFloat& frequency = freqDriveOf(n);
+        float low = minFreqOf(n).value;
+        float high = maxFreqOf(n).value;
+        if (frequency.value == -1.0f)
+            frequency.set(std::floor((low + high) / 2.0f + 0.5f));
+        else if (frequency.value < low)
+            frequency.set(low);
+        else if (frequency.value > high)
+            frequency.set(high);
+    }
+}
+
 } // namespace
 
-void Controller::selectUnitsAndValves() {
-    selectDrive(1, unit1_->faulty());
-    selectDrive(2, unit2_->faulty());
+void selectUnitsAndValves(bool unit1Faulty, bool unit2Faulty) {
+    selectDrive(1, unit1Faulty);
+    selectDrive(2, unit2Faulty);
     if (gConfig->selectedDrive1.current == 0 && gConfig->selectedDrive2.current == 0) {
-        bool first = autoAndHealthy(1, unit1_->faulty());
-        bool second = autoAndHealthy(2, unit2_->faulty());
+        bool first = autoAndHealthy(1, unit1Faulty);
+        bool second = autoAndHealthy(2, unit2Faulty);
         if (first && second)
             selectedDriveOf(gConfig->prioPu1Pu2.current != 0 ? 2 : 1).set(1);
         else if (first)
@@ -69,24 +86,4 @@ void Controller::selectUnitsAndValves() {
             gConfig->selectedValve2.set(1);
     }
     selectWorkingFrequencies();
-}
-
-// A working frequency never set (-1) starts in the middle of the unit's range, rounded to a whole
-// hertz; any other is kept inside the range.
-void Controller::selectWorkingFrequencies() {
-    for (int n = 1; n <= 2; ++n) {
-        ConfigFloat& frequency = freqDriveOf(n);
-        float low = minFreqOf(n).value;
-        float high = maxFreqOf(n).value;
-        if (frequency.value == -1.0f)
-            frequency.set(std::floor((low + high) / 2.0f + 0.5f));
-        else if (frequency.value < low)
-            frequency.set(low);
-        else if (frequency.value > high)
-            frequency.set(high);
-    }
-}
-
-bool Controller::unitAvailableForWedging(int n) const {
-    return unitModeOf(n).current != kUnitOff && valveState(n) == kSensorOk;
 }

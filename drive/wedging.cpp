@@ -133,3 +133,7 @@ void Controller::onWedgingUpTimeout() {
     }
     beginWedging();
 }
+
+bool Controller::unitAvailableForWedging(int n) const {
+    return unitModeOf(n).current != kUnitOff && valveState(n) == kSensorOk;
+}

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gDriveBus = &bus;
     {
         QuietOwner owner;
-        PumpUnit unit(owner, kUnit, kDriveAddress);
+        PumpUnit unit(owner, bus, kUnit, kDriveAddress);
         unit.startPolling();
         // Records: a kind byte, a length, then the frame. Kind bit 0: the CRC is appended (so the
         // frame passes the check); bit 1: the answer time-out passes first; bits 2-7: milliseconds
