@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +20,18 @@ const char kUnit[] = "controller";
 
 // Far more files than one minute can produce; the bound only keeps a strange directory from looping.
 constexpr int kMaxSuffix = 10000;
+// A file is written here first, so a crash never leaves part of one under a dynamogram's name.
+const char kTemporaryName[] = "/var/spool/dynamogram.tmp";
+
+// Whole on disk under a name no reader takes for a dynamogram, or false (logged).
+bool writeTemporary(const std::vector<uint8_t>& bytes, const std::string& temporary) {
+    platform::UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (fd && writeAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0)
+        return true;
+    LOG_MSG(LOG_ERR, kUnit, "cannot write %s: %s", kTemporaryName, strerror(errno));
+    ::unlink(temporary.c_str());
+    return false;
+}
 
 } // namespace
 
@@ -55,18 +68,20 @@ void DynamogramSaver::write(DynamogramRecord& record) {
     time_t now = platform::wallTime();
     tm local{};
     localtime_r(&now, &local);
-    std::vector<uint8_t> bytes = encodeDynamogramFile(record.cycle(), local);
+    std::string temporary = platform::rootPath(kTemporaryName);
+    if (!writeTemporary(encodeDynamogramFile(record.cycle(), local), temporary))
+        return;
+    // The whole file gets its name at once; like O_EXCL, link() never takes a name already there.
     for (int suffix = 0;; ++suffix) {
         std::string name = dynamogramFileName(local, suffix);
-        platform::UniqueFd fd(
-            ::open(platform::rootPath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-        if (fd) {
-            writeAll(fd.get(), bytes.data(), bytes.size());
+        if (::link(temporary.c_str(), platform::rootPath(name).c_str()) == 0) {
+            ::unlink(temporary.c_str());
             record.written = true;
             return;
         }
         if (errno != EEXIST || suffix >= kMaxSuffix) {
             LOG_MSG(LOG_ERR, kUnit, "cannot create file %s: %s", name.c_str(), strerror(errno));
+            ::unlink(temporary.c_str());
             return;
         }
     }

@@ -3,6 +3,7 @@
 // restart.
 
 #include "config/config_check.h"
+#include "config/config_restore.h"
 #include "core/log.h"
 #include "periph/flash.h"
 #include "periph/flash_pages.h"
@@ -58,15 +59,8 @@ void FlashRestoreConfig::generate() {
 }
 
 void FlashRestoreConfig::apply() {
-    std::string current = platform::rootPath(kConfigFile);
-    std::string backup = current + ".bak";
-    // The working file becomes the backup, as every save of the configuration does.
-    if (std::rename(current.c_str(), backup.c_str()) != 0 && errno != ENOENT)
-        LOG_MSG(LOG_ERR, kUnit, "cannot keep %s as .bak: %s", kConfigFile, strerror(errno));
-    if (std::rename(platform::rootPath(kRestoredConfig).c_str(), current.c_str()) != 0) {
-        int error = errno;
-        LOG_MSG(LOG_ERR, kUnit, "cannot rename %s: %s", kRestoredConfig, strerror(error));
-        std::rename(backup.c_str(), current.c_str());
+    if (int error =
+            putRestoredConfigInPlace(platform::rootPath(kRestoredConfig), platform::rootPath(kConfigFile))) {
         unmount({"Ошибка:", "не могу применить настройки", strerror(error)});
         return;
     }

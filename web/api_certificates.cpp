@@ -1,30 +1,23 @@
 // The commands "certinfo" and "certs": the HTTPS certificate and key on disk.
 
-#include "core/log.h"
 #include "platform/platform.h"
 #include "web/api.h"
 #include "web/tls_files.h"
+#include "web/tls_pair.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-const char kUnit[] = "web_api";
 // The pass phrase offered for an encrypted key.
 const char kKeyPassPhrase[] = "Kv7mQ2xe";
-const mode_t kCertificateMode = 0644;
-const mode_t kKeyMode = 0600;
 
 struct BioFree {
     void operator()(BIO* bio) const { BIO_free(bio); }
@@ -88,44 +81,6 @@ template <typename Print> std::string printed(Print print) {
     return length > 0 ? std::string(data, static_cast<size_t>(length)) : std::string();
 }
 
-// Writes the whole text to "path.tmp" with the mode and syncs it; false when any step failed.
-bool writeTemporary(const std::string& path, const std::string& content, mode_t mode) {
-    std::string temporary = path + ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) {
-        LOG_MSG(LOG_ERR, kUnit, "cannot open %s: %s", temporary.c_str(), strerror(errno));
-        return false;
-    }
-    bool ok = fchmod(fd, mode) == 0;
-    size_t done = 0;
-    while (ok && done < content.size()) {
-        ssize_t count = ::write(fd, content.data() + done, content.size() - done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            ok = false;
-        else
-            done += static_cast<size_t>(count);
-    }
-    if (ok && fsync(fd) != 0)
-        ok = false;
-    ::close(fd);
-    if (!ok) {
-        LOG_MSG(LOG_ERR, kUnit, "cannot write %s: %s", temporary.c_str(), strerror(errno));
-        ::unlink(temporary.c_str());
-    }
-    return ok;
-}
-
-void syncDirectoryOf(const std::string& path) {
-    std::string directory = path.substr(0, path.rfind('/') + 1);
-    int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    fsync(fd);
-    ::close(fd);
-}
-
 } // namespace
 
 void Api::certinfo(JsonValue&, JsonValue& response) {
@@ -163,18 +118,6 @@ void Api::certs(JsonValue& request, JsonValue& response) {
         ERR_clear_error();
         return;
     }
-    // Both files are complete on disk before either replaces the pair in use, so a power cut leaves
-    // the old pair or the new one (the two renames follow each other at once).
-    std::string certPath = platform::rootPath(kServerCertificatePath);
-    std::string keyPath = platform::rootPath(kServerKeyPath);
-    if (!writeTemporary(certPath, certText->text, kCertificateMode))
-        return;
-    if (!writeTemporary(keyPath, keyText->text, kKeyMode)) {
-        ::unlink((certPath + ".tmp").c_str());
-        return;
-    }
-    if (std::rename((keyPath + ".tmp").c_str(), keyPath.c_str()) != 0 ||
-        std::rename((certPath + ".tmp").c_str(), certPath.c_str()) != 0)
-        LOG_MSG(LOG_ERR, kUnit, "cannot rename the new certificate or key into place: %s", strerror(errno));
-    syncDirectoryOf(certPath);
+    // A crash leaves the old pair or the new one (see tls_pair.h).
+    replaceServerTlsPair(certText->text, keyText->text);
 }

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "platform/platform.h"
 #include "web/tls_files.h"
+#include "web/tls_pair.h"
 
 #include <nghttp2/nghttp2.h>
 #include <openssl/err.h>
@@ -61,6 +62,7 @@ SSL_CTX* createServerTlsContext() {
         LOG_MSG(LOG_ERR, kUnit, "EC_KEY_new_by_curv_name failed: %s", sslErrorText().c_str());
         return fail(context);
     }
+    completeServerTlsPair();
     std::string keyPath = platform::rootPath(kServerKeyPath);
     if (SSL_CTX_use_PrivateKey_file(context, keyPath.c_str(), SSL_FILETYPE_PEM) != 1) {
         LOG_MSG(LOG_ERR, kUnit, "Could not read private key file %s", kServerKeyPath);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -69,6 +70,9 @@ bool UserList::save() const {
             ok = false;
         std::fflush(file);
     }
+    // On disk before the rename, so a power cut leaves the old file or the whole new one.
+    if (std::fflush(file) != 0 || ::fsync(fileno(file)) != 0)
+        ok = false;
     if (std::fclose(file) != 0)
         ok = false;
     // A half-written table must not replace the file that still holds every user.

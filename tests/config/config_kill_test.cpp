@@ -2,13 +2,10 @@
 // that save, never the defaults and never a mixture of the two.
 
 #include "tests/config/config_fixture.h"
-#include "tests/support/emulation.h"
+#include "tests/support/kill_loop.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <random>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -44,41 +41,17 @@ int mainVersion(const Config& config) {
     return consistent ? version : -1;
 }
 
-void writeInt(int fd, int value) {
-    if (::write(fd, &value, sizeof value) != sizeof value)
-        _exit(3);
-}
-
-// Loads, says so, then saves versions 1, 2, 3 ... until it is killed. Before a save it reports 2n,
-// after it 2n + 1.
-[[noreturn]] void saveForever(const std::string& mainPath, const std::string& perfPath, int reportFd) {
+// Loads, says whether it found version 0, then saves versions 1, 2, 3 ... until it is killed.
+void saveForever(const std::string& mainPath, const std::string& perfPath, WriteReporter& reporter) {
     Config config(mainPath, perfPath);
-    writeInt(reportFd, mainVersion(config) == 0 ? 1 : -1);
+    reporter.ready(mainVersion(config) == 0);
     for (int version = 1; version < 1000000; ++version) {
         stamp(config, version);
-        writeInt(reportFd, 2 * version);
+        reporter.begin(version);
         config.save();
         config.savePerf();
-        writeInt(reportFd, 2 * version + 1);
+        reporter.end(version);
     }
-    _exit(0);
-}
-
-struct Progress {
-    int lastBegun = 0;
-    int lastEnded = 0;
-};
-
-Progress readProgress(int fd) {
-    Progress progress;
-    int value = 0;
-    while (::read(fd, &value, sizeof value) == sizeof value) {
-        if (value % 2 == 0)
-            progress.lastBegun = value / 2;
-        else
-            progress.lastEnded = value / 2;
-    }
-    return progress;
 }
 
 class ConfigKill : public ConfigFixture {
@@ -108,59 +81,40 @@ protected:
 
 TEST_F(ConfigKill, EveryKilledSaveLoadsTheOldOrTheNewVersion) {
     std::mt19937 random(20240531);
-    // A save takes several times as long under the emulator: the kills spread over as many saves.
-    std::uniform_int_distribution<int> killDelayUs(0, realTimeLimit(kLongestKillDelayUs));
-    int killedInsideASave = 0;
-    int loadedOld = 0;
-    int loadedNew = 0;
+    KillTally tally;
     int killedInTheFirstSaveAfterDamage = 0;
     auto begin = std::chrono::steady_clock::now();
 
     for (int trial = 0; trial < kTrials; ++trial) {
         bool damaged = trial % kDamagedEvery == 0;
         prepare(damaged);
-        int report[2];
-        ASSERT_EQ(::pipe(report), 0);
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(report[0]);
-            saveForever(mainPath(), perfPath(), report[1]);
-        }
-        ::close(report[1]);
-        int ready = 0;
-        ASSERT_EQ(::read(report[0], &ready, sizeof ready), static_cast<ssize_t>(sizeof ready));
-        ASSERT_EQ(ready, 1) << "trial " << trial << ": the child did not load version 0";
-        ::usleep(static_cast<useconds_t>(killDelayUs(random)));
-        ::kill(child, SIGKILL);
-        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-        Progress progress = readProgress(report[0]);
-        ::close(report[0]);
+        KilledWrites progress;
+        std::string failure;
+        ASSERT_TRUE(killWhileWriting(
+            random, kLongestKillDelayUs,
+            [&](WriteReporter& reporter) { saveForever(mainPath(), perfPath(), reporter); }, progress,
+            failure))
+            << "trial " << trial << ": " << failure;
 
         std::unique_ptr<Config> config = load();
         int version = mainVersion(*config);
         int perfVersion = static_cast<int>((config->freqDrive1.value - 1.0f) * 1024.0f);
-        bool insideASave = progress.lastBegun != progress.lastEnded;
-        ASSERT_TRUE(version == progress.lastEnded || version == progress.lastBegun)
+        ASSERT_TRUE(progress.oldOrNew(version))
             << "trial " << trial << (damaged ? " (damaged start)" : "") << ": loaded " << version
             << ", saves begun " << progress.lastBegun << ", ended " << progress.lastEnded;
-        ASSERT_TRUE(perfVersion == progress.lastEnded || perfVersion == progress.lastBegun)
+        ASSERT_TRUE(progress.oldOrNew(perfVersion))
             << "trial " << trial << ": performance file holds " << perfVersion;
-        killedInsideASave += insideASave;
-        loadedOld += insideASave && version == progress.lastEnded;
-        loadedNew += insideASave && version == progress.lastBegun;
-        killedInTheFirstSaveAfterDamage += damaged && progress.lastBegun == 1 && insideASave;
+        tally.count(progress, version);
+        killedInTheFirstSaveAfterDamage += damaged && progress.lastBegun == 1 && progress.insideAWrite();
     }
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    std::printf(
-        "%d trials (%d from a damaged file) in %.2f s: %d killed inside a save (%d in the first save after "
-        "the damage), of which %d loaded the version before it and %d the version it wrote\n",
-        kTrials, (kTrials + kDamagedEvery - 1) / kDamagedEvery, seconds, killedInsideASave,
-        killedInTheFirstSaveAfterDamage, loadedOld, loadedNew);
+    std::printf("%s (%d from a damaged file, %d killed in the first save after the damage)\n",
+                tally.summary(seconds).c_str(), (kTrials + kDamagedEvery - 1) / kDamagedEvery,
+                killedInTheFirstSaveAfterDamage);
     // The kills fell on both sides of the moment the new file takes the old one's place.
-    EXPECT_GT(loadedOld, 0);
-    EXPECT_GT(loadedNew, 0);
+    EXPECT_GT(tally.foundOld, 0);
+    EXPECT_GT(tally.foundNew, 0);
     // And some fell in the save that follows a recovery from the damaged main file.
     EXPECT_GT(killedInTheFirstSaveAfterDamage, 0);
 }
