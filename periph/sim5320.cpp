@@ -383,8 +383,11 @@ void Sim5320::onSatellites(const std::string& line) {
         bars_.resize(first + 4);
     for (size_t i = 0; i < 4; ++i) {
         Bar& bar = bars_[first + i];
+        // The last satellite's signal is the sentence's 19th field, one past the shortest sentence
+        // taken: a sentence that ends before it reads 0.
+        size_t snrField = 6 + 4 * i;
         bar.satellite = std::atoi(fields[3 + 4 * i].c_str());
-        bar.snr = std::atoi(fields[6 + 4 * i].c_str());
+        bar.snr = snrField < fields.size() ? std::atoi(fields[snrField].c_str()) : 0;
         bar.set = true;
     }
     refresh();
