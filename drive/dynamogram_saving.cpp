@@ -23,12 +23,14 @@ constexpr int kMaxSuffix = 10000;
 // A file is written here first, so a crash never leaves part of one under a dynamogram's name.
 const char kTemporaryName[] = "/var/spool/dynamogram.tmp";
 
-// Whole on disk under a name no reader takes for a dynamogram, or false (logged).
-bool writeTemporary(const std::vector<uint8_t>& bytes, const std::string& temporary) {
+// Whole on disk under a name no reader takes for a dynamogram, or false, logged under the name the
+// file was to have.
+bool writeTemporary(const std::vector<uint8_t>& bytes, const std::string& temporary,
+                    const std::string& name) {
     platform::UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd && writeAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0)
         return true;
-    LOG_MSG(LOG_ERR, kUnit, "cannot write %s: %s", kTemporaryName, strerror(errno));
+    LOG_MSG(LOG_ERR, kUnit, "cannot create file %s: %s", name.c_str(), strerror(errno));
     ::unlink(temporary.c_str());
     return false;
 }
@@ -69,7 +71,7 @@ void DynamogramSaver::write(DynamogramRecord& record) {
     tm local{};
     localtime_r(&now, &local);
     std::string temporary = platform::rootPath(kTemporaryName);
-    if (!writeTemporary(encodeDynamogramFile(record.cycle(), local), temporary))
+    if (!writeTemporary(encodeDynamogramFile(record.cycle(), local), temporary, dynamogramFileName(local, 0)))
         return;
     // The whole file gets its name at once; like O_EXCL, link() never takes a name already there.
     for (int suffix = 0;; ++suffix) {

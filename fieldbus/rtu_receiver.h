@@ -16,6 +16,7 @@ public:
     static constexpr size_t kMaxFrameBytes = 256;
     using FrameHandler = std::function<void(Bytes frame)>;
 
+    // `device` is the port's own name, followed as the port changes it: it must outlive the receiver.
     // A burst longer than `capacity` bytes cannot be what the line expects: the excess is not kept,
     // and at its end the whole burst is discarded with a warning naming `device`. So a line that never
     // falls silent (noise, a babbling device) costs no more memory than one burst.
@@ -32,7 +33,7 @@ public:
 private:
     void frameEnded();
 
-    const std::string device_;
+    const std::string& device_;
     const size_t capacity_;
     FrameHandler onFrame_;
     Bytes buffer_;

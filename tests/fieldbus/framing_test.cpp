@@ -98,14 +98,14 @@ TEST_F(AsciiSplitterTest, BytesWithoutAStartAreDroppedAndAnEndlessMessageIsGiven
     EXPECT_TRUE(messages.empty());
 }
 
-// The device name is the receiver's own: the caller's string may be a temporary long gone when a
-// burst ends.
+// The warning names the line by the port's current name.
 TEST(RtuReceiver, SilenceEndsFramesAndAnOverlongBurstIsDiscardedNamingItsLine) {
     TestBoard board;
     TimerQueue timers;
     gTimers = &timers;
     std::vector<Bytes> frames;
-    RtuReceiver receiver(std::string("/dev/tty") + "S1", 4, [&](Bytes frame) { frames.push_back(frame); });
+    std::string device = "/dev/ttyS0";
+    RtuReceiver receiver(device, 4, [&](Bytes frame) { frames.push_back(frame); });
     const uint8_t first[] = {1, 2, 3};
     const uint8_t overlong[] = {1, 2, 3, 4, 5, 6};
     receiver.append(first, 2);
@@ -114,6 +114,7 @@ TEST(RtuReceiver, SilenceEndsFramesAndAnOverlongBurstIsDiscardedNamingItsLine) {
     receiver.append(first + 2, 1);
     board.clock().advanceMs(RtuReceiver::kFrameEndMs + 1);
     timers.runDue();
+    device = "/dev/ttyS1";
     receiver.append(overlong, sizeof overlong);
     EXPECT_EQ(receiver.buffered(), 4u);
     board.clock().advanceMs(RtuReceiver::kFrameEndMs + 1);

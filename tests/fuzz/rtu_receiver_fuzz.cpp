@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::VirtualClock& clock = FuzzBoard::get().clock();
     std::vector<Bytes> frames;
     const size_t capacity = SMBusSlave::kMaxRtuFrame;
-    RtuReceiver receiver("/dev/ttyS1", capacity, [&](Bytes frame) { frames.push_back(std::move(frame)); });
+    static const std::string line = "/dev/ttyS1";
+    RtuReceiver receiver(line, capacity, [&](Bytes frame) { frames.push_back(std::move(frame)); });
 
     // Records: a pause code, a length, then that many bytes.
     std::vector<Bytes> expected;
