@@ -278,6 +278,12 @@ int FlashWorker::makeDirectory(const std::string& directory) {
     return errno;
 }
 
+int FlashWorker::makeDirectoryOnDrive(const std::string& given, std::string& resolved) {
+    if (int refused = onDrive(given, resolved))
+        return refused;
+    return makeDirectory(resolved);
+}
+
 int FlashWorker::copyFile(const std::string& from, int toFd, bool cancellable, bool& cancelled) {
     platform::UniqueFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (!source)
@@ -303,10 +309,7 @@ int FlashWorker::copyFile(const std::string& from, int toFd, bool cancellable, b
 void FlashWorker::copyDynamograms(const std::string& argument) {
     time_t since = static_cast<time_t>(std::strtoll(argument.c_str(), nullptr, 10));
     std::string prefix;
-    int made = onDrive(prefix_, prefix);
-    if (made == 0)
-        made = makeDirectory(prefix);
-    if (made != 0) {
+    if (int made = makeDirectoryOnDrive(prefix_, prefix)) {
         error("Не могу создать каталог", strerror(made));
         return;
     }
@@ -400,10 +403,7 @@ void FlashWorker::copyLogByDates(const std::string& argument, bool events) {
         return;
     }
     std::string directory;
-    int made = onDrive(given, directory);
-    if (made == 0)
-        made = makeDirectory(directory);
-    if (int result = made) {
+    if (int result = makeDirectoryOnDrive(given, directory)) {
         error("Не могу создать каталог", strerror(result));
         return;
     }
@@ -476,10 +476,7 @@ void FlashWorker::copyDynamogram(const std::string& name) {
         return;
     }
     std::string prefix;
-    int made = onDrive(prefix_, prefix);
-    if (made == 0)
-        made = makeDirectory(prefix);
-    if (made != 0) {
+    if (int made = makeDirectoryOnDrive(prefix_, prefix)) {
         error("Не могу создать каталог", strerror(made));
         return;
     }

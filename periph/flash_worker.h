@@ -55,6 +55,9 @@ private:
 
     // Makes a board directory with mode 0755 when missing; 0 or the errno.
     int makeDirectory(const std::string& directory);
+    // A path the command gave, resolved on the drive and made there when missing; 0 or the errno
+    // (EACCES for a path that leaves the drive).
+    int makeDirectoryOnDrive(const std::string& given, std::string& resolved);
     // Copies in blocks, checking for "CANCEL" between blocks when asked; 0, or the errno, or -1 when
     // cancelled. Paths are on the host.
     int copyFile(const std::string& from, int toFd, bool cancellable, bool& cancelled);
