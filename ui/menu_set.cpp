@@ -76,9 +76,19 @@ int MenuSet::addMenuItem(MenuItem* item) {
 }
 
 void MenuSet::removeMenuItem(int index) {
+    if (!detachItem(index))
+        return;
+    if (current_ < 0 || current_ >= static_cast<int>(items_.size())) {
+        current_ = static_cast<int>(items_.size()) - 1;
+        if (current_ >= 0 && items_[current_])
+            items_[current_]->activate(current_);
+    }
+}
+
+bool MenuSet::detachItem(int index) {
     if (index < 0 || index >= static_cast<int>(items_.size())) {
         LOG_MSG(LOG_ERR, kUnit, "MenuSet::removeMenuItem(): invalid item number %d", index);
-        return;
+        return false;
     }
     if (MenuItem* item = items_[index]) {
         if (index == current_)
@@ -90,14 +100,9 @@ void MenuSet::removeMenuItem(int index) {
     for (int i = index; i < static_cast<int>(items_.size()); ++i)
         if (items_[i])
             items_[i]->setIndex(i);
-    if (index > current_)
-        return;
-    --current_;
-    if (current_ < 0 || current_ >= static_cast<int>(items_.size())) {
-        current_ = static_cast<int>(items_.size()) - 1;
-        if (current_ >= 0 && items_[current_])
-            items_[current_]->activate(current_);
-    }
+    if (index <= current_)
+        --current_;
+    return true;
 }
 
 void MenuSet::removeMenuItem(MenuItem* item) {

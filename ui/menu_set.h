@@ -24,6 +24,10 @@ public:
     const std::vector<MenuItem*>& items() const { return items_; }
 
 protected:
+    // Takes item `index` out (closed first when current) and keeps current_ on the same item, one
+    // lower when the removed one was current; false for an invalid index. Activates nothing.
+    bool detachItem(int index);
+
     std::vector<MenuItem*> items_;
     int current_ = -1;
 };

@@ -105,7 +105,12 @@ int VerticalMenu::addMenuItem(MenuItem* item) {
 }
 
 void VerticalMenu::removeMenuItem(int index) {
-    MenuSet::removeMenuItem(index);
+    // The selection is a row, not an open page: removing an entry never opens another one.
+    if (!detachItem(index))
+        return;
+    if (current_ < 0 || current_ >= static_cast<int>(items_.size()) || !items_[current_] ||
+        !items_[current_]->enabled())
+        selectFirstEnabled();
     rebuildNeeded_ = true;
     if (shown_)
         activate(MenuItem::index());

@@ -223,6 +223,31 @@ TEST_F(MenuTest, MissingEntryIsShownButNeverSelectedAndRemovesCleanly) {
     EXPECT_EQ(menu.currentItem(), &first);
 }
 
+TEST_F(MenuTest, RemovingTheSelectedEntryOfAVerticalMenuOpensNoOtherEntry) {
+    // Pages owned by their menu leave it one by one as the menu goes away; none may be opened then.
+    VerticalMenu menu;
+    ProbePage first("Первый", calls), second("Второй", calls), last("Последний", calls);
+    menu.addMenuItem(&first);
+    menu.addMenuItem(&second);
+    menu.addMenuItem(&last);
+    menu.activate(0);
+    calls.clear();
+
+    menu.removeMenuItem(&first); // the selected row
+    EXPECT_EQ(calls, std::vector<std::string>{"Первый.deactivate"});
+    EXPECT_EQ(menu.currentItem(), &second);
+    EXPECT_TRUE(menu.isShown());
+
+    press(menu, kKeyDown);
+    calls.clear();
+    menu.removeMenuItem(&last); // the selected row, at the end
+    EXPECT_EQ(calls, std::vector<std::string>{"Последний.deactivate"});
+    EXPECT_EQ(menu.currentItem(), &second);
+    menu.removeMenuItem(&second);
+    EXPECT_EQ(menu.currentItem(), nullptr);
+    EXPECT_EQ(calls, (std::vector<std::string>{"Последний.deactivate", "Второй.deactivate"}));
+}
+
 TEST_F(MenuTest, LongMenuScrollsItsWindowToKeepTheBarOnScreen) {
     VerticalMenu menu;
     std::vector<std::unique_ptr<ProbePage>> pages;
