@@ -7,12 +7,23 @@
 import {test, before, after} from 'node:test';
 import assert from 'node:assert/strict';
 import {spawn} from 'node:child_process';
-import {mkdtempSync, openSync, readFileSync, rmSync} from 'node:fs';
+import {existsSync, mkdtempSync, openSync, readFileSync, rmSync} from 'node:fs';
 import {request} from 'node:https';
 import {createServer} from 'node:net';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
-import {chromium} from 'playwright-core';
+
+// A missing peer is one clear line naming what to install, not a failure deep inside a test.
+const CHROMIUM = '/usr/bin/chromium';
+if (!existsSync(CHROMIUM))
+  throw new Error(`missing test peer: ${CHROMIUM}; install the Debian package chromium (./scripts/setup installs every peer)`);
+let chromium;
+try {
+  ({chromium} = await import('playwright-core'));
+} catch (error) {
+  throw new Error('missing test peer: the node module playwright-core; run ./scripts/setup ' +
+    `(it runs npm ci --prefix tests/browser) (${error.code || error.message})`);
+}
 
 const SIM = process.argv[2] || process.env.VELKORD_SIM;
 const SHOTS = process.env.SCREENSHOT_DIR;
@@ -90,7 +101,7 @@ before(async () => {
     `velkord-sim serves its pages (${lastError})\n${tail(simOutput)}\n${tail(join(root, 'var/log/messages'))}`);
   // launch() gives chromium a fresh, temporary --user-data-dir of its own, removed when it closes.
   const browserLog = [];
-  browser = await chromium.launch({executablePath: '/usr/bin/chromium', headless: true, args: CHROMIUM_FLAGS,
+  browser = await chromium.launch({executablePath: CHROMIUM, headless: true, args: CHROMIUM_FLAGS,
     logger: {isEnabled: () => true, log: (name, severity, message) => browserLog.push(`${name} ${message}`)}});
   const page = await newPage();
   // A chromium that cannot show even a page of its own cannot run here at all (a container without

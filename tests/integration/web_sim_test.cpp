@@ -4,6 +4,7 @@
 
 #include "tests/support/emulation.h"
 #include "tests/support/free_port.h"
+#include "tests/support/peers.h"
 #include "tests/support/process.h"
 #include "tests/support/sim_control_client.h"
 #include "tests/support/temp_dir.h"
@@ -63,6 +64,7 @@ void readmeUser(const std::string& marker, std::string& name, std::string& passw
 class WebSim : public ::testing::Test {
 protected:
     void SetUp() override {
+        REQUIRE_PEERS(kCurl);
         httpsPort = freeTcpPort();
         sim = std::make_unique<Process>(
             std::vector<std::string>{kSim, "--root", root, "--http-port", std::to_string(freeTcpPort()),

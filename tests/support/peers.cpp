@@ -14,6 +14,10 @@ Peer pythonModule(const std::string& module, const std::string& package) {
 } // namespace
 
 const Peers kSocat{{"socat", "socat", {"/usr/bin/socat", "-V"}}};
+const Peers kCurl{{"curl", "curl", {"/usr/bin/curl", "--version"}}};
+const Peers kOpenssl{{"openssl", "openssl", {"/usr/bin/openssl", "version"}}};
+const Peers kNghttp2Client{{"nghttp", "nghttp2-client", {"/usr/bin/nghttp", "--version"}},
+                           {"h2load", "nghttp2-client", {"/usr/bin/h2load", "--version"}}};
 
 const Peers kPymodbusClient{
     {"python3", "python3", {kPython, "-c", "pass"}},          pythonModule("serial", "python3-serial"),

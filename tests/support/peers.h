@@ -16,6 +16,10 @@ struct Peer {
 using Peers = std::vector<Peer>;
 
 extern const Peers kSocat;
+extern const Peers kCurl;
+extern const Peers kOpenssl;
+// nghttp and h2load.
+extern const Peers kNghttp2Client;
 // Debian's pymodbus client with the modules it imports (it only recommends their packages).
 extern const Peers kPymodbusClient;
 

@@ -1,3 +1,4 @@
+#include "tests/support/peers.h"
 #include "tests/support/process.h"
 #include "tests/web/api_fixture.h"
 
@@ -9,6 +10,7 @@ class ApiCommands : public ApiFixture {
 protected:
     // A fresh self-signed pair made by the openssl program.
     void makePair(const std::string& name, const std::string& subject) {
+        REQUIRE_PEERS(kOpenssl);
         Process openssl({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
                          "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
                          board.path("/tmp/" + name + ".key"), "-out", board.path("/tmp/" + name + ".cer"),

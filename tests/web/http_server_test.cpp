@@ -1,3 +1,4 @@
+#include "tests/support/peers.h"
 #include "tests/web/api_fixture.h"
 #include "tests/web/curl_loop.h"
 #include "web/http_server.h"
@@ -15,6 +16,7 @@ namespace {
 class HttpServer : public ::testing::Test {
 protected:
     void SetUp() override {
+        REQUIRE_PEERS(kCurl);
         mkdir(board.path("/srv").c_str(), 0755);
         mkdir(board.path("/srv/www").c_str(), 0755);
         mkdir(board.path("/usr/share/velkord").c_str(), 0755);

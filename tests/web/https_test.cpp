@@ -1,3 +1,4 @@
+#include "tests/support/peers.h"
 #include "tests/support/process.h"
 #include "tests/web/api_fixture.h"
 #include "tests/web/curl_loop.h"
@@ -18,6 +19,9 @@ namespace {
 class Https : public ::testing::Test {
 protected:
     void SetUp() override {
+        REQUIRE_PEERS(kCurl);
+        REQUIRE_PEERS(kNghttp2Client);
+        REQUIRE_PEERS(kOpenssl);
         // As in the daemon: a client gone while an answer is written is an error return, not a signal.
         signal(SIGPIPE, SIG_IGN);
         ASSERT_TRUE(EPoller::init());

@@ -2,6 +2,7 @@
 // HTTPS pair as they were before that command or as it made them, and the daemon reads them at start.
 
 #include "tests/support/kill_loop.h"
+#include "tests/support/peers.h"
 #include "tests/support/process.h"
 #include "tests/web/api_fixture.h"
 #include "web/tls_context.h"
@@ -64,6 +65,7 @@ protected:
 
     // Self-signed pairs made by the openssl program; pair 0 is in place at the start.
     void makePairs() {
+        REQUIRE_PEERS(kOpenssl);
         for (int pair = 0; pair < kPairs; ++pair) {
             std::string name = board.path("/tmp/pair" + std::to_string(pair));
             Process openssl({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
