@@ -6,8 +6,10 @@ if(CMAKE_CROSSCOMPILING)
 else()
   set(VELKORD_PACKAGE_ARCH amd64)
 endif()
+# Never the machine's own root by default: `cmake --install` run as root on a build machine would
+# overwrite its /usr/bin, /etc/init.d and /srv/www.
 if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
-  set(CMAKE_INSTALL_PREFIX "/" CACHE PATH "Root of the board's file system" FORCE)
+  set(CMAKE_INSTALL_PREFIX "${CMAKE_BINARY_DIR}/board-root" CACHE PATH "Root of the board's file system" FORCE)
 endif()
 
 install(TARGETS velkord RUNTIME DESTINATION usr/bin)
@@ -20,24 +22,6 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/data/users.txt)
   install(FILES ${CMAKE_SOURCE_DIR}/data/users.txt DESTINATION usr/share/velkord)
 endif()
 
-# A gzipped sibling of every file of the static web interface (www/CMakeLists.txt installs the
-# interface as the build writes it, settings catalogue and siblings included).
-file(GLOB_RECURSE velkord_www RELATIVE ${CMAKE_SOURCE_DIR}/www CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/www/*.html ${CMAKE_SOURCE_DIR}/www/*.css ${CMAKE_SOURCE_DIR}/www/*.js
-  ${CMAKE_SOURCE_DIR}/www/*.svg ${CMAKE_SOURCE_DIR}/www/*.png ${CMAKE_SOURCE_DIR}/www/*.ico
-  ${CMAKE_SOURCE_DIR}/www/*.json ${CMAKE_SOURCE_DIR}/www/*.woff2)
-set(velkord_www_gz)
-foreach(file IN LISTS velkord_www)
-  get_filename_component(dir ${file} DIRECTORY)
-  set(gz ${CMAKE_BINARY_DIR}/www-gz/${file}.gz)
-  add_custom_command(OUTPUT ${gz}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/www-gz/${dir}
-    COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/www/${file} > ${gz}
-    DEPENDS ${CMAKE_SOURCE_DIR}/www/${file} VERBATIM)
-  list(APPEND velkord_www_gz ${gz})
-endforeach()
-add_custom_target(velkord_www_gz ALL DEPENDS ${velkord_www_gz})
-
 # build/velkord_1.0-r743_<arch>.ipk: `cmake --build BUILD --target package-ipk`.
 set(VELKORD_IPK ${CMAKE_BINARY_DIR}/velkord_${VELKORD_PACKAGE_VERSION}_${VELKORD_PACKAGE_ARCH}.ipk)
 configure_file(packaging/control.in ${CMAKE_BINARY_DIR}/ipk/control @ONLY)
@@ -45,7 +29,7 @@ add_custom_command(OUTPUT ${VELKORD_IPK}
   COMMAND ${CMAKE_COMMAND}
     -DBUILD_DIR=${CMAKE_BINARY_DIR} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DSTRIP=${CMAKE_STRIP}
     -DIPK=${VELKORD_IPK} -P ${CMAKE_SOURCE_DIR}/cmake/make_ipk.cmake
-  DEPENDS velkord velkord_www_gz packaging/velkord.sh packaging/postinst
+  DEPENDS velkord packaging/velkord.sh packaging/postinst
     ${CMAKE_BINARY_DIR}/ipk/control ${CMAKE_SOURCE_DIR}/cmake/make_ipk.cmake
   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR} VERBATIM)
 add_custom_target(package-ipk ALL DEPENDS ${VELKORD_IPK})

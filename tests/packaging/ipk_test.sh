@@ -45,6 +45,9 @@ done | grep FAIL && failures=$((failures + 1))
 mkdir "$root" && tar xzf data.tar.gz -C "$root" || fail "unpacking data.tar.gz"
 [ -x "$root/usr/bin/velkord" ] || fail "velkord not installed"
 [ -x "$root/etc/init.d/velkord.sh" ] || fail "init script not installed"
+[ -s "$root/usr/share/velkord/users.txt" ] || fail "no default users file"
+ls "$root"/usr/share/velkord/img/*.pgm >/dev/null 2>&1 || fail "no panel images"
+[ -s "$root/srv/www/index.html" ] && [ -s "$root/srv/www/index.html.gz" ] || fail "no web interface"
 
 # postinst restarts the daemon through the init script of the staging root.
 mkdir "$work/run"
