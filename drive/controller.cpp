@@ -11,6 +11,22 @@
 #include "drive/unit_settings.h"
 #include "platform/clock.h"
 
+namespace {
+
+Controller::StrokeState overheatState(OilOverheat::Phase phase) {
+    switch (phase) {
+    case OilOverheat::Phase::Down:
+        return Controller::kOverheatDown;
+    case OilOverheat::Phase::Bottom:
+        return Controller::kOverheatBottom;
+    case OilOverheat::Phase::CoolingRun:
+        break;
+    }
+    return Controller::kCoolingRun;
+}
+
+} // namespace
+
 Controller::Controller(const ControllerServices& services)
     : blanking_(services.blanking), alarms_(std::make_unique<AlarmList>()),
       unit1_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), services.driveBus, 1,
@@ -50,6 +66,48 @@ Controller::Controller(const ControllerServices& services)
                           enterState(kFirstUp);
                           beginUpStroke();
                       }}),
+      wedging_(*this, {[this](Wedging::Phase phase) {
+                           enterState(phase == Wedging::Phase::Down     ? kWedgingDown
+                                      : phase == Wedging::Phase::Toggle ? kWedgingToggle
+                                                                        : kWedgingUp);
+                       },
+                       [this](const char* name, uint32_t ms) { armStateTimer(name, ms); },
+                       [this](int valve, bool on) { setValve(valve, on); },
+                       [this](int valve) { return unit(valve).sensor(PumpUnit::kValve); },
+                       [this] { startSelectedMotors(); }}),
+      overheat_(*this, {[this](OilOverheat::Phase phase) { enterState(overheatState(phase)); },
+                        [this](OilOverheat::Phase phase) { return state_ == overheatState(phase); },
+                        [this] {
+                            return state_ == kStopped && !unit1_->running() && !unit2_->running() &&
+                                   !valveOn(1) && !valveOn(2);
+                        },
+                        [this] { return stopReasonActive(); },
+                        [this] {
+                            enterState(kFirstUp);
+                            beginUpStroke();
+                        },
+                        [this] { dwellTimer_.cancel(); },
+                        [this](float setPoint) {
+                            unit1_->stop(true);
+                            unit2_->stop(true);
+                            unit1_->setSetPoint(setPoint);
+                            unit2_->setSetPoint(setPoint);
+                        },
+                        [this](int n, float frequency) { unit(n).start(frequency); },
+                        [this] { return unit1_->bottomSensor() == kSensorActive; },
+                        [this] { return downStrokeLimitMs(); }, [this] { downLimit_.descentOver(); },
+                        [this] {
+                            openValves();
+                            if (anyValveSelected())
+                                armMaxDownTimer();
+                        },
+                        // Resting on the bottom sensor is what the wait is for (see onOverloadBottom).
+                        [this] {
+                            maxDownTimer_.cancel();
+                            botSensorTimeout_.cancel();
+                        },
+                        [this](int valve, bool on) { setValve(valve, on); },
+                        [this](const char* name, uint32_t ms) { armStateTimer(name, ms); }}),
       positions_(*unit1_, *unit2_,
                  {[this](int input) { return inputOn(input); },
                   [this](int lamp, bool on) { setOutput(lamp, on); },
@@ -76,7 +134,7 @@ Controller::Controller(const ControllerServices& services)
                           [this](int valve) {
                               return inputOn(valve == 1 ? kInputValve1Current : kInputValve2Current);
                           },
-                          [this](int valve) { return valveState(valve); },
+                          [this](int valve) { return unit(valve).sensor(PumpUnit::kValve); },
                           [this](int valve, int state) { unit(valve).setSensor(PumpUnit::kValve, state); },
                           [this](int lamp, bool fast, bool slow) { setBlink(lamp, fast, slow); }}),
       sensorReset_({[this](bool off) { setOutput(kSensorPower, off); },
@@ -100,7 +158,8 @@ Controller::Controller(const ControllerServices& services)
                      // A drive turns when its turning output (32, 35) is on, a valve is on when its
                      // output (22, 23) is; a valve is in use when its mode is not "Откл." and it is OK.
                      auto inUse = [this](int valve) {
-                         return valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk;
+                         return valveModeOf(valve).current != kUnitOff &&
+                                unit(valve).sensor(PumpUnit::kValve) == kSensorOk;
                      };
                      return dynamogramSamplePhase(inUse(1) || inUse(2),
                                                   outputOn(kValve1Output) || outputOn(kValve2Output),
@@ -112,12 +171,16 @@ Controller::Controller(const ControllerServices& services)
               {[this] { return isAlarmActive(kAlarmEmergencyTemperatureMode); },
                [this](int n) { return unit(n).faulty(); },
                [this](float rate) { recorder_.setCycleRate(rate); }}),
-      alarmOutputs_(*alarms_,
-                    {[this] { return modeSwitch(1); }, [this](int output, bool on) { setOutput(output, on); },
-                     [](bool blank) {
-                         if (gDiscreteIO)
-                             gDiscreteIO->setBlank(blank);
-                     }}) {
+      view_({*unit1_, *unit2_, *alarms_, outputs_, oilLevel_, manometer_, coolingSupervision_, recorder_,
+             oilTemperature_, lastStroke_, [this] { return static_cast<int>(state_); }}),
+      commands_(*unit1_, *unit2_, tuning_,
+                [this](int n, bool up, bool pressed) { onManualButton(n, up, pressed); }),
+      alarmOutputs_(*alarms_, {[this] { return unit1_->modeSwitch(); },
+                               [this](int output, bool on) { setOutput(output, on); },
+                               [](bool blank) {
+                                   if (gDiscreteIO)
+                                       gDiscreteIO->setBlank(blank);
+                               }}) {
     resetLines_.open();
     selectBoardThermometer();
     gConfig->setSettingChangeHook([this](const void* setting, float newValue, float oldValue) {
@@ -189,7 +252,7 @@ void Controller::applyOutputs() {
 void Controller::onModeSwitchInput(int n) {
     int mode = n == 1 ? (inputOn(kInputModeSwitch1Low) ? 1 : 0) + (inputOn(kInputModeSwitch1High) ? 2 : 0)
                       : (inputOn(kInputModeSwitch2Low) ? 1 : 0) + (inputOn(kInputModeSwitch2High) ? 2 : 0);
-    if (mode == modeSwitch(n))
+    if (mode == unit(n).modeSwitch())
         return;
     journalPrintf(LOG_INFO, "НУ%d: переключатель режима работы: %s", n, modeSwitchShortText(mode));
     if (n == 1)

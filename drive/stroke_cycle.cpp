@@ -77,7 +77,7 @@ void Controller::beginUpStroke() {
     if (state_ == kFirstUp)
         recorder_.saver().restartPeriod();
     if (state_ == kUp) {
-        downStrokeMs_ = now() - downStartMs_;
+        lastStroke_.downMs = now() - downStartMs_;
         countCompletedCycle();
     }
     closeBothValves();
@@ -129,12 +129,12 @@ void Controller::onTopReversal(bool fromSensor) {
         unit1_->stop(false);
         unit2_->stop(false);
     }
-    upStrokeMs_ = now() - strokeStartMs_;
+    lastStroke_.upMs = now() - strokeStartMs_;
     // The limit uses the up stroke just ended; it is computed before maxDownTimer is armed, which
     // keeps its alarm-26 mark for this stroke.
     uint32_t limitMs = downStrokeLimitMs();
     lowerMaxFrequencyAfterReset();
-    judgePressurePlausibility(*unit1_, *unit2_, upStrokeMs_, *this);
+    judgePressurePlausibility(*unit1_, *unit2_, lastStroke_.upMs, *this);
     float dwell = topDwellSeconds();
     if (dwell > 0 && !bothValvesOff()) {
         dwellTimer_.start("delayTDP", static_cast<uint32_t>(dwell * 1000.0f), [this] { onDwellTimer(); });

@@ -42,7 +42,8 @@ void Controller::onMaxDownTimer() {
 void Controller::armMaxUpTimer() {
     if (state_ == kWedgingUp || state_ == kCoolingRun)
         return;
-    maxUpTimer_.start("maxUpTimer", secondsMs(gConfig->upTimeMax.value), [this] { onMaxUpTimer(); });
+    maxUpTimer_.start("maxUpTimer", secondsMs(gConfig->upTimeMax.value),
+                      [this] { wedging_.upStrokeTooLong(); });
 }
 
 void Controller::armTopSensorTimeout() {
@@ -77,7 +78,7 @@ void Controller::onTurningStopped() {
     if (outputOn(kTurningLamp1) || outputOn(kTurningLamp2))
         return;
     for (int valve = 1; valve <= 2; ++valve)
-        if (valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk)
+        if (valveModeOf(valve).current != kUnitOff && unit(valve).sensor(PumpUnit::kValve) == kSensorOk)
             return;
     armTopSensorTimeout();
     armMaxDownTimer();
