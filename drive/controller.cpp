@@ -11,7 +11,21 @@
 #include "drive/unit_settings.h"
 #include "platform/clock.h"
 
+#include <algorithm>
+
 namespace {
+
+Controller::StrokeState overloadState(RodOverload::Phase phase) {
+    switch (phase) {
+    case RodOverload::Phase::SensorReset:
+        return Controller::kOverload;
+    case RodOverload::Phase::Down:
+        return Controller::kOverloadDown;
+    case RodOverload::Phase::Wait:
+        break;
+    }
+    return Controller::kRecloseWait;
+}
 
 Controller::StrokeState overheatState(OilOverheat::Phase phase) {
     switch (phase) {
@@ -101,13 +115,40 @@ Controller::Controller(const ControllerServices& services)
                             if (anyValveSelected())
                                 armMaxDownTimer();
                         },
-                        // Resting on the bottom sensor is what the wait is for (see onOverloadBottom).
+                        // Resting on the bottom sensor is what the wait is for (as after a rod
+                        // overload).
                         [this] {
                             maxDownTimer_.cancel();
                             botSensorTimeout_.cancel();
                         },
                         [this](int valve, bool on) { setValve(valve, on); },
                         [this](const char* name, uint32_t ms) { armStateTimer(name, ms); }}),
+      rodOverload_(*this, {[this](RodOverload::Phase phase) { enterState(overloadState(phase)); },
+                           [this](RodOverload::Phase phase) { return state_ == overloadState(phase); },
+                           [this] { return pressureSensorOk(1); },
+                           [this] { return unit1_->running() || unit2_->running(); },
+                           [this] { return inCycleDownStroke(); }, [this] { sensorReset_.run(); },
+                           [this] { return downStrokeLimitMs(); },
+                           [this] {
+                               openValves();
+                               if (anyValveSelected())
+                                   armMaxDownTimer();
+                           },
+                           // The rod is meant to rest on the bottom sensor for the whole wait; a
+                           // turning word not yet polled since the halt must not turn that rest into a
+                           // bottom-sensor fault.
+                           [this] {
+                               clearPerStrokeAlarms();
+                               closeBothValves();
+                               maxDownTimer_.cancel();
+                               botSensorTimeout_.cancel();
+                           },
+                           [this] {
+                               selectUnitsAndValves(unit1_->faulty(), unit2_->faulty());
+                               enterState(kFirstUp);
+                               beginUpStroke();
+                           },
+                           [this](const char* name, uint32_t ms) { armStateTimer(name, ms); }}),
       positions_(*unit1_, *unit2_,
                  {[this](int input) { return inputOn(input); },
                   [this](int lamp, bool on) { setOutput(lamp, on); },
@@ -140,7 +181,7 @@ Controller::Controller(const ControllerServices& services)
       sensorReset_({[this](bool off) { setOutput(kSensorPower, off); },
                     [this] {
                         if (state_ == kOverload)
-                            continueOverloadDescent();
+                            rodOverload_.sensorsReset();
                     },
                     // A sensor not to be trusted, or low oil unless sensorResetOnLowOil is off.
                     [this] {
@@ -166,7 +207,7 @@ Controller::Controller(const ControllerServices& services)
                                                   outputOn(kTurningLamp1) || outputOn(kTurningLamp2),
                                                   gConfig->dynoRecordInPause.current == 0);
                  },
-                 [this] { raiseLowLoad(); }, [this] { tuning_.smart().recordCompleted(); }}),
+                 [this] { rodOverload_.lowLoad(); }, [this] { tuning_.smart().recordCompleted(); }}),
       tuning_(recorder_.records(), recorder_.completed(),
               {[this] { return isAlarmActive(kAlarmEmergencyTemperatureMode); },
                [this](int n) { return unit(n).faulty(); },
@@ -207,6 +248,14 @@ Controller::~Controller() {
 
 uint32_t Controller::now() const {
     return platform::monotonicMs();
+}
+
+void Controller::onLoadSample(float load) {
+    strokeMinLoad_ = std::min(strokeMinLoad_, load);
+    strokeMaxLoad_ = std::max(strokeMaxLoad_, load);
+    if (automatic())
+        recorder_.sample(load);
+    rodOverload_.loadSample(load);
 }
 
 void Controller::setOutput(int n, bool on) {

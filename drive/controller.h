@@ -8,12 +8,12 @@
 // Parts with their own class: OutputImage, AlarmOutputs, ContactManometer, SensorReset, OilCooling,
 // CoolingSupervision, DriveResetLines, PositionInputs (with SensorPairFilter), AnalogSampling,
 // SettingAlarms, DriveHealth, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
-// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, Wedging, OilOverheat,
-// AlarmList, PumpUnit, Keypad, and for the layers above ControllerView and ControllerCommands; functions of
-// their own: the unit selection, the board thermometer search, the pressure plausibility. The rest is split
-// by concern: controller.cpp (construction, accessors, mode switches), controller_alarms.cpp
-// (raising, clearing, restarting), stroke_cycle.cpp, valves.cpp, supervision_timers.cpp,
-// state_timer.cpp, rod_overload.cpp, drive_parameters.cpp, input_dispatch.cpp,
+// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, Wedging,
+// OilOverheat, RodOverload, AlarmList, PumpUnit, Keypad, and for the layers above ControllerView and
+// ControllerCommands; functions of their own: the unit selection, the board thermometer search, the
+// pressure plausibility. The rest is split by concern: controller.cpp (construction, accessors, mode
+// switches, the load sample), controller_alarms.cpp (raising, clearing, restarting), stroke_cycle.cpp,
+// valves.cpp, supervision_timers.cpp, state_timer.cpp, drive_parameters.cpp, input_dispatch.cpp,
 // position_sensors.cpp, oil_temperature.cpp, manual_control.cpp, setting_reactions.cpp,
 // journal_parameters.cpp.
 
@@ -47,6 +47,7 @@
 #include "drive/position_inputs.h"
 #include "drive/pump_unit.h"
 #include "drive/reclose.h"
+#include "drive/rod_overload.h"
 #include "drive/sensor_reset.h"
 #include "drive/setting_alarms.h"
 #include "drive/smart_correction.h"
@@ -178,7 +179,7 @@ public:
     uint32_t downStrokeStartMs() const { return downStartMs_; }
     bool strokeCompleted() const { return strokeCompleted_; }
     // Automatic restarts: the rod-overload restart count and a unit's over-current reclose count.
-    int overloadRestarts() const { return overloadRestarts_; }
+    int overloadRestarts() const { return rodOverload_.restarts(); }
     const Reclose& reclose() const { return reclose_; }
     AlarmList& alarms() { return *alarms_; }
     // Codes of the alarms 6, 7, 8, 16, 18, 19, 20 as they were raised (positive) or cleared (negative),
@@ -259,13 +260,8 @@ private:
     // State timer (state_timer.cpp).
     void onStateTimer();
 
-    // Rod overload (rod_overload.cpp).
+    // A rod load sample: the stroke's extremes, the dynamogram, the supervision (RodOverload).
     void onLoadSample(float load);
-    void superviseRodLoad(float load);
-    void raiseLowLoad();
-    void continueOverloadDescent();
-    void onOverloadBottom();
-    void onRecloseTimer();
 
     // Over-current reclose (Reclose, DriveResetSequence).
     void checkOverCurrent() override { reclose_.checkOverCurrent(); }
@@ -311,8 +307,8 @@ private:
     uint32_t strokeStartMs_ = 0;
     uint32_t downStartMs_ = 0;
     StrokeTiming lastStroke_;
-    // Per-stroke condition flags: alarm 25 or 27 was raised during this down stroke (26: downLimit_).
-    bool lowLoadThisStroke_ = false;
+    // Per-stroke condition flag: alarm 27 was raised during this down stroke (25: rodOverload_, 26:
+    // downLimit_).
     bool downTimeThisStroke_ = false;
     DownStrokeLimit downLimit_{*this};
     bool strokeCompleted_ = false;
@@ -320,13 +316,13 @@ private:
     float strokeMaxLoad_ = 0;
 
     // Automatic restarts.
-    int totalCycles_ = 0;
-    int overloadRestarts_ = 0;
     Reclose reclose_;
     DriveResetSequence resetSequence_;
 
+    // The procedures with stroke states of their own.
     Wedging wedging_;
     OilOverheat overheat_;
+    RodOverload rodOverload_;
 
     // Sensors.
     PositionInputs positions_;

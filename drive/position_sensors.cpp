@@ -101,7 +101,7 @@ void Controller::onBottomSensor(int state, int previous) {
         else if (state_ == kOverheatDown)
             overheat_.atBottom();
         else if (state_ == kOverloadDown)
-            onOverloadBottom();
+            rodOverload_.atBottom();
         break;
     case kSensorOpen:
         if (isAlarmActive(kAlarmBottomSensorBreakCheckOff))

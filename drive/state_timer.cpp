@@ -40,10 +40,10 @@ void Controller::onStateTimer() {
         enterState(kCoolingRun);
         return;
     case kOverloadDown:
-        onOverloadBottom();
+        rodOverload_.atBottom();
         return;
     case kRecloseWait:
-        onRecloseTimer();
+        rodOverload_.restartDue();
         return;
     case kWedgingDown:
         closeBothValves();

@@ -112,11 +112,7 @@ void Controller::startSelectedMotors() {
 // are forgotten. Each count is forgotten (and journalled) once, when it is not already zero.
 void Controller::countCompletedCycle() {
     int limit = static_cast<int>(gConfig->araReset.value);
-    totalCycles_ = std::min(totalCycles_ + 1, limit + 1);
-    if (totalCycles_ > limit && overloadRestarts_ != 0) {
-        journalPrintf(LOG_INFO, "Сброс счетчика АПВ");
-        overloadRestarts_ = 0;
-    }
+    rodOverload_.cycleCompleted(limit);
     reclose_.cycleCompleted(limit);
 }
 
@@ -172,7 +168,7 @@ void Controller::clearPerStrokeAlarms() {
         clearAlarm(kAlarmStrokeShortenedByRate);
     if (!downTimeThisStroke_)
         clearAlarm(kAlarmStrokeShortenedByDownTime);
-    if (!lowLoadThisStroke_)
+    if (!rodOverload_.lowLoadThisStroke())
         clearAlarm(kAlarmLowRodLoad);
 }
 

@@ -22,7 +22,7 @@ void Controller::armStateTimer(const char* name, uint32_t ms) {
 // a limit computed from the stroke rate for it (every down stroke computes its limit before this;
 // the mark ends with the stroke, at the bottom or at a halt).
 void Controller::armMaxDownTimer() {
-    lowLoadThisStroke_ = false;
+    rodOverload_.strokeBegins();
     downTimeThisStroke_ = false;
     downLimit_.strokeBegins();
     maxDownTimer_.start("maxDownTimer", secondsMs(gConfig->downTimeMax.value), [this] { onMaxDownTimer(); });
