@@ -32,7 +32,8 @@ class WebDriveAccess;
 class HTTP;
 
 // Created in start-up order, destroyed in the reverse order; each one is registered where the design
-// lets others reach it (gConfig, gTimers, gDisplay, gRootMenu, gDriveBus, gController, gDiscreteIO).
+// lets others reach it (gConfig, gTimers, gDisplay, gRootMenu, gDriveBus, gController with gDriveView,
+// gDiscreteIO).
 struct DaemonObjects {
     std::unique_ptr<Config> config;
     std::unique_ptr<TimerQueue> timers;

@@ -1,3 +1,4 @@
 #include "daemon/registry.h"
 
 Controller* gController = nullptr;
+const DriveView* gDriveView = nullptr;

@@ -136,6 +136,7 @@ void DaemonObjects::destroyDrive() {
         rootMenu->removeMenuItem(alarmPage.get());
     alarmPage.reset();
     thermometer.reset();
+    gDriveView = nullptr;
     gController = nullptr;
     controller.reset();
     panelBlanking.reset();
@@ -182,12 +183,14 @@ void createDrive(DaemonObjects& objects, OilThermometer thermometer) {
     objects.controller =
         std::make_unique<Controller>(ControllerServices{*objects.panelKeys, *objects.panelBlanking, *objects.driveBus});
     gController = objects.controller.get();
+    gDriveView = &objects.controller->view();
     // The oil thermometer belongs to the controller: made with it, gone just before it.
     if (thermometer == OilThermometer::Read)
         objects.thermometer = std::make_unique<DS1820>(objects.controller.get(), *objects.config);
     // The main screen is the first page of the root set.
-    objects.mainScreen = std::make_unique<Clock>(*objects.controller, *objects.config, *objects.controller,
-                                                 platform::gPlatform->systemControl());
+    objects.mainScreen =
+        std::make_unique<Clock>(objects.controller->view(), *objects.config, objects.controller->commands(),
+                                platform::gPlatform->systemControl());
     objects.rootMenu->addMenuItem(objects.mainScreen.get());
     objects.mainScreen->tick();
     // Its alarm list is a page of the root set; its dynamograms are drawn for the panel.
@@ -197,7 +200,7 @@ void createDrive(DaemonObjects& objects, OilThermometer thermometer) {
     objects.dynamogramPlots = std::make_unique<DynamogramPlots>();
     objects.controller->setDynamogramObserver(objects.dynamogramPlots.get());
     // The slaves read the drive through its view.
-    objects.driveStatus = std::make_unique<DriveViewStatus>(*objects.controller);
+    objects.driveStatus = std::make_unique<DriveViewStatus>(objects.controller->view());
     if (objects.serialSlave)
         objects.serialSlave->setDriveStatus(objects.driveStatus.get());
     if (objects.tcpSlave)
@@ -248,7 +251,7 @@ void createFlash(platform::Platform& platform, DaemonObjects& objects) {
 void createWeb(platform::Platform& platform, DaemonObjects& objects) {
     if (objects.controller && objects.driveBus)
         objects.webDrive =
-            std::make_unique<WebDriveAccess>(*objects.controller, *objects.config, *objects.driveBus);
+            std::make_unique<WebDriveAccess>(objects.controller->view(), *objects.config, *objects.driveBus);
     objects.web =
         std::make_unique<HTTP>(platform.ports, *objects.timers, objects.config.get(), objects.webDrive.get());
     // A server that does not start has logged why; the daemon runs on without it.

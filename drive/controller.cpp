@@ -11,6 +11,36 @@
 #include "drive/unit_settings.h"
 #include "platform/clock.h"
 
+#include <algorithm>
+
+namespace {
+
+Controller::StrokeState overloadState(RodOverload::Phase phase) {
+    switch (phase) {
+    case RodOverload::Phase::SensorReset:
+        return Controller::kOverload;
+    case RodOverload::Phase::Down:
+        return Controller::kOverloadDown;
+    case RodOverload::Phase::Wait:
+        break;
+    }
+    return Controller::kRecloseWait;
+}
+
+Controller::StrokeState overheatState(OilOverheat::Phase phase) {
+    switch (phase) {
+    case OilOverheat::Phase::Down:
+        return Controller::kOverheatDown;
+    case OilOverheat::Phase::Bottom:
+        return Controller::kOverheatBottom;
+    case OilOverheat::Phase::CoolingRun:
+        break;
+    }
+    return Controller::kCoolingRun;
+}
+
+} // namespace
+
 Controller::Controller(const ControllerServices& services)
     : blanking_(services.blanking), alarms_(std::make_unique<AlarmList>()),
       unit1_(std::make_unique<PumpUnit>(static_cast<PumpUnitOwner&>(*this), services.driveBus, 1,
@@ -50,6 +80,75 @@ Controller::Controller(const ControllerServices& services)
                           enterState(kFirstUp);
                           beginUpStroke();
                       }}),
+      wedging_(*this, {[this](Wedging::Phase phase) {
+                           enterState(phase == Wedging::Phase::Down     ? kWedgingDown
+                                      : phase == Wedging::Phase::Toggle ? kWedgingToggle
+                                                                        : kWedgingUp);
+                       },
+                       [this](const char* name, uint32_t ms) { armStateTimer(name, ms); },
+                       [this](int valve, bool on) { setValve(valve, on); },
+                       [this](int valve) { return unit(valve).sensor(PumpUnit::kValve); },
+                       [this] { startSelectedMotors(); }}),
+      overheat_(*this, {[this](OilOverheat::Phase phase) { enterState(overheatState(phase)); },
+                        [this](OilOverheat::Phase phase) { return state_ == overheatState(phase); },
+                        [this] {
+                            return state_ == kStopped && !unit1_->running() && !unit2_->running() &&
+                                   !valveOn(1) && !valveOn(2);
+                        },
+                        [this] { return stopReasonActive(); },
+                        [this] {
+                            enterState(kFirstUp);
+                            beginUpStroke();
+                        },
+                        [this] { dwellTimer_.cancel(); },
+                        [this](float setPoint) {
+                            unit1_->stop(true);
+                            unit2_->stop(true);
+                            unit1_->setSetPoint(setPoint);
+                            unit2_->setSetPoint(setPoint);
+                        },
+                        [this](int n, float frequency) { unit(n).start(frequency); },
+                        [this] { return unit1_->bottomSensor() == kSensorActive; },
+                        [this] { return downStrokeLimitMs(); }, [this] { downLimit_.descentOver(); },
+                        [this] {
+                            openValves();
+                            if (anyValveSelected())
+                                armMaxDownTimer();
+                        },
+                        // Resting on the bottom sensor is what the wait is for (as after a rod
+                        // overload).
+                        [this] {
+                            maxDownTimer_.cancel();
+                            botSensorTimeout_.cancel();
+                        },
+                        [this](int valve, bool on) { setValve(valve, on); },
+                        [this](const char* name, uint32_t ms) { armStateTimer(name, ms); }}),
+      rodOverload_(*this, {[this](RodOverload::Phase phase) { enterState(overloadState(phase)); },
+                           [this](RodOverload::Phase phase) { return state_ == overloadState(phase); },
+                           [this] { return pressureSensorOk(1); },
+                           [this] { return unit1_->running() || unit2_->running(); },
+                           [this] { return inCycleDownStroke(); }, [this] { sensorReset_.run(); },
+                           [this] { return downStrokeLimitMs(); },
+                           [this] {
+                               openValves();
+                               if (anyValveSelected())
+                                   armMaxDownTimer();
+                           },
+                           // The rod is meant to rest on the bottom sensor for the whole wait; a
+                           // turning word not yet polled since the halt must not turn that rest into a
+                           // bottom-sensor fault.
+                           [this] {
+                               clearPerStrokeAlarms();
+                               closeBothValves();
+                               maxDownTimer_.cancel();
+                               botSensorTimeout_.cancel();
+                           },
+                           [this] {
+                               selectUnitsAndValves(unit1_->faulty(), unit2_->faulty());
+                               enterState(kFirstUp);
+                               beginUpStroke();
+                           },
+                           [this](const char* name, uint32_t ms) { armStateTimer(name, ms); }}),
       positions_(*unit1_, *unit2_,
                  {[this](int input) { return inputOn(input); },
                   [this](int lamp, bool on) { setOutput(lamp, on); },
@@ -76,13 +175,13 @@ Controller::Controller(const ControllerServices& services)
                           [this](int valve) {
                               return inputOn(valve == 1 ? kInputValve1Current : kInputValve2Current);
                           },
-                          [this](int valve) { return valveState(valve); },
+                          [this](int valve) { return unit(valve).sensor(PumpUnit::kValve); },
                           [this](int valve, int state) { unit(valve).setSensor(PumpUnit::kValve, state); },
                           [this](int lamp, bool fast, bool slow) { setBlink(lamp, fast, slow); }}),
       sensorReset_({[this](bool off) { setOutput(kSensorPower, off); },
                     [this] {
                         if (state_ == kOverload)
-                            continueOverloadDescent();
+                            rodOverload_.sensorsReset();
                     },
                     // A sensor not to be trusted, or low oil unless sensorResetOnLowOil is off.
                     [this] {
@@ -100,24 +199,29 @@ Controller::Controller(const ControllerServices& services)
                      // A drive turns when its turning output (32, 35) is on, a valve is on when its
                      // output (22, 23) is; a valve is in use when its mode is not "Откл." and it is OK.
                      auto inUse = [this](int valve) {
-                         return valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk;
+                         return valveModeOf(valve).current != kUnitOff &&
+                                unit(valve).sensor(PumpUnit::kValve) == kSensorOk;
                      };
                      return dynamogramSamplePhase(inUse(1) || inUse(2),
                                                   outputOn(kValve1Output) || outputOn(kValve2Output),
                                                   outputOn(kTurningLamp1) || outputOn(kTurningLamp2),
                                                   gConfig->dynoRecordInPause.current == 0);
                  },
-                 [this] { raiseLowLoad(); }, [this] { tuning_.smart().recordCompleted(); }}),
+                 [this] { rodOverload_.lowLoad(); }, [this] { tuning_.smart().recordCompleted(); }}),
       tuning_(recorder_.records(), recorder_.completed(),
               {[this] { return isAlarmActive(kAlarmEmergencyTemperatureMode); },
                [this](int n) { return unit(n).faulty(); },
                [this](float rate) { recorder_.setCycleRate(rate); }}),
-      alarmOutputs_(*alarms_,
-                    {[this] { return modeSwitch(1); }, [this](int output, bool on) { setOutput(output, on); },
-                     [](bool blank) {
-                         if (gDiscreteIO)
-                             gDiscreteIO->setBlank(blank);
-                     }}) {
+      view_({*unit1_, *unit2_, *alarms_, outputs_, oilLevel_, manometer_, coolingSupervision_, recorder_,
+             oilTemperature_, lastStroke_, [this] { return static_cast<int>(state_); }}),
+      commands_(*unit1_, *unit2_, tuning_,
+                [this](int n, bool up, bool pressed) { onManualButton(n, up, pressed); }),
+      alarmOutputs_(*alarms_, {[this] { return unit1_->modeSwitch(); },
+                               [this](int output, bool on) { setOutput(output, on); },
+                               [](bool blank) {
+                                   if (gDiscreteIO)
+                                       gDiscreteIO->setBlank(blank);
+                               }}) {
     resetLines_.open();
     selectBoardThermometer();
     gConfig->setSettingChangeHook([this](const void* setting, float newValue, float oldValue) {
@@ -144,6 +248,14 @@ Controller::~Controller() {
 
 uint32_t Controller::now() const {
     return platform::monotonicMs();
+}
+
+void Controller::onLoadSample(float load) {
+    strokeMinLoad_ = std::min(strokeMinLoad_, load);
+    strokeMaxLoad_ = std::max(strokeMaxLoad_, load);
+    if (automatic())
+        recorder_.sample(load);
+    rodOverload_.loadSample(load);
 }
 
 void Controller::setOutput(int n, bool on) {
@@ -189,7 +301,7 @@ void Controller::applyOutputs() {
 void Controller::onModeSwitchInput(int n) {
     int mode = n == 1 ? (inputOn(kInputModeSwitch1Low) ? 1 : 0) + (inputOn(kInputModeSwitch1High) ? 2 : 0)
                       : (inputOn(kInputModeSwitch2Low) ? 1 : 0) + (inputOn(kInputModeSwitch2High) ? 2 : 0);
-    if (mode == modeSwitch(n))
+    if (mode == unit(n).modeSwitch())
         return;
     journalPrintf(LOG_INFO, "НУ%d: переключатель режима работы: %s", n, modeSwitchShortText(mode));
     if (n == 1)

@@ -2,19 +2,20 @@
 // The drive's controller: the stroke cycle of the rod pump (up on the motors of the pump units, down on
 // the electro-valves), the supervision of sensors, drives, temperatures and loads, the numbered alarms
 // and the automatic restarts. One instance, created by the daemon; everything runs on the main thread,
-// driven by timers, drive answers and input changes. Above the drive it is seen only as a DriveView
-// and DriveCommands.
+// driven by timers, drive answers and input changes. Above the drive it is seen only through the
+// DriveView and DriveCommands it hands out (ControllerView, ControllerCommands).
 //
 // Parts with their own class: OutputImage, AlarmOutputs, ContactManometer, SensorReset, OilCooling,
 // CoolingSupervision, DriveResetLines, PositionInputs (with SensorPairFilter), AnalogSampling,
 // SettingAlarms, DriveHealth, Reclose, DriveResetSequence, DynamogramRecorder (with DynamogramSaver),
-// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, AlarmList, PumpUnit,
-// Keypad; functions of their own: the unit selection, the board thermometer search, the pressure
-// plausibility. The rest is split by concern: controller.cpp (construction, accessors, mode switches),
-// controller_alarms.cpp (raising, clearing, restarting), stroke_cycle.cpp, valves.cpp,
-// supervision_timers.cpp, state_timer.cpp, oil_overheat.cpp, wedging.cpp, rod_overload.cpp,
-// drive_parameters.cpp, input_dispatch.cpp, position_sensors.cpp, oil_temperature.cpp,
-// manual_control.cpp, setting_reactions.cpp, journal_parameters.cpp.
+// StrokeRateTuning (with SmartCorrection), OilLevel, ValveCheck, DownStrokeLimit, Wedging,
+// OilOverheat, RodOverload, AlarmList, PumpUnit, Keypad, and for the layers above ControllerView and
+// ControllerCommands; functions of their own: the unit selection, the board thermometer search, the
+// pressure plausibility. The rest is split by concern: controller.cpp (construction, accessors, mode
+// switches, the load sample), controller_alarms.cpp (raising, clearing, restarting), stroke_cycle.cpp,
+// valves.cpp, supervision_timers.cpp, state_timer.cpp, drive_parameters.cpp, input_dispatch.cpp,
+// position_sensors.cpp, oil_temperature.cpp, manual_control.cpp, setting_reactions.cpp,
+// journal_parameters.cpp.
 
 #include "core/sysfs_file.h"
 #include "core/timer_queue.h"
@@ -24,33 +25,36 @@
 #include "drive/analog_sampling.h"
 #include "drive/board_thermometer.h"
 #include "drive/contact_manometer.h"
+#include "drive/controller_commands.h"
 #include "drive/controller_types.h"
+#include "drive/controller_view.h"
 #include "drive/cooling_supervision.h"
 #include "drive/discrete_io.h"
 #include "drive/discrete_outputs.h"
 #include "drive/down_stroke_limit.h"
-#include "drive/drive_commands.h"
 #include "drive/drive_health.h"
 #include "drive/drive_reset_lines.h"
 #include "drive/drive_reset_sequence.h"
-#include "drive/drive_view.h"
 #include "drive/dynamogram_phase.h"
 #include "drive/dynamogram_record.h"
 #include "drive/dynamogram_recorder.h"
 #include "drive/keypad.h"
 #include "drive/oil_cooling.h"
 #include "drive/oil_level.h"
+#include "drive/oil_overheat.h"
 #include "drive/oil_temperature_input.h"
 #include "drive/output_image.h"
 #include "drive/position_inputs.h"
 #include "drive/pump_unit.h"
 #include "drive/reclose.h"
+#include "drive/rod_overload.h"
 #include "drive/sensor_reset.h"
 #include "drive/setting_alarms.h"
 #include "drive/smart_correction.h"
 #include "drive/stroke_rate_tuning.h"
 #include "drive/supervision_actions.h"
 #include "drive/valve_check.h"
+#include "drive/wedging.h"
 
 #include <array>
 #include <cstdint>
@@ -68,9 +72,7 @@ struct ControllerServices {
     SMBus& driveBus;
 };
 
-class Controller : public DriveView,
-                   public DriveCommands,
-                   public DiscreteInputListener,
+class Controller : public DiscreteInputListener,
                    public OilTemperatureInput,
                    private SupervisionActions,
                    private PumpUnitOwner {
@@ -146,20 +148,14 @@ public:
     bool clearAlarm(int32_t code) override;
     // Replaces the text of an active alarm.
     void changeAlarmText(int32_t code, const std::string& text) override;
-    // DriveCommands.
-    void writeDriveParameters() override;
-    void resetPerformanceParameters() override { tuning_.resetPerformance(); }
-    bool writeDriveRegister(int unit, uint16_t reg, uint16_t value) override;
-    int searchThermometer() override { return searchBoardThermometer(); }
-    void manualKey(int unit, bool up, bool pressed) override { onManualButton(unit, up, pressed); }
+    // The code is active.
+    bool isAlarmActive(int32_t code) const override;
     // The direction group of that download alone: the drives follow manualReverseStart when it changes.
     void writeDriveDirection();
     // Both reset lines raised for 150 ms (key resetVFD).
     void resetDrives() { resetLines_.pulseBoth(); }
     // A new oil temperature from the thermometer (°C).
     void onOilTemperature(float celsius) override;
-    // The pump's fill factor K of a record (0.5 for one marked skip or without a down stroke).
-    float fillFactor(const DynamogramRecord& record) const { return recordFillFactor(record); }
     // The thermometer's verdict on its sensor; a failed sensor is alarm 21.
     void setTemperatureSensorState(bool good) override { coolingSupervision_.setSensorState(good); }
     bool temperatureSensorGood() const override { return coolingSupervision_.sensorGood(); }
@@ -168,34 +164,10 @@ public:
     void inputChanged(int n, bool state) override;
     void discreteIoStarted() override;
 
-    // --- DriveView: the panel, the Modbus slave, the web API and the peripherals ---
+    // --- What the panel, the Modbus slave, the web API and the peripherals are handed ---
 
-    // Top and bottom sensor states in the variant the settings choose; a valve's checked state.
-    int modeSwitch(int n) const override { return unit(n).modeSwitch(); }
-    int topSensorState(int n) const override { return unit(n).topSensor(); }
-    int bottomSensorState(int n) const override { return unit(n).bottomSensor(); }
-    int valveState(int valve) const override { return unit(valve).sensor(PumpUnit::kValve); }
-    bool valveOn(int valve) const override;
-    bool unitFaulty(int n) const override { return unit(n).faulty(); }
-    Measurement frequency(int n) const override { return unit(n).frequency(); }
-    Measurement current(int n) const override { return unit(n).current(); }
-    Measurement pressure() const override { return {pressureSensorOk(1), unit(1).pressure}; }
-    Measurement load() const override { return {pressureSensorOk(1), unit(1).load}; }
-    Measurement unitPressure(int n) const override { return {pressureSensorOk(n), unit(n).pressure}; }
-    Measurement unitLoad(int n) const override { return {pressureSensorOk(n), unit(n).load}; }
-    Measurement oilTemperature() const override;
-    int oilLevelState() const override { return oilLevel_.state(); }
-    bool ecmActive() const override { return manometer_.active(); }
-    int strokeState() const override { return state_; }
-    uint32_t upStrokeMs() const override { return upStrokeMs_; }
-    uint32_t downStrokeMs() const override { return downStrokeMs_; }
-    const AlarmList& alarms() const override { return *alarms_; }
-    std::string currentAlarmText() const override;
-    std::vector<std::pair<std::string, std::string>> alarmEntries() const override;
-    bool isAlarmActive(int32_t code) const override;
-    const std::deque<std::unique_ptr<DynamogramRecord>>& dynamograms() const override {
-        return recorder_.records();
-    }
+    const DriveView& view() const { return view_; }
+    DriveCommands& commands() { return commands_; }
 
     // --- Inside the drive and its tests ---
 
@@ -206,11 +178,8 @@ public:
     uint32_t cycleStartMs() const { return strokeStartMs_; }
     uint32_t downStrokeStartMs() const { return downStartMs_; }
     bool strokeCompleted() const { return strokeCompleted_; }
-    // Smallest and largest load of the current stroke.
-    float strokeMinLoad() const { return strokeMinLoad_; }
-    float strokeMaxLoad() const { return strokeMaxLoad_; }
     // Automatic restarts: the rod-overload restart count and a unit's over-current reclose count.
-    int overloadRestarts() const { return overloadRestarts_; }
+    int overloadRestarts() const { return rodOverload_.restarts(); }
     const Reclose& reclose() const { return reclose_; }
     AlarmList& alarms() { return *alarms_; }
     // Codes of the alarms 6, 7, 8, 16, 18, 19, 20 as they were raised (positive) or cleared (negative),
@@ -228,9 +197,8 @@ public:
     bool sensorResetRunning() const { return sensorReset_.running(); }
 
 private:
-    static size_t index(int n) { return n == 2 ? 1 : 0; }
-    bool automatic() const override { return modeSwitch(1) == kModeAutomatic; }
-    bool manual() const { return modeSwitch(1) == kModeManual; }
+    bool automatic() const override { return unit1_->modeSwitch() == kModeAutomatic; }
+    bool manual() const { return unit1_->modeSwitch() == kModeManual; }
     // The down strokes of the cycle itself (states 1, 3 and 5).
     bool inCycleDownStroke() const {
         return state_ == kFirstDown || state_ == kFirstCycleDown || state_ == kDown;
@@ -274,9 +242,10 @@ private:
     void setValve(int valve, bool on);
     void closeBothValves();
     bool anyValveSelected() const;
+    bool valveOn(int valve) const;
 
     // The down-stroke limit of a stroke beginning now (DownStrokeLimit).
-    uint32_t downStrokeLimitMs() { return downLimit_.limitMs(upStrokeMs_, downStrokeMs_); }
+    uint32_t downStrokeLimitMs() { return downLimit_.limitMs(lastStroke_.upMs, lastStroke_.downMs); }
 
     // Supervision timers (supervision_timers.cpp).
     void armMaxDownTimer();
@@ -291,27 +260,8 @@ private:
     // State timer (state_timer.cpp).
     void onStateTimer();
 
-    // Oil overheating (oil_overheat.cpp).
-    void superviseOilOverheat(float celsius, float previous);
-    void enterOverheatDown();
-    void onOverheatBottom();
-    void startCoolingRun();
-
-    // Wedging (wedging.cpp).
-    void onMaxUpTimer();
-    void beginWedging();
-    void toggleValvesForWedging();
-    bool tryWedgingUpStroke();
-    bool unitAvailableForWedging(int n) const;
-    void onWedgingUpTimeout();
-
-    // Rod overload (rod_overload.cpp).
+    // A rod load sample: the stroke's extremes, the dynamogram, the supervision (RodOverload).
     void onLoadSample(float load);
-    void superviseRodLoad(float load);
-    void raiseLowLoad();
-    void continueOverloadDescent();
-    void onOverloadBottom();
-    void onRecloseTimer();
 
     // Over-current reclose (Reclose, DriveResetSequence).
     void checkOverCurrent() override { reclose_.checkOverCurrent(); }
@@ -356,10 +306,9 @@ private:
     Timer botSensorTimeout_;
     uint32_t strokeStartMs_ = 0;
     uint32_t downStartMs_ = 0;
-    uint32_t upStrokeMs_ = 0;
-    uint32_t downStrokeMs_ = 0;
-    // Per-stroke condition flags: alarm 25 or 27 was raised during this down stroke (26: downLimit_).
-    bool lowLoadThisStroke_ = false;
+    StrokeTiming lastStroke_;
+    // Per-stroke condition flag: alarm 27 was raised during this down stroke (25: rodOverload_, 26:
+    // downLimit_).
     bool downTimeThisStroke_ = false;
     DownStrokeLimit downLimit_{*this};
     bool strokeCompleted_ = false;
@@ -367,14 +316,13 @@ private:
     float strokeMaxLoad_ = 0;
 
     // Automatic restarts.
-    int totalCycles_ = 0;
-    int overloadRestarts_ = 0;
     Reclose reclose_;
     DriveResetSequence resetSequence_;
 
-    // Wedging.
-    int wedgingToggles_ = 0;
-    int wedgingAttempts_ = 0;
+    // The procedures with stroke states of their own.
+    Wedging wedging_;
+    OilOverheat overheat_;
+    RodOverload rodOverload_;
 
     // Sensors.
     PositionInputs positions_;
@@ -397,6 +345,9 @@ private:
     CoolingSupervision coolingSupervision_{*this, cooling_, tuning_};
     // The outputs as the controller set them (the chain may not exist yet).
     OutputImage outputs_;
+    // What the layers above are handed: over the parts above, so after them.
+    ControllerView view_;
+    ControllerCommands commands_;
     // Last, so that it watches the list only while everything it sets exists.
     AlarmOutputs alarmOutputs_;
 };

@@ -48,14 +48,6 @@ bool Controller::isAlarmActive(int32_t code) const {
     return alarms_->contains(code);
 }
 
-std::string Controller::currentAlarmText() const {
-    return alarms_->currentText();
-}
-
-std::vector<std::pair<std::string, std::string>> Controller::alarmEntries() const {
-    return alarms_->webEntries();
-}
-
 void Controller::recordAlarmEvent(int32_t code, bool raised) {
     if (std::find(std::begin(kRecordedAlarms), std::end(kRecordedAlarms), code) == std::end(kRecordedAlarms))
         return;

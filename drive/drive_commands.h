@@ -1,6 +1,6 @@
 #pragma once
 // The few actions everything above the drive may ask of it (panel service actions, the web API, the
-// manual-mode screen). The controller implements them; callers get them handed in.
+// manual-mode screen). The controller hands out its ControllerCommands; callers get them handed in.
 
 #include <cstdint>
 

@@ -1,5 +1,6 @@
-// Controller::writeDriveParameters: the download to both drives, group by group (frequency limits,
-// ramps, direction, motor current, control site), each write one fire-and-forget request.
+// The parameter download to a drive (ControllerCommands::writeDriveParameters sends it to both), group by
+// group (frequency limits, ramps, direction, motor current, control site), each write one fire-and-forget
+// request.
 
 #include "drive/drive_parameters.h"
 
@@ -60,7 +61,9 @@ std::vector<uint8_t> parameterPdu(uint8_t address, const DriveParameterRow& row,
     return pdu;
 }
 
-void sendGroup(PumpUnit& unit, int group) {
+} // namespace
+
+void writeParameterGroup(PumpUnit& unit, int group) {
     int model = driveTypeOf(unit.unit()).current;
     DriveParameterInputs in = inputsOf(unit.unit());
     if (model == 1 && group == kDirectionGroup) {
@@ -79,28 +82,9 @@ void sendGroup(PumpUnit& unit, int group) {
     }
 }
 
-} // namespace
-
 // "Разовый реверсный пуск" is one reverse start: released, the up button sets it back, and the
 // drives must turn forward again without waiting for the next download.
 void Controller::writeDriveDirection() {
-    sendGroup(*unit1_, kDirectionGroup);
-    sendGroup(*unit2_, kDirectionGroup);
-}
-
-void Controller::writeDriveParameters() {
-    for (int group = 1; group <= kParameterGroups; ++group) {
-        sendGroup(*unit1_, group);
-        sendGroup(*unit2_, group);
-    }
-}
-
-bool Controller::writeDriveRegister(int unitNumber, uint16_t reg, uint16_t value) {
-    uint8_t pdu[] = {static_cast<uint8_t>(unit(unitNumber).address()),
-                     kWriteSingleRegister,
-                     static_cast<uint8_t>(reg >> 8),
-                     static_cast<uint8_t>(reg),
-                     static_cast<uint8_t>(value >> 8),
-                     static_cast<uint8_t>(value)};
-    return unit(unitNumber).bus().request(pdu, static_cast<int>(sizeof pdu), nullptr, nullptr);
+    writeParameterGroup(*unit1_, kDirectionGroup);
+    writeParameterGroup(*unit2_, kDirectionGroup);
 }

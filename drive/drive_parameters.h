@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+class PumpUnit;
+
 // What a row's value is computed from: the unit's settings at the time of the download.
 struct DriveParameterInputs {
     float maxFreq;    // Hz
@@ -33,3 +35,7 @@ constexpr int kDirectionGroup = 3;
 
 // The rows of the first (model 0) or second (model 1) drive model, in order.
 const DriveParameterRow* driveParameterRows(int model, int& count);
+
+// The rows of one group to the unit's drive, each one fire-and-forget request; the second model takes
+// its direction from its control frame instead.
+void writeParameterGroup(PumpUnit& unit, int group);

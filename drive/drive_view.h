@@ -1,7 +1,7 @@
 #pragma once
 // What everything above the drive may read of it: the panel screens, the SCADA register map, the web
 // API and the peripherals see the drive only through this view (and act on it only through
-// DriveCommands). The controller implements it; readers get it handed in.
+// DriveCommands). The controller hands out its ControllerView; readers get it handed in.
 
 #include "drive/controller_types.h"
 

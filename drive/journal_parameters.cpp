@@ -24,9 +24,10 @@ std::string field(const Measurement& measurement, const char* format) {
 std::string Controller::journalParameterLine() const {
     if (!gConfig || gConfig->logLevel.current != 1)
         return std::string();
-    return "P=" + field(pressure(), "%.1f атм.") + " G=" + field(load(), "%.1f кгс") +
-           " I1=" + field(current(1), "%.1f A") + " I2=" + field(current(2), "%.1f A") +
-           " F1=" + field(frequency(1), "%.1f Гц") + " F2=" + field(frequency(2), "%.1f Гц") +
-           " T=" + field(oilTemperature(), "%.1f°C") + " ЭК1=" + (valveOn(1) ? "вкл" : "выкл") +
-           " ЭК2=" + (valveOn(2) ? "вкл" : "выкл") + " ДВ=" + topSensorText(1) + " ДН=" + bottomSensorText(1);
+    return "P=" + field(view_.pressure(), "%.1f атм.") + " G=" + field(view_.load(), "%.1f кгс") +
+           " I1=" + field(view_.current(1), "%.1f A") + " I2=" + field(view_.current(2), "%.1f A") +
+           " F1=" + field(view_.frequency(1), "%.1f Гц") + " F2=" + field(view_.frequency(2), "%.1f Гц") +
+           " T=" + field(view_.oilTemperature(), "%.1f°C") + " ЭК1=" + (valveOn(1) ? "вкл" : "выкл") +
+           " ЭК2=" + (valveOn(2) ? "вкл" : "выкл") + " ДВ=" + view_.topSensorText(1) +
+           " ДН=" + view_.bottomSensorText(1);
 }

@@ -1,10 +1,8 @@
-// Oil overheating (states 6-8): above tempStopWork the drive goes down at mainPumpFreq, waits at the
-// bottom, then runs the main pump against open valves to cool the oil; below tempStartWork it
-// restarts. With the extra cooling pump chosen (coolingPump "Дополнительный") it only stops.
+#include "drive/oil_overheat.h"
 
 #include "config/config.h"
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/controller_types.h"
 #include "drive/unit_settings.h"
 
 namespace {
@@ -23,73 +21,64 @@ bool coolingRunUnit(int unit) {
 
 } // namespace
 
-void Controller::superviseOilOverheat(float celsius, float previous) {
+void OilOverheat::temperatureChanged(float celsius, float previous) {
     float stopAbove = gConfig->tempStopWork.value;
     if (celsius > stopAbove) {
-        raiseAlarm(
-            makeAlarm(kAlarmOilOverheat, automatic() ? alarmText(kAlarmOilOverheat) : "22. Перегрев масла."));
-        dwellTimer_.cancel();
-        if (gConfig->coolingPump.current != 0 || !automatic()) {
+        actions_.raiseAlarm(makeAlarm(kAlarmOilOverheat, actions_.automatic() ? alarmText(kAlarmOilOverheat)
+                                                                              : "22. Перегрев масла."));
+        hooks_.cancelDwell();
+        if (gConfig->coolingPump.current != 0 || !actions_.automatic()) {
             // The extra pump cools; the drive stands still (state 0) until the oil is cool again.
-            if (state_ != kStopped || unit1_->running() || unit2_->running() || valveOn(1) || valveOn(2))
-                halt(true);
-        } else if (state_ != kOverheatDown && state_ != kOverheatBottom && state_ != kCoolingRun) {
-            enterOverheatDown();
+            if (!hooks_.atRest())
+                actions_.halt(true);
+        } else if (!hooks_.in(Phase::Down) && !hooks_.in(Phase::Bottom) && !hooks_.in(Phase::CoolingRun)) {
+            goDown();
         }
     }
     // Still hotter in the cooling run: the pump stops; the cycle stays in state 8.
     float haltAbove = stopAbove + kHaltMarginCelsius;
-    if (state_ == kCoolingRun && celsius > haltAbove && !(previous > haltAbove) &&
+    if (hooks_.in(Phase::CoolingRun) && celsius > haltAbove && !(previous > haltAbove) &&
         gConfig->coolingPump.current == 0 && !bothValvesOff()) {
-        halt(true);
-        enterState(kCoolingRun);
+        actions_.halt(true);
+        hooks_.enter(Phase::CoolingRun);
     }
-    if (celsius < gConfig->tempStartWork.value && clearAlarm(kAlarmOilOverheat) && automatic() &&
-        !stopReasonActive()) {
-        enterState(kFirstUp);
-        beginUpStroke();
-    }
+    if (celsius < gConfig->tempStartWork.value && actions_.clearAlarm(kAlarmOilOverheat) &&
+        actions_.automatic() && !hooks_.stopReasonActive())
+        hooks_.restart();
 }
 
-void Controller::enterOverheatDown() {
-    enterState(kOverheatDown);
-    unit1_->stop(true);
-    unit2_->stop(true);
-    unit1_->setSetPoint(gConfig->mainPumpFreq.value);
-    unit2_->setSetPoint(gConfig->mainPumpFreq.value);
-    bool atBottom = unit1_->bottomSensor() == kSensorActive;
+void OilOverheat::goDown() {
+    hooks_.enter(Phase::Down);
+    hooks_.stopUnits(gConfig->mainPumpFreq.value);
+    bool atBottom = hooks_.rodAtBottom();
     uint32_t limitMs = 0;
     if (atBottom)
-        downLimit_.descentOver(); // there is no descent to limit
+        hooks_.noDescent();
     else
-        limitMs = downStrokeLimitMs();
-    openValves();
-    if (anyValveSelected())
-        armMaxDownTimer();
+        limitMs = hooks_.downStrokeLimitMs();
+    hooks_.openValves();
     if (atBottom) {
-        onOverheatBottom();
+        this->atBottom();
         return;
     }
-    armStateTimer("overheatDown1", limitMs);
+    hooks_.armStateTimer("overheatDown1", limitMs);
 }
 
 // At the bottom the rod waits downTimeMax before the cooling run.
-void Controller::onOverheatBottom() {
-    maxDownTimer_.cancel();
-    // Resting on the bottom sensor is what this state is for (see onOverloadBottom).
-    botSensorTimeout_.cancel();
-    enterState(kOverheatBottom);
-    armStateTimer("overheatDown2", static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f));
+void OilOverheat::atBottom() {
+    hooks_.descentEnded();
+    hooks_.enter(Phase::Bottom);
+    hooks_.armStateTimer("overheatDown2", static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f));
 }
 
-void Controller::startCoolingRun() {
-    enterState(kCoolingRun);
+void OilOverheat::startCoolingRun() {
+    hooks_.enter(Phase::CoolingRun);
     for (int valve = 1; valve <= 2; ++valve)
         if (valveModeOf(valve).current != kUnitOff)
-            setValve(valve, true);
+            hooks_.setValve(valve, true);
     float frequency = gConfig->mainPumpFreq.value;
     for (int n = 1; n <= 2; ++n)
         if (coolingRunUnit(n))
-            unit(n).start(frequency);
-    armStateTimer("Cooling", static_cast<uint32_t>(gConfig->mainPumpMaxTime.value * 60000.0f));
+            hooks_.startUnit(n, frequency);
+    hooks_.armStateTimer("Cooling", static_cast<uint32_t>(gConfig->mainPumpMaxTime.value * 60000.0f));
 }

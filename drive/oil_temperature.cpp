@@ -5,17 +5,13 @@
 #include "core/registry.h"
 #include "drive/controller.h"
 
-Measurement Controller::oilTemperature() const {
-    return {coolingSupervision_.sensorGood() && oilTemperature_ > -273.0f, oilTemperature_};
-}
-
 void Controller::onOilTemperature(float celsius) {
     float previous = oilTemperature_;
     oilTemperature_ = celsius;
-    if (modeSwitch(1) == kModeStop)
+    if (unit1_->modeSwitch() == kModeStop)
         return;
     cooling_.applyTemperature(celsius);
-    superviseOilOverheat(celsius, previous);
+    overheat_.temperatureChanged(celsius, previous);
 }
 
 // In the emergency mode the top dwell is the one the tuning stretches at the bottom of every cycle

@@ -86,7 +86,7 @@ void Controller::onBottomSensor(int state, int previous) {
     }
     bool goingDown = inCycleDownStroke() || state_ == kOverheatDown || state_ == kOverloadDown;
     if (distrustCleared && goingDown)
-        downLimit_.reevaluate(upStrokeMs_, downStrokeMs_);
+        downLimit_.reevaluate(lastStroke_.upMs, lastStroke_.downMs);
     switch (state) {
     case kSensorActive:
         if (unit1_->running() || unit2_->running() || unit1_->turning() || unit2_->turning())
@@ -99,9 +99,9 @@ void Controller::onBottomSensor(int state, int previous) {
         if (inCycleDownStroke())
             onBottomReversal();
         else if (state_ == kOverheatDown)
-            onOverheatBottom();
+            overheat_.atBottom();
         else if (state_ == kOverloadDown)
-            onOverloadBottom();
+            rodOverload_.atBottom();
         break;
     case kSensorOpen:
         if (isAlarmActive(kAlarmBottomSensorBreakCheckOff))

@@ -29,10 +29,10 @@ void Controller::onStateTimer() {
         onBottomReversal();
         return;
     case kOverheatDown:
-        onOverheatBottom();
+        overheat_.atBottom();
         return;
     case kOverheatBottom:
-        startCoolingRun();
+        overheat_.startCoolingRun();
         return;
     case kCoolingRun:
         // The cooling run has lasted mainPumpMaxTime: the pumps stop, the cycle waits in state 8.
@@ -40,10 +40,10 @@ void Controller::onStateTimer() {
         enterState(kCoolingRun);
         return;
     case kOverloadDown:
-        onOverloadBottom();
+        rodOverload_.atBottom();
         return;
     case kRecloseWait:
-        onRecloseTimer();
+        rodOverload_.restartDue();
         return;
     case kWedgingDown:
         closeBothValves();
@@ -52,10 +52,10 @@ void Controller::onStateTimer() {
         armStateTimer("Wedging", 1000);
         return;
     case kWedgingToggle:
-        toggleValvesForWedging();
+        wedging_.toggleDue();
         return;
     case kWedgingUp:
-        onWedgingUpTimeout();
+        wedging_.upStrokeTimedOut();
         return;
     case kCheckUnit1:
     case kCheckUnit2:

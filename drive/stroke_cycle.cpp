@@ -77,7 +77,7 @@ void Controller::beginUpStroke() {
     if (state_ == kFirstUp)
         recorder_.saver().restartPeriod();
     if (state_ == kUp) {
-        downStrokeMs_ = now() - downStartMs_;
+        lastStroke_.downMs = now() - downStartMs_;
         countCompletedCycle();
     }
     closeBothValves();
@@ -112,11 +112,7 @@ void Controller::startSelectedMotors() {
 // are forgotten. Each count is forgotten (and journalled) once, when it is not already zero.
 void Controller::countCompletedCycle() {
     int limit = static_cast<int>(gConfig->araReset.value);
-    totalCycles_ = std::min(totalCycles_ + 1, limit + 1);
-    if (totalCycles_ > limit && overloadRestarts_ != 0) {
-        journalPrintf(LOG_INFO, "Сброс счетчика АПВ");
-        overloadRestarts_ = 0;
-    }
+    rodOverload_.cycleCompleted(limit);
     reclose_.cycleCompleted(limit);
 }
 
@@ -129,12 +125,12 @@ void Controller::onTopReversal(bool fromSensor) {
         unit1_->stop(false);
         unit2_->stop(false);
     }
-    upStrokeMs_ = now() - strokeStartMs_;
+    lastStroke_.upMs = now() - strokeStartMs_;
     // The limit uses the up stroke just ended; it is computed before maxDownTimer is armed, which
     // keeps its alarm-26 mark for this stroke.
     uint32_t limitMs = downStrokeLimitMs();
     lowerMaxFrequencyAfterReset();
-    judgePressurePlausibility(*unit1_, *unit2_, upStrokeMs_, *this);
+    judgePressurePlausibility(*unit1_, *unit2_, lastStroke_.upMs, *this);
     float dwell = topDwellSeconds();
     if (dwell > 0 && !bothValvesOff()) {
         dwellTimer_.start("delayTDP", static_cast<uint32_t>(dwell * 1000.0f), [this] { onDwellTimer(); });
@@ -172,7 +168,7 @@ void Controller::clearPerStrokeAlarms() {
         clearAlarm(kAlarmStrokeShortenedByRate);
     if (!downTimeThisStroke_)
         clearAlarm(kAlarmStrokeShortenedByDownTime);
-    if (!lowLoadThisStroke_)
+    if (!rodOverload_.lowLoadThisStroke())
         clearAlarm(kAlarmLowRodLoad);
 }
 

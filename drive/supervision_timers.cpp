@@ -22,7 +22,7 @@ void Controller::armStateTimer(const char* name, uint32_t ms) {
 // a limit computed from the stroke rate for it (every down stroke computes its limit before this;
 // the mark ends with the stroke, at the bottom or at a halt).
 void Controller::armMaxDownTimer() {
-    lowLoadThisStroke_ = false;
+    rodOverload_.strokeBegins();
     downTimeThisStroke_ = false;
     downLimit_.strokeBegins();
     maxDownTimer_.start("maxDownTimer", secondsMs(gConfig->downTimeMax.value), [this] { onMaxDownTimer(); });
@@ -42,7 +42,8 @@ void Controller::onMaxDownTimer() {
 void Controller::armMaxUpTimer() {
     if (state_ == kWedgingUp || state_ == kCoolingRun)
         return;
-    maxUpTimer_.start("maxUpTimer", secondsMs(gConfig->upTimeMax.value), [this] { onMaxUpTimer(); });
+    maxUpTimer_.start("maxUpTimer", secondsMs(gConfig->upTimeMax.value),
+                      [this] { wedging_.upStrokeTooLong(); });
 }
 
 void Controller::armTopSensorTimeout() {
@@ -77,7 +78,7 @@ void Controller::onTurningStopped() {
     if (outputOn(kTurningLamp1) || outputOn(kTurningLamp2))
         return;
     for (int valve = 1; valve <= 2; ++valve)
-        if (valveModeOf(valve).current != kUnitOff && valveState(valve) == kSensorOk)
+        if (valveModeOf(valve).current != kUnitOff && unit(valve).sensor(PumpUnit::kValve) == kSensorOk)
             return;
     armTopSensorTimeout();
     armMaxDownTimer();

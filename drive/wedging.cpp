@@ -1,10 +1,11 @@
-// Wedging of the valves (states 12-14): the up stroke did not reach the top in upTimeMax, so a valve
-// may be stuck. The valves are toggled twelve times (250 ms off, 500 ms on, alternating ЭК1 and ЭК2),
-// then an up stroke is tried; each failed try widens the choice of units, up to both at full speed.
+// Wedging belongs to the automatic cycle, whose state timer alone moves it on. In manual mode the
+// operator holds the motor with the button: a long press neither stops it nor opens the valves.
+
+#include "drive/wedging.h"
 
 #include "config/config.h"
 #include "core/registry.h"
-#include "drive/controller.h"
+#include "drive/controller_types.h"
 #include "drive/unit_settings.h"
 
 namespace {
@@ -25,75 +26,74 @@ float midRange(int unit) {
 
 } // namespace
 
-// Wedging belongs to the automatic cycle, whose state handler alone moves it on. In manual mode the
-// operator holds the motor with the button: a long press neither stops it nor opens the valves.
-void Controller::onMaxUpTimer() {
-    if (!automatic())
+void Wedging::upStrokeTooLong() {
+    if (!actions_.automatic())
         return;
-    if (raiseAlarm(makeAlarm(kAlarmUpStrokeTooLong)))
-        wedgingAttempts_ = 0;
-    beginWedging();
+    if (actions_.raiseAlarm(makeAlarm(kAlarmUpStrokeTooLong)))
+        attempts_ = 0;
+    begin();
 }
 
-void Controller::beginWedging() {
-    wedgingToggles_ = 0;
+void Wedging::begin() {
+    toggles_ = 0;
     switch (gConfig->wedgingEV.current) {
     case kWedgingWithoutLoad:
-        halt(true);
-        enterState(kWedgingDown);
+        actions_.halt(true);
+        hooks_.enter(Phase::Down);
         for (int valve = 1; valve <= 2; ++valve)
             if (valveModeOf(valve).current != kUnitOff)
-                setValve(valve, true);
-        armStateTimer("wedgingDown", static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f));
+                hooks_.setValve(valve, true);
+        hooks_.armStateTimer("wedgingDown", static_cast<uint32_t>(gConfig->downTimeMax.value * 1000.0f));
         return;
     case kWedgingUnderLoad:
-        halt(true);
-        enterState(kWedgingToggle);
-        armStateTimer("startEsdging", kStartDelayMs);
+        actions_.halt(true);
+        hooks_.enter(Phase::Toggle);
+        hooks_.armStateTimer("startEsdging", kStartDelayMs);
         return;
     default:
-        enterState(kWedgingToggle);
-        toggleValvesForWedging();
+        hooks_.enter(Phase::Toggle);
+        toggleDue();
         return;
     }
 }
 
 // Odd toggles close both valves for 250 ms; even ones open ЭК1 or ЭК2 (by bit 1 of the count) for
 // 500 ms. After twelve, an up stroke is tried.
-void Controller::toggleValvesForWedging() {
-    if (wedgingToggles_ >= kToggles) {
-        enterState(kWedgingUp);
-        if (!tryWedgingUpStroke())
-            halt(true);
+void Wedging::toggleDue() {
+    if (toggles_ >= kToggles) {
+        hooks_.enter(Phase::Up);
+        if (!tryUpStroke())
+            actions_.halt(true);
         return;
     }
     uint32_t holdMs = kValvesOffMs;
-    if (wedgingToggles_ % 2 == 1) {
-        closeBothValves();
+    if (toggles_ % 2 == 1) {
+        hooks_.setValve(1, false);
+        hooks_.setValve(2, false);
     } else {
-        int valve = (wedgingToggles_ & 2) ? 2 : 1;
+        int valve = (toggles_ & 2) ? 2 : 1;
         if (valveModeOf(valve).current != kUnitOff)
-            setValve(valve, true);
+            hooks_.setValve(valve, true);
         holdMs = kValveOnMs;
     }
-    ++wedgingToggles_;
-    armStateTimer("Wedging", holdMs);
+    ++toggles_;
+    hooks_.armStateTimer("Wedging", holdMs);
 }
 
 // Attempt 0: the current selection; 1: the other unit instead of a single one (at mid range); 2: both
 // at mid range; 3: both at their maximum, when both are available. A unit is available when it is
 // not switched off and its valve checks OK.
-bool Controller::tryWedgingUpStroke() {
+bool Wedging::tryUpStroke() {
     bool selected1 = gConfig->selectedDrive1.current == 1;
     bool selected2 = gConfig->selectedDrive2.current == 1;
-    if (wedgingAttempts_ == 1 && selected1 && selected2)
-        wedgingAttempts_ = 2;
-    switch (wedgingAttempts_) {
+    if (attempts_ == 1 && selected1 && selected2)
+        attempts_ = 2;
+    switch (attempts_) {
     case 0:
         break;
     case 1: {
         int other = selected1 ? 2 : 1;
-        if (!unitAvailableForWedging(other))
+        if (!unitAvailable(other))
             return false;
         selectedDriveOf(otherOf(other)).set(0);
         selectedDriveOf(other).set(1);
@@ -101,7 +101,7 @@ bool Controller::tryWedgingUpStroke() {
         break;
     }
     case 2:
-        if (!unitAvailableForWedging(1) || !unitAvailableForWedging(2))
+        if (!unitAvailable(1) || !unitAvailable(2))
             return false;
         for (int n = 1; n <= 2; ++n) {
             selectedDriveOf(n).set(1);
@@ -109,7 +109,7 @@ bool Controller::tryWedgingUpStroke() {
         }
         break;
     case kLastAttempt:
-        if (unitAvailableForWedging(1) && unitAvailableForWedging(2)) {
+        if (unitAvailable(1) && unitAvailable(2)) {
             for (int n = 1; n <= 2; ++n) {
                 selectedDriveOf(n).set(1);
                 freqDriveOf(n).set(maxFreqOf(n).value);
@@ -119,21 +119,21 @@ bool Controller::tryWedgingUpStroke() {
     default:
         return false;
     }
-    startSelectedMotors();
-    armStateTimer("wedgingUp", static_cast<uint32_t>(gConfig->upTimeMax.value * 1000.0f));
+    hooks_.startSelectedMotors();
+    hooks_.armStateTimer("wedgingUp", static_cast<uint32_t>(gConfig->upTimeMax.value * 1000.0f));
     return true;
 }
 
-void Controller::onWedgingUpTimeout() {
-    ++wedgingAttempts_;
-    enterState(kWedgingToggle);
-    if (wedgingAttempts_ > 2) {
-        toggleValvesForWedging();
+void Wedging::upStrokeTimedOut() {
+    ++attempts_;
+    hooks_.enter(Phase::Toggle);
+    if (attempts_ > 2) {
+        toggleDue();
         return;
     }
-    beginWedging();
+    begin();
 }
 
-bool Controller::unitAvailableForWedging(int n) const {
-    return unitModeOf(n).current != kUnitOff && valveState(n) == kSensorOk;
+bool Wedging::unitAvailable(int n) const {
+    return unitModeOf(n).current != kUnitOff && hooks_.valveState(n) == kSensorOk;
 }

@@ -7,7 +7,7 @@
 #include "core/registry.h"
 #include "daemon/registry.h"
 #include "drive/alarm_list.h"
-#include "drive/controller.h"
+#include "drive/drive_view.h"
 #include "sim/sim_session.h"
 
 #include <cstdlib>
@@ -44,18 +44,17 @@ std::string setSetting(const Arguments& arguments) {
 }
 
 std::string controllerState() {
-    if (!gController)
+    if (!gDriveView)
         return "error no controller";
-    return "ok state=" + std::to_string(gController->strokeState()) +
-           " mode=" + std::to_string(gController->modeSwitch(1)) +
-           " alarm=" + gController->currentAlarmText();
+    return "ok state=" + std::to_string(gDriveView->strokeState()) +
+           " mode=" + std::to_string(gDriveView->modeSwitch(1)) + " alarm=" + gDriveView->currentAlarmText();
 }
 
 std::string activeAlarms() {
-    if (!gController)
+    if (!gDriveView)
         return "error no controller";
     std::string text = "ok";
-    for (const auto& entry : gController->alarms().entries())
+    for (const auto& entry : gDriveView->alarms().entries())
         text += " " + std::to_string(entry.first);
     return text;
 }

@@ -47,7 +47,7 @@ TEST_F(AlarmListTest, WithAlarms25And6TheCurrentAlarmIs6AndAutomaticShowsItsStat
     controller->raiseAlarm(makeAlarm(6));
     settle();
 
-    EXPECT_EQ(controller->currentAlarmText(), "9.1 Остановка по обрыву нижнего дат.");
+    EXPECT_EQ(controller->view().currentAlarmText(), "9.1 Остановка по обрыву нижнего дат.");
     EXPECT_EQ(statusOutputs(), "0/1/1");
     EXPECT_FALSE(io->blank());
 }
@@ -57,7 +57,7 @@ TEST_F(AlarmListTest, AnEmptyListShowsNoAlarmsAndAutomaticIsOneZeroZero) {
     settle();
 
     EXPECT_EQ(list().count(), 0u);
-    EXPECT_EQ(controller->currentAlarmText(), "Нет аварий");
+    EXPECT_EQ(controller->view().currentAlarmText(), "Нет аварий");
     EXPECT_EQ(statusOutputs(), "1/0/0");
     EXPECT_FALSE(io->blank());
 }
@@ -81,11 +81,11 @@ TEST_F(AlarmListTest, ARaisedCodeKeepsItsFirstTextUntilChanged) {
     startIn(kModeStop);
     EXPECT_TRUE(controller->raiseAlarm(makeAlarm(34, "27.1 Обрыв ЭК1")));
     EXPECT_FALSE(controller->raiseAlarm(makeAlarm(34, "27.2 КЗ ЭК1")));
-    EXPECT_EQ(controller->currentAlarmText(), "27.1 Обрыв ЭК1");
+    EXPECT_EQ(controller->view().currentAlarmText(), "27.1 Обрыв ЭК1");
 
     controller->changeAlarmText(34, "27.2 КЗ ЭК1");
 
-    EXPECT_EQ(controller->currentAlarmText(), "27.2 КЗ ЭК1");
+    EXPECT_EQ(controller->view().currentAlarmText(), "27.2 КЗ ЭК1");
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "Изменен текст аварии: '27.1 Обрыв ЭК1' -> '27.2 КЗ ЭК1'").size(),
               1u);
     controller->changeAlarmText(34, "27.2 КЗ ЭК1");
@@ -110,7 +110,7 @@ TEST_F(AlarmListTest, TheWebApiGetsPairsInCodeOrder) {
     controller->raiseAlarm(makeAlarm(16, "20.2 Перегруз по току ЧРП НУ1. АПВ №1"));
     controller->raiseAlarm(makeAlarm(2));
 
-    auto entries = controller->alarmEntries();
+    auto entries = controller->view().alarmEntries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0],
               std::make_pair(std::string("alarm2"), std::string("14.1 Обрыв датчика уровня масла")));

@@ -68,7 +68,7 @@ protected:
 
     bool output(int n) const { return gDiscreteIO->isOutputOn(n); }
     bool valve(int n) const { return output(n == 1 ? Controller::kValve1Output : Controller::kValve2Output); }
-    int state() const { return controller->strokeState(); }
+    int state() const { return controller->view().strokeState(); }
     SimDrive& drive(int n) { return *drives->drive(n); }
     PumpUnit& unit(int n) { return controller->unit(n); }
     // Journal entries without their stamps.

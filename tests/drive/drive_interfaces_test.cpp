@@ -10,8 +10,8 @@ namespace {
 
 class DriveInterfacesTest : public ControllerFixture {
 protected:
-    const DriveView& view() { return *controller; }
-    DriveCommands& commands() { return *controller; }
+    const DriveView& view() { return controller->view(); }
+    DriveCommands& commands() { return controller->commands(); }
     void makeDevices(std::initializer_list<const char*> names) {
         for (const char* path : {"/sys/bus", "/sys/bus/w1", "/sys/bus/w1/devices"})
             ::mkdir(board.path(path).c_str(), 0755);
@@ -25,7 +25,7 @@ TEST_F(DriveInterfacesTest, TheViewShowsModeStateAlarmsSensorsAndValvesWithTheir
     settle();
     EXPECT_EQ(view().modeSwitch(1), kModeAutomatic);
     EXPECT_STREQ(view().modeSwitchDisplayText(1), "Автоматический режим");
-    EXPECT_EQ(view().strokeState(), controller->strokeState());
+    EXPECT_EQ(view().strokeState(), controller->view().strokeState());
     EXPECT_EQ(view().bottomSensorState(1), kSensorActive);
     EXPECT_STREQ(view().bottomSensorText(1), "активен");
     EXPECT_STREQ(view().topSensorText(1), "неактивен");

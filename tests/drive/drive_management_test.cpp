@@ -226,7 +226,7 @@ TEST_F(DriveManagementTest, TheParameterDownloadWritesExactlyTheListedRegistersI
     config->manualReverseStart.current = 0;
     startStopped();
 
-    controller->writeDriveParameters();
+    controller->commands().writeDriveParameters();
     run(8000);
 
     std::vector<Written> first = {
@@ -271,7 +271,7 @@ TEST_F(DriveManagementTest, TheDirectionFollowsManualReverseStartWithoutADownloa
 
 TEST_F(DriveManagementTest, TheDownloadSendsTheGroupsOfBothUnitsInTurn) {
     startStopped();
-    controller->writeDriveParameters();
+    controller->commands().writeDriveParameters();
     run(8000);
     // The frequency limits of both drives precede the ramps of either.
     ASSERT_EQ(drive(1).writes().size(), 15u);
@@ -301,7 +301,7 @@ TEST_F(DriveManagementTest, MarkingAUnitFaultyIsJournalledOncePerChange) {
     std::vector<std::string> entries = journal();
     EXPECT_EQ(std::count(entries.begin(), entries.end(), "НУ2: помечена как неисправная"), 1);
     EXPECT_EQ(std::count(entries.begin(), entries.end(), "НУ2: помечена как исправная"), 1);
-    EXPECT_STREQ(controller->unitFaultText(2), "OK");
+    EXPECT_STREQ(controller->view().unitFaultText(2), "OK");
 }
 
 TEST_F(DriveManagementTest, AColdDriveHandsOverToTheWarmOneAndBothColdStopTheDrive) {
@@ -311,7 +311,7 @@ TEST_F(DriveManagementTest, AColdDriveHandsOverToTheWarmOneAndBothColdStopTheDri
     start();
     drive(1).setFault(SimDriveFault::Cold, true);
     ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(37); }, 4000));
-    EXPECT_EQ(controller->currentAlarmText(), "26.1 Низкая температура ЧРП НУ1");
+    EXPECT_EQ(controller->view().currentAlarmText(), "26.1 Низкая температура ЧРП НУ1");
     EXPECT_TRUE(unit(1).faulty());
     EXPECT_EQ(config->selectedDrive1.current, 0);
     EXPECT_EQ(config->selectedDrive2.current, 1);
@@ -353,7 +353,7 @@ TEST_F(DriveManagementTest, AnOverheatedMotorIsAWarningWhileTheOtherCanTakeOverA
     drive(1).setFault(SimDriveFault::MotorOverheat, true);
     ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(15); }, 4000));
     EXPECT_EQ(controller->alarms().entries().at(15).text, "21.3 Перегрев двигателей НУ1 и НУ2");
-    EXPECT_EQ(controller->strokeState(), Controller::kStopped);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kStopped);
 
     drive(1).clearFaults();
     drive(2).clearFaults();

@@ -92,8 +92,8 @@ TEST_F(DynamogramTest, EveryCompleteCycleJoinsTheLastTenWithItsStrokesLoadsAndPl
     runCycles(13, fixed);
     completeLastCycle(); // the next cycle's first up-stroke sample completes the 13th
     EXPECT_EQ(controller->recorder().completed(), 13u);
-    ASSERT_EQ(controller->dynamograms().size(), 10u);
-    for (const auto& record : controller->dynamograms()) {
+    ASSERT_EQ(controller->view().dynamograms().size(), 10u);
+    for (const auto& record : controller->view().dynamograms()) {
         EXPECT_FALSE(record->skip);
         // Up-stroke samples begin once the drive's polling reports it turning, up to two seconds late.
         EXPECT_GE(record->upLoads().size(), 15u);
@@ -107,13 +107,13 @@ TEST_F(DynamogramTest, EveryCompleteCycleJoinsTheLastTenWithItsStrokesLoadsAndPl
         const Layer* plot = plots->plotOf(*record);
         ASSERT_NE(plot, nullptr);
         EXPECT_EQ(plot->width(), 240);
-        EXPECT_EQ(plot->visible, record == controller->dynamograms().back());
+        EXPECT_EQ(plot->visible, record == controller->view().dynamograms().back());
     }
-    const Layer* newest = plots->plotOf(*controller->dynamograms().back());
+    const Layer* newest = plots->plotOf(*controller->view().dynamograms().back());
     EXPECT_TRUE(
         std::any_of(newest->pixels().begin(), newest->pixels().end(), [](uint8_t p) { return p != 0; }));
     // The fill: 80 % of the down stroke at the liquid's load.
-    EXPECT_NEAR(controller->fillFactor(*controller->dynamograms().back()), 0.8f, 0.05f);
+    EXPECT_NEAR(recordFillFactor(*controller->view().dynamograms().back()), 0.8f, 0.05f);
 }
 
 TEST_F(DynamogramTest, PausesAtTheReversalPointsGoToTheDownStrokeOnlyWhenRecorded) {
@@ -125,14 +125,14 @@ TEST_F(DynamogramTest, PausesAtTheReversalPointsGoToTheDownStrokeOnlyWhenRecorde
     completeLastCycle();
     // 2 s of the stroke at the liquid's load and the 2 s dwell at the bottom; the drive coasting with
     // the valve open is a pause too.
-    const DynamogramRecord& paused = *controller->dynamograms().back();
+    const DynamogramRecord& paused = *controller->view().dynamograms().back();
     EXPECT_NEAR(liquidSamples(paused), 80, 4);
     EXPECT_LT(paused.downLoads().size(), 80u + 40u - 30u);
 
     config->dynoRecordInPause.set(1); // "Откл."
     runCycles(3, fixed);
     completeLastCycle();
-    const DynamogramRecord& unpaused = *controller->dynamograms().back();
+    const DynamogramRecord& unpaused = *controller->view().dynamograms().back();
     EXPECT_NEAR(liquidSamples(unpaused), 40, 3);
     EXPECT_NEAR(unpaused.downLoads().size(), 80, 3);
 }
@@ -184,12 +184,12 @@ TEST_F(DynamogramTest, WithRecordPeriodZeroOnlyTheFirstCycleAfterAStartAndTheRec
     // Not tuned, but with the rate it achieved.
     EXPECT_GT(readCard(spool()[0]).periodMs, 1000u);
     EXPECT_EQ(readCard(spool()[0]).periodMs,
-              static_cast<uint32_t>(60000.0f / controller->dynamograms().front()->strokesPerMinute));
+              static_cast<uint32_t>(60000.0f / controller->view().dynamograms().front()->strokesPerMinute));
     runCycles(4, fixed);
     EXPECT_EQ(spool().size(), 1u);
     EXPECT_FALSE(controller->recorder().saver().periodRunning() && controller->tuning().smart().armed());
     completeLastCycle(); // the sixth completes
-    EXPECT_EQ(controller->dynamograms().size(), 6u);
+    EXPECT_EQ(controller->view().dynamograms().size(), 6u);
     haltClosingRecords(); // the five others
     EXPECT_EQ(spool().size(), 6u);
     haltClosingRecords(); // nothing written twice
@@ -256,11 +256,11 @@ TEST_F(DynamogramTest, AFileThatCannotBeCreatedIsLoggedAndItsRecordWrittenLater)
     ASSERT_FALSE(errors.empty());
     EXPECT_NE(errors[0].find(".bin: No such file or directory"), std::string::npos) << errors[0];
     EXPECT_EQ(errors[0].rfind("controller:", 0), 0u) << errors[0];
-    EXPECT_FALSE(controller->dynamograms().back()->written);
+    EXPECT_FALSE(controller->view().dynamograms().back()->written);
     ASSERT_EQ(mkdir(board.path("/var/spool").c_str(), 0755), 0);
     haltClosingRecords();
     EXPECT_EQ(spool().size(), 2u);
-    EXPECT_TRUE(controller->dynamograms().back()->written);
+    EXPECT_TRUE(controller->view().dynamograms().back()->written);
 }
 
 TEST_F(DynamogramTest, ADownStrokeLoadBelowGMinRaisesAlarm25AlsoInAPauseAtTheBottom) {
@@ -289,7 +289,7 @@ TEST_F(DynamogramTest, AFileWrittenByTheControllerReadsBackAndVelkordDynoTurnsIt
     haltClosingRecords();
     std::vector<std::string> files = spool();
     ASSERT_EQ(files.size(), 3u);
-    const DynamogramRecord& record = *controller->dynamograms().back();
+    const DynamogramRecord& record = *controller->view().dynamograms().back();
     DynamogramFileContent card = readCard(files.back());
     EXPECT_EQ(card.year, 2026);
     EXPECT_EQ(card.periodMs, static_cast<uint32_t>(60000.0f / record.strokesPerMinute));

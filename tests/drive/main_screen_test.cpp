@@ -1,7 +1,7 @@
 // The main screen as the daemon builds it: the first page of the root set, its lines read back from
 // what it drew on the virtual clock.
-#include "tests/drive/controller_fixture.h"
 #include "drive/discrete_inputs.h"
+#include "tests/drive/controller_fixture.h"
 #include "ui/clock.h"
 #include "ui/keys.h"
 
@@ -44,7 +44,7 @@ TEST_F(MainScreenTest, IsTheFirstPageAndShowsEveryLineInPlace) {
     ASSERT_EQ(rootMenu->items().front(), &screen());
     EXPECT_EQ(at(0, 8), "Автоматический режим");
     EXPECT_EQ(at(200, 8), "ИР-Вкл.");
-    EXPECT_EQ(at(0, 17), controller->currentAlarmText());
+    EXPECT_EQ(at(0, 17), controller->view().currentAlarmText());
     EXPECT_EQ(at(0, 26).rfind("НУ1-", 0), 0U);
     EXPECT_EQ(at(120, 26).rfind("НУ2-", 0), 0U);
     EXPECT_EQ(at(0, 35).rfind("ЭК1-", 0), 0U);
@@ -81,10 +81,10 @@ TEST_F(MainScreenTest, SilentDriveTwoLosesOnlyItsOwnValues) {
 TEST_F(MainScreenTest, InvalidPressureReplacesLoadAndPressure) {
     startLit(kModeAutomatic);
     run(2000);
-    ASSERT_TRUE(controller->pressure().valid);
+    ASSERT_TRUE(controller->view().pressure().valid);
     // A loop current below 4 mA is a broken pressure sensor.
     rig->setAdc(4, 0);
-    ASSERT_TRUE(runUntil([&] { return !controller->pressure().valid; }, 30000));
+    ASSERT_TRUE(runUntil([&] { return !controller->view().pressure().valid; }, 30000));
     run(200);
     EXPECT_EQ(line("G = "), "G = н/д");
     EXPECT_EQ(line("P = "), "P = н/д");

@@ -46,14 +46,14 @@ TEST_F(RecloseTest, WithoutAPartnerTheDriveStopsIsResetAfterAraDelayAndStopsForG
     tripDrive(1);
     EXPECT_EQ(alarmText(40), "20.1 Перегруз по току ЧРП НУ1");
     EXPECT_EQ(alarmText(16), "20.2 Перегруз по току ЧРП НУ1. АПВ №1");
-    EXPECT_EQ(controller->strokeState(), Controller::kStopped);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kStopped);
     EXPECT_TRUE(unit(1).faulty());
 
     run(kMinute - 3000);
     EXPECT_FALSE(journalHas("АПВ НУ1"));
     ASSERT_TRUE(runUntil([&] { return resetLine(1) == "255\n"; }, 4000));
     EXPECT_TRUE(journalHas("АПВ НУ1"));
-    EXPECT_EQ(controller->strokeState(), Controller::kResetBoth);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kResetBoth);
     EXPECT_EQ(controller->reclose().count(1), 1);
     run(151);
     EXPECT_EQ(resetLine(1), "0\n");
@@ -61,9 +61,9 @@ TEST_F(RecloseTest, WithoutAPartnerTheDriveStopsIsResetAfterAraDelayAndStopsForG
     EXPECT_FALSE(controller->isAlarmActive(40));
     EXPECT_FLOAT_EQ(config->freqDrive1.value, config->minFreqDrive1.value);
     // The drive starts again; the rod is somewhere up, so it goes down first.
-    EXPECT_EQ(controller->strokeState(), Controller::kFirstDown);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kFirstDown);
     rodReachesBottom();
-    EXPECT_EQ(controller->strokeState(), Controller::kFirstUp);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kFirstUp);
     ASSERT_TRUE(runUntil([&] { return drive(1).outputFrequency() > 20.0f; }, 5000));
     EXPECT_FALSE(drive(1).hasFault(SimDriveFault::OverCurrent)); // the reset cleared the trip
 
@@ -75,10 +75,10 @@ TEST_F(RecloseTest, WithoutAPartnerTheDriveStopsIsResetAfterAraDelayAndStopsForG
 
     tripDrive(1);
     EXPECT_EQ(alarmText(13), "20.3 Останвока. Перегрузка по току ЧРП НУ1");
-    EXPECT_EQ(controller->strokeState(), Controller::kStopped);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kStopped);
     run(kMinute + 500);
     EXPECT_EQ(resetLine(1), "0\n"); // no further reclose
-    EXPECT_EQ(controller->strokeState(), Controller::kStopped);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kStopped);
 }
 
 TEST_F(RecloseTest, WithAPartnerTheUnitRecloseWaitsForTheBottomAndRestartsAtItsMinimumFrequency) {
@@ -92,23 +92,23 @@ TEST_F(RecloseTest, WithAPartnerTheUnitRecloseWaitsForTheBottomAndRestartsAtItsM
     tripDrive(1);
     EXPECT_TRUE(unit(1).faulty());
     EXPECT_FALSE(controller->isAlarmActive(16)); // НУ2 goes on alone
-    EXPECT_NE(controller->strokeState(), Controller::kStopped);
+    EXPECT_NE(controller->view().strokeState(), Controller::kStopped);
     run(kMinute + 500);
     EXPECT_TRUE(journalHas("АПВ НУ1"));
     EXPECT_TRUE(controller->reclose().pending(1));
 
     // The rod reaches the top, goes down, and the reclose is served at the bottom.
     rodReachesTop();
-    EXPECT_EQ(controller->strokeState(), Controller::kFirstCycleDown);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kFirstCycleDown);
     rodReachesBottom();
-    EXPECT_EQ(controller->strokeState(), Controller::kResetUnit1);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kResetUnit1);
     EXPECT_EQ(resetLine(1), "255\n");
     EXPECT_FALSE(unit(1).faulty());
     run(200);
     EXPECT_EQ(resetLine(1), "0\n");
-    EXPECT_EQ(controller->strokeState(), Controller::kCheckUnit1);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kCheckUnit1);
 
-    ASSERT_TRUE(runUntil([&] { return controller->strokeState() == Controller::kFirstUp; }, 15000));
+    ASSERT_TRUE(runUntil([&] { return controller->view().strokeState() == Controller::kFirstUp; }, 15000));
     EXPECT_FALSE(controller->isAlarmActive(40));
     EXPECT_TRUE(controller->reclose().restartedAfterReset(1));
     EXPECT_EQ(config->selectedDrive1.current, 1);
@@ -129,7 +129,7 @@ TEST_F(RecloseTest, CompletedCyclesBeyondAraResetForgetTheRecloses) {
     run(kMinute + 500);
     rodReachesTop();
     rodReachesBottom();
-    ASSERT_TRUE(runUntil([&] { return controller->strokeState() == Controller::kFirstUp; }, 15000));
+    ASSERT_TRUE(runUntil([&] { return controller->view().strokeState() == Controller::kFirstUp; }, 15000));
     ASSERT_EQ(controller->reclose().count(1), 1);
 
     // Two full cycles: the second one's bottom exceeds araReset.
@@ -158,12 +158,12 @@ TEST_F(RecloseTest, TheSecondUnitsRecloseWalksItsOwnResetStates) {
 
     rodReachesTop();
     rodReachesBottom();
-    EXPECT_EQ(controller->strokeState(), Controller::kResetUnit2);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kResetUnit2);
     EXPECT_EQ(resetLine(2), "255\n");
     EXPECT_EQ(resetLine(1), "");
     run(200);
-    EXPECT_EQ(controller->strokeState(), Controller::kCheckUnit2);
-    ASSERT_TRUE(runUntil([&] { return controller->strokeState() == Controller::kFirstUp; }, 15000));
+    EXPECT_EQ(controller->view().strokeState(), Controller::kCheckUnit2);
+    ASSERT_TRUE(runUntil([&] { return controller->view().strokeState() == Controller::kFirstUp; }, 15000));
     EXPECT_TRUE(controller->reclose().restartedAfterReset(2));
     EXPECT_EQ(controller->reclose().count(2), 1);
 }
@@ -185,7 +185,7 @@ TEST_F(RecloseTest, AStartIntoADriveReportingOverCurrentStopsBeforeThePartnerSta
     setModeSwitch(1, kModeAutomatic);
     settle();
     EXPECT_TRUE(controller->isAlarmActive(16));
-    EXPECT_EQ(controller->strokeState(), Controller::kStopped);
+    EXPECT_EQ(controller->view().strokeState(), Controller::kStopped);
     EXPECT_FALSE(unit(1).running());
     EXPECT_FALSE(unit(2).running());
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "НУ2: запуск двигателя").size(), 0u);

@@ -30,19 +30,19 @@ TEST_F(SensorSupervisionTest, AnaloguePositionSensorsAreFilteredAndClassified) {
     run(200);
     EXPECT_NEAR(unit(1).topVolts, 2000 * 2.5f / 4096 / 0.39f, 0.001f);
     EXPECT_NEAR(unit(1).topVolts, 3.13f, 0.005f);
-    EXPECT_EQ(controller->topSensorState(1), kSensorInactive);
-    EXPECT_EQ(controller->bottomSensorState(1), kSensorActive);
-    EXPECT_STREQ(controller->bottomSensorText(1), "активен");
+    EXPECT_EQ(controller->view().topSensorState(1), kSensorInactive);
+    EXPECT_EQ(controller->view().bottomSensorState(1), kSensorActive);
+    EXPECT_STREQ(controller->view().bottomSensorText(1), "активен");
     EXPECT_TRUE(output(38)); // the bottom lamp of НУ1
     EXPECT_FALSE(output(34));
 
     rig->setAdc(0, 0); // a broken wire: the filtered voltage falls below 0.1 V within a few runs
     run(100);
-    EXPECT_EQ(controller->topSensorState(1), kSensorOpen);
+    EXPECT_EQ(controller->view().topSensorState(1), kSensorOpen);
     EXPECT_TRUE(controller->isAlarmActive(4));
     rig->setAdc(0, 4095); // beyond 6 V: short circuit
     run(100);
-    EXPECT_EQ(controller->topSensorState(1), kSensorShort);
+    EXPECT_EQ(controller->view().topSensorState(1), kSensorShort);
     EXPECT_TRUE(controller->isAlarmActive(3));
     EXPECT_FALSE(controller->isAlarmActive(4));
 }
@@ -62,9 +62,9 @@ TEST_F(SensorSupervisionTest, TwelveMilliampsUnsmoothedIsP125_5AndALoadOf6225Kgf
     rig->setAdc(4, kTwelveMilliamps);
     startIn(kModeStop);
     run(100);
-    ASSERT_TRUE(controller->pressure().valid);
-    EXPECT_NEAR(controller->pressure().value, 125.5f, 0.05f);
-    EXPECT_NEAR(controller->load().value, 6225.0f, 3.0f);
+    ASSERT_TRUE(controller->view().pressure().valid);
+    EXPECT_NEAR(controller->view().pressure().value, 125.5f, 0.05f);
+    EXPECT_NEAR(controller->view().load().value, 6225.0f, 3.0f);
     EXPECT_TRUE(controller->pressureSensorOk(1));
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "ДД1 исправен").size(), 1u);
 }
@@ -74,7 +74,7 @@ TEST_F(SensorSupervisionTest, ABrokenPressureLoopIsAWarningUntilItComesBack) {
     run(100);
     rig->setAdc(4, 0); // 0 mA
     run(500);
-    EXPECT_FALSE(controller->pressure().valid);
+    EXPECT_FALSE(controller->view().pressure().valid);
     EXPECT_TRUE(controller->isAlarmActive(22));
     EXPECT_EQ(board.logLinesWith(LOG_INFO, "обрыв ДД1").size(), 1u);
     rig->setAdc(4, 4095); // 22.7 mA: beyond the range
@@ -83,7 +83,7 @@ TEST_F(SensorSupervisionTest, ABrokenPressureLoopIsAWarningUntilItComesBack) {
     rig->setAdc(4, kFourMilliamps);
     run(500);
     EXPECT_FALSE(controller->isAlarmActive(22));
-    EXPECT_TRUE(controller->pressure().valid);
+    EXPECT_TRUE(controller->view().pressure().valid);
 }
 
 TEST_F(SensorSupervisionTest, AContactManometerPulseShorterThanTheDelayChangesNothing) {
@@ -118,7 +118,7 @@ TEST_F(SensorSupervisionTest, ALowOilLevelStopsTheDriveAfterItsDelayAndItsRecove
     run(2900);
     EXPECT_FALSE(controller->isAlarmActive(1));
     run(200);
-    EXPECT_EQ(controller->currentAlarmText(), "13. Низкий уровень масла");
+    EXPECT_EQ(controller->view().currentAlarmText(), "13. Низкий уровень масла");
     EXPECT_EQ(state(), Controller::kStopped);
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "датчик уровня масла активен").size(), 1u);
 
@@ -163,7 +163,7 @@ TEST_F(SensorSupervisionTest, ABreakOfTheBottomSensorIsConfirmedAfter200MsStopsA
     run(150);
     EXPECT_FALSE(controller->isAlarmActive(6));
     run(100);
-    EXPECT_EQ(controller->currentAlarmText(), "9.1 Остановка по обрыву нижнего дат.");
+    EXPECT_EQ(controller->view().currentAlarmText(), "9.1 Остановка по обрыву нижнего дат.");
     EXPECT_EQ(state(), Controller::kStopped);
     run(1000);
     EXPECT_FALSE(output(38)); // the lamp blinks slowly: lit 100 ms of every 900 (output 38 is inverted)
@@ -172,7 +172,7 @@ TEST_F(SensorSupervisionTest, ABreakOfTheBottomSensorIsConfirmedAfter200MsStopsA
         lit += (frame.bits >> 38 & 1) == 0;
     EXPECT_GE(lit, 9);
     EXPECT_LE(lit, 25);
-    EXPECT_STREQ(controller->bottomSensorText(1), "обрыв");
+    EXPECT_STREQ(controller->view().bottomSensorText(1), "обрыв");
 
     setBottomSensor(1, kSensorInactive);
     settle();
@@ -222,7 +222,7 @@ TEST_F(SensorSupervisionTest, BothSensorsActiveStopTheDriveUntilTheBottomSensorL
 
 TEST_F(SensorSupervisionTest, AValveWithoutCurrentIsAnOpenCircuitThatStopsTheDrive) {
     startIn(kModeAutomatic, false);
-    EXPECT_EQ(controller->valveState(1), kSensorOk);
+    EXPECT_EQ(controller->view().valveState(1), kSensorOk);
     rig->setValveFeedback(1, false);
     rig->set(17, false);
     // The next energising finds no current after 200 ms.
@@ -230,7 +230,7 @@ TEST_F(SensorSupervisionTest, AValveWithoutCurrentIsAnOpenCircuitThatStopsTheDri
     settle();
     rodReachesTop();
     run(250);
-    EXPECT_EQ(controller->valveState(1), kSensorOpen);
+    EXPECT_EQ(controller->view().valveState(1), kSensorOpen);
     EXPECT_EQ(controller->alarms().entries().at(34).text, "27.1 Обрыв ЭК1");
     EXPECT_EQ(controller->alarms().entries().at(12).text, "27.3 Остановка: обрыв ЭК1");
     EXPECT_EQ(state(), Controller::kStopped);
@@ -240,7 +240,7 @@ TEST_F(SensorSupervisionTest, AValveWithoutCurrentIsAnOpenCircuitThatStopsTheDri
     rig->setValveFeedback(1, true);
     settle();
     run(300);
-    EXPECT_EQ(controller->valveState(1), kSensorOk);
+    EXPECT_EQ(controller->view().valveState(1), kSensorOk);
     EXPECT_FALSE(controller->isAlarmActive(34));
     EXPECT_FALSE(controller->isAlarmActive(12));
 }
@@ -252,11 +252,11 @@ TEST_F(SensorSupervisionTest, WorkingWithBrokenValvesAllowedIgnoresAShortWhileTh
     rig->setValveFeedback(2, false);
     rig->set(18, true); // current in ЭК2 while it is off
     settle();
-    EXPECT_EQ(controller->valveState(2), kSensorShort);
+    EXPECT_EQ(controller->view().valveState(2), kSensorShort);
     EXPECT_EQ(controller->alarms().entries().at(34).text, "27.2 КЗ ЭК2");
     EXPECT_EQ(controller->alarms().entries().at(35).text, "27.4 Игнорирование КЗ ЭК2");
     EXPECT_FALSE(controller->isAlarmActive(12));
-    EXPECT_STREQ(controller->valveStateText(2), "КЗ");
+    EXPECT_STREQ(controller->view().valveStateText(2), "КЗ");
 }
 
 TEST_F(SensorSupervisionTest,
@@ -278,7 +278,7 @@ TEST_F(SensorSupervisionTest,
     EXPECT_TRUE(controller->isAlarmActive(36));
     EXPECT_TRUE(output(Controller::kFanOutput)); // without a temperature the fan runs
     EXPECT_FLOAT_EQ(config->freqDrive1.value, 50);
-    EXPECT_FALSE(controller->oilTemperature().valid);
+    EXPECT_FALSE(controller->view().oilTemperature().valid);
 
     rig->setCoolingFeedback(true);
     settle();
@@ -363,7 +363,7 @@ TEST_F(SensorSupervisionTest, ARemoteStopHaltsAndWaitsAndTheRemoteStartStartsAga
     startIn(kModeAutomatic);
     EXPECT_EQ(state(), Controller::kFirstUp);
     config->stopDrive.set(0);
-    EXPECT_EQ(controller->currentAlarmText(), "3. Ожидание удаленного запуска");
+    EXPECT_EQ(controller->view().currentAlarmText(), "3. Ожидание удаленного запуска");
     EXPECT_EQ(state(), Controller::kStopped);
     setModeSwitch(1, kModeStop);
     settle();
@@ -396,7 +396,7 @@ TEST_F(SensorSupervisionTest, TheDetailedJournalWritesTheParameterLineAfterEachE
     std::vector<std::string> entries = journal();
     ASSERT_GE(entries.size(), 2u);
     EXPECT_EQ(entries[entries.size() - 2], "Авария привода: 4. Остановка по ЭКМ");
-    std::string load = formatText("%.1f", controller->load().value);
+    std::string load = formatText("%.1f", controller->view().load().value);
     EXPECT_EQ(entries.back(), "P=1.0 атм. G=" + load +
                                   " кгс I1=0.0 A I2=0.0 A F1=0.0 Гц F2=0.0 Гц T=н/д ЭК1=выкл ЭК2=выкл "
                                   "ДВ=неактивен ДН=активен");

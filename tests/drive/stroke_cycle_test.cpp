@@ -43,7 +43,7 @@ TEST_F(StrokeCycleTest, CompleteCyclesRunThroughStates2To5WithTheirTimings) {
     EXPECT_EQ(state(), Controller::kFirstCycleDown);
     EXPECT_FALSE(unit(1).running());
     EXPECT_TRUE(valve(1));
-    EXPECT_NEAR(controller->upStrokeMs(), 4060, 40);
+    EXPECT_NEAR(controller->view().upStrokeMs(), 4060, 40);
     ASSERT_TRUE(runUntil([&] { return !drive(1).runCommanded(); }, 3000));
     EXPECT_EQ(drive(1).controlWord(), 0x0434); // a normal stop of a coasting drive
 
@@ -53,8 +53,8 @@ TEST_F(StrokeCycleTest, CompleteCyclesRunThroughStates2To5WithTheirTimings) {
     EXPECT_FALSE(valve(1));
     EXPECT_TRUE(unit(1).running());
     // From the opening of the valve: the 3 s, the wait for the drive's stop and the sensors' debounce.
-    EXPECT_GT(controller->downStrokeMs(), 3050u);
-    EXPECT_LT(controller->downStrokeMs(), 3400u);
+    EXPECT_GT(controller->view().downStrokeMs(), 3050u);
+    EXPECT_LT(controller->view().downStrokeMs(), 3400u);
     EXPECT_EQ(controller->tuning().runs(), 0u);
 
     for (int cycle = 0; cycle < 3; ++cycle) {
@@ -68,7 +68,7 @@ TEST_F(StrokeCycleTest, CompleteCyclesRunThroughStates2To5WithTheirTimings) {
     EXPECT_TRUE(controller->strokeCompleted());
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "верхний датчик положения активен").size(), 4u);
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "нижний датчик положения неактивен").size(), 4u);
-    EXPECT_EQ(controller->currentAlarmText(), "Нет аварий");
+    EXPECT_EQ(controller->view().currentAlarmText(), "Нет аварий");
 }
 
 TEST_F(StrokeCycleTest, ADownStrokeWithoutABottomSignalEndsAtTheTimeLimitLikeABottomReversal) {
@@ -134,11 +134,11 @@ protected:
 TEST_F(StrokeRateLimitTest, WithAllUnitsAtMaximumTheDownStrokeIsShortenedToKeepTheStrokeRate) {
     reachTheTopOfTheSecondCycle(); // the down stroke's share of the 10 s cycle is 6/15
     EXPECT_TRUE(controller->isAlarmActive(26));
-    EXPECT_NEAR(controller->upStrokeMs(), 9000, 100);
-    EXPECT_NEAR(controller->downStrokeMs(), 6000, 100);
+    EXPECT_NEAR(controller->view().upStrokeMs(), 9000, 100);
+    EXPECT_NEAR(controller->view().downStrokeMs(), 6000, 100);
     // The up stroke that has just ended counts, not the 4 s one before it (which would give 6 s).
-    uint32_t limit =
-        controller->downStrokeMs() * 60000 / ((controller->upStrokeMs() + controller->downStrokeMs()) * 6);
+    uint32_t limit = controller->view().downStrokeMs() * 60000 /
+                     ((controller->view().upStrokeMs() + controller->view().downStrokeMs()) * 6);
     EXPECT_NEAR(limit, 4000, 100);
     setTopSensor(1, kSensorInactive);
     run(limit - 300);
@@ -331,7 +331,7 @@ TEST_F(StrokeCycleTest, SwitchingToManualLoadsTheManualFrequenciesWithoutStartin
     EXPECT_FLOAT_EQ(unit(1).setPoint(), 17);
     EXPECT_FLOAT_EQ(unit(2).setPoint(), 19);
     EXPECT_TRUE(journalHas("НУ1: переключатель режима работы: руч"));
-    EXPECT_STREQ(controller->modeSwitchDisplayText(1), "Ручной режим");
+    EXPECT_STREQ(controller->view().modeSwitchDisplayText(1), "Ручной режим");
 
     setModeSwitch(2, kModeFaulty);
     settle();
@@ -358,7 +358,7 @@ TEST_F(StrokeCycleTest, TheTopSensorStuckActiveWhileGoingDownStopsTheDrive) {
     run(10100);
     EXPECT_TRUE(controller->isAlarmActive(5));
     EXPECT_EQ(state(), Controller::kStopped);
-    EXPECT_EQ(controller->currentAlarmText(), "9.1 Превышение времени сраб. сост. ДВ");
+    EXPECT_EQ(controller->view().currentAlarmText(), "9.1 Превышение времени сраб. сост. ДВ");
 }
 
 } // namespace

@@ -98,8 +98,8 @@ TEST_F(StrokeRateTuningTest, AnEightSecondCycleAtEightStrokesIsSevenAndAHalfAndF
 
     // The cycle's rate went into its dynamogram.
     completeLastCycle();
-    ASSERT_FALSE(controller->dynamograms().empty());
-    EXPECT_FLOAT_EQ(controller->dynamograms().back()->strokesPerMinute, lastRate());
+    ASSERT_FALSE(controller->view().dynamograms().empty());
+    EXPECT_FLOAT_EQ(controller->view().dynamograms().back()->strokesPerMinute, lastRate());
 }
 
 TEST_F(StrokeRateTuningTest, OneUnitReachesTheRequiredRateWithinAFewCyclesAndStays) {
@@ -258,7 +258,7 @@ TEST_F(SmartModeTest, AWaitingCorrectionIsDroppedWhenTheSmartModeIsSwitchedOff) 
     config->nsMode.set(0);
     EXPECT_FALSE(controller->tuning().smart().pending());
     runCycles(4, well);
-    EXPECT_GE(controller->dynamograms().size(), 10u);
+    EXPECT_GE(controller->view().dynamograms().size(), 10u);
     EXPECT_TRUE(corrections().empty());
 }
 
@@ -273,16 +273,16 @@ TEST_F(SmartModeTest, ACorrectionWaitsForTenDynamogramsAndAFillChangeMovesTheTar
     runCycles(8, well); // more than a minute, fewer than ten records
     EXPECT_TRUE(controller->tuning().smart().pending());
     EXPECT_TRUE(corrections().empty());
-    EXPECT_LT(controller->dynamograms().size(), 10u);
+    EXPECT_LT(controller->view().dynamograms().size(), 10u);
 
     for (int cycle = 0; cycle < 4 && controller->tuning().smart().pending() && !HasFatalFailure(); ++cycle)
         runCycle(well);
     ASSERT_FALSE(controller->tuning().smart().pending());
-    EXPECT_EQ(controller->dynamograms().size(), 10u);
+    EXPECT_EQ(controller->view().dynamograms().size(), 10u);
     ASSERT_EQ(corrections().size(), 1u);
     float rich = controller->tuning().smart().target();
     // The records' fill of about 0.9 is above kNapol: the target lies above their mean rate, by 0.9 / 0.7.
-    float fill = controller->fillFactor(*controller->dynamograms().back());
+    float fill = recordFillFactor(*controller->view().dynamograms().back());
     EXPECT_NEAR(fill, 0.9f, 0.05f);
     EXPECT_GT(rich, 1.0f);
     EXPECT_EQ(corrections().front().rfind("Изменено число качаний: 0.000000 --> ", 0), 0u)
@@ -302,10 +302,11 @@ TEST_F(SmartModeTest, ACorrectionWaitsForTenDynamogramsAndAFillChangeMovesTheTar
     runCycles(20, well);
     EXPECT_GE(corrections().size(), correctionsBefore + 3);
     EXPECT_NEAR(journalledFill(corrections().back()), 0.4f, 0.05f);
-    EXPECT_LT(controller->tuning().smart().target(), before - 0.5f) << ::testing::PrintToString(corrections());
+    EXPECT_LT(controller->tuning().smart().target(), before - 0.5f)
+        << ::testing::PrintToString(corrections());
     EXPECT_LT(lastRate(), rateBefore - 0.3f) << rateBefore;
     EXPECT_LT(config->freqDrive1.value, frequencyBefore);
-    EXPECT_NEAR(controller->fillFactor(*controller->dynamograms().back()), 0.4f, 0.05f);
+    EXPECT_NEAR(recordFillFactor(*controller->view().dynamograms().back()), 0.4f, 0.05f);
 }
 
 } // namespace

@@ -30,8 +30,8 @@ TEST_F(StrokeSequencesTest, ARodOverloadResetsTheSensorsGoesDownWaitsAndRestarts
     startIn(kModeAutomatic, true);
     rodLeavesBottom();
     run(200);
-    ASSERT_TRUE(controller->load().valid);
-    EXPECT_LT(controller->load().value, 100);
+    ASSERT_TRUE(controller->view().load().valid);
+    EXPECT_LT(controller->view().load().value, 100);
 
     rig->setAdc(4, kOverloadCounts);
     ASSERT_TRUE(runUntil([&] { return state() == Controller::kOverload; }, 1000));
@@ -39,7 +39,7 @@ TEST_F(StrokeSequencesTest, ARodOverloadResetsTheSensorsGoesDownWaitsAndRestarts
               "16.1 Превыш. нагр. на штоке. Авт. перез. прив. №1");
     EXPECT_FALSE(unit(1).running());
     EXPECT_TRUE(output(Controller::kSensorPower));
-    EXPECT_GT(controller->load().value, 5000);
+    EXPECT_GT(controller->view().load().value, 5000);
     rig->setAdc(4, kFourMilliamps);
 
     run(2000);
@@ -63,7 +63,7 @@ TEST_F(StrokeSequencesTest, ARodOverloadResetsTheSensorsGoesDownWaitsAndRestarts
     rodLeavesBottom();
     rig->setAdc(4, kOverloadCounts);
     ASSERT_TRUE(runUntil([&] { return controller->isAlarmActive(20); }, 1000));
-    EXPECT_EQ(controller->currentAlarmText(), "16.2 Превышение нагр. на штоке");
+    EXPECT_EQ(controller->view().currentAlarmText(), "16.2 Превышение нагр. на штоке");
     EXPECT_EQ(state(), Controller::kStopped);
 }
 

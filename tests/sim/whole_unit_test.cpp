@@ -85,7 +85,7 @@ Outcome simulate(const std::string& scenario, double seconds) {
     // The stroke state, looked at every 10 ms (the cycle's own cadence).
     Timer stateProbe;
     std::function<void()> probe = [&] {
-        int state = gController->strokeState();
+        int state = gController->view().strokeState();
         if (outcome.states.empty() || outcome.states.back() != state)
             outcome.states.push_back(state);
         stateProbe.start("test-state-probe", 10, probe);
@@ -94,13 +94,13 @@ Outcome simulate(const std::string& scenario, double seconds) {
     hooks.stopping = [&](SimSession& session) {
         stateProbe.cancel();
         outcome.strokes = session.plant().model().strokesCompleted();
-        outcome.state = gController->strokeState();
-        outcome.oil = gController->oilTemperature();
+        outcome.state = gController->view().strokeState();
+        outcome.oil = gController->view().oilTemperature();
         for (int n = 0; n < 40; ++n)
             outcome.outputs.push_back(gDiscreteIO->isOutputOn(n));
         for (const auto& entry : gController->alarms().entries())
             outcome.alarms.push_back(entry.first);
-        uint32_t cycleMs = gController->upStrokeMs() + gController->downStrokeMs();
+        uint32_t cycleMs = gController->view().upStrokeMs() + gController->view().downStrokeMs();
         outcome.lastCycleRate = cycleMs > 0 ? 60000.0 / cycleMs : 0;
         outcome.workingHz[0] = gConfig->freqDrive1.value;
         outcome.workingHz[1] = gConfig->freqDrive2.value;
