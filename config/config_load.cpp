@@ -15,6 +15,8 @@
 namespace {
 
 const char kUnit[] = "config";
+// How much of a refused value a warning quotes.
+constexpr int kQuotedChars = 40;
 
 // The file, else its backup, else (both failures logged) a new document holding only the root; created
 // tells which.
@@ -57,6 +59,16 @@ void writeLine(const std::string& path, const std::string& line) {
     }
 }
 
+// A minimum frequency above its drive's maximum would leave the working frequency no range to move in;
+// the maximum is the motor's limit, so the minimum comes down to it, with one warning.
+void keepMinimumWithinMaximum(ConfigFloat& minimum, const ConfigFloat& maximum, int drive) {
+    if (minimum.value <= maximum.value)
+        return;
+    LOG_MSG(LOG_WARNING, kUnit, "'minFreq' of drive %d (%s) is above its 'maxFreq', using %s", drive,
+            shortestNumberText(minimum.value).c_str(), shortestNumberText(maximum.value).c_str());
+    minimum.value = maximum.value;
+}
+
 } // namespace
 
 void Config::loadMainFile() {
@@ -68,6 +80,8 @@ void Config::loadMainFile() {
     for (const SettingGroup& group : settingGroups())
         if (group.store == SettingStore::MainFile)
             loadMainGroup(group);
+    keepMinimumWithinMaximum(minFreqDrive1, maxFreqDrive1, 1);
+    keepMinimumWithinMaximum(minFreqDrive2, maxFreqDrive2, 2);
 }
 
 void Config::loadMainGroup(const SettingGroup& group) {
@@ -104,7 +118,7 @@ void Config::loadTimeZone(const std::string& tz) {
     int32_t index = timeZoneIndex(tz);
     std::string applied = tz;
     if (index < 0) {
-        LOG_MSG(LOG_WARNING, kUnit, "unknown timeZone value '%s', will use GMT", tz.c_str());
+        LOG_MSG(LOG_WARNING, kUnit, "unknown timeZone value '%.*s', will use GMT", kQuotedChars, tz.c_str());
         index = kFallbackTimeZone;
         applied = timeZoneString(kFallbackTimeZone);
     }

@@ -5,6 +5,7 @@
 #include "config/storable_text.h"
 #include "core/log.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -53,16 +54,52 @@ void loadText(const SettingEntry& entry, ConfigString& string, const std::string
     string.value = text;
 }
 
+// A whole number read from a file: false for a text that does not start with one ("abc", "nan") or
+// does not fit.
+bool readWholeNumber(const std::string& text, long long& number) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    number = std::strtoll(begin, &end, 0);
+    return end != begin && errno != ERANGE;
+}
+
+bool readMask(const std::string& text, unsigned long long& mask) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    mask = std::strtoull(begin, &end, 0);
+    return end != begin && errno != ERANGE;
+}
+
 // An index outside the options would be shown and journalled as an option that does not exist; the
-// setting keeps its default instead.
+// setting keeps its default instead, as it does for a text that is no number.
 void loadSelectIndex(const SettingEntry& entry, ConfigSelect& select, const std::string& text) {
-    long index = std::strtol(text.c_str(), nullptr, 0);
-    if (index < 0 || static_cast<unsigned long>(index) >= select.options.size()) {
-        LOG_MSG(LOG_WARNING, kUnit, "'%s' value '%s' is out of range, using default", entry.info->key,
-                text.c_str());
+    long long index = -1;
+    if (!readWholeNumber(text, index)) {
+        LOG_MSG(LOG_WARNING, kUnit, "'%s' value '%.*s' is not a number, using default", entry.info->key,
+                kQuotedChars, text.c_str());
+        select.current = select.defaultIndex;
+        return;
+    }
+    if (index < 0 || static_cast<unsigned long long>(index) >= select.options.size()) {
+        LOG_MSG(LOG_WARNING, kUnit, "'%s' value '%.*s' is out of range, using default", entry.info->key,
+                kQuotedChars, text.c_str());
+        select.current = select.defaultIndex;
         return;
     }
     select.current = static_cast<int32_t>(index);
+}
+
+// A flag mask that is no number keeps the default mask rather than switching every flag off.
+void loadFlags(const SettingEntry& entry, ConfigFlagsGroup& flags, const std::string& text) {
+    unsigned long long mask = 0;
+    if (!readMask(text, mask)) {
+        LOG_MSG(LOG_WARNING, kUnit, "'%s' value '%.*s' is not a number, using default", entry.info->key,
+                kQuotedChars, text.c_str());
+        return;
+    }
+    flags.setAll(mask);
 }
 
 } // namespace
@@ -95,7 +132,7 @@ void loadSettingFileText(const SettingEntry& entry, const std::string& text) {
                    [&](ConfigFloat* number) { loadNumber(entry, *number, text); },
                    [&](ConfigString* string) { loadText(entry, *string, text); },
                    [&](ConfigSelect* select) { loadSelectIndex(entry, *select, text); },
-                   [&](ConfigFlagsGroup* flags) { flags->setAll(std::strtoull(text.c_str(), nullptr, 0)); },
+                   [&](ConfigFlagsGroup* flags) { loadFlags(entry, *flags, text); },
                    [&](std::string* plain) { *plain = text; },
                },
                entry.setting);

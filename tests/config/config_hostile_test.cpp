@@ -18,7 +18,7 @@ TEST_F(HostileConfigFile, NumbersOutsideTheirRangeAreClampedWithOneWarningEach) 
     std::unique_ptr<Config> config = load();
 
     EXPECT_EQ(config->modbusAddress.value, 247);
-    EXPECT_EQ(config->minFreqDrive1.value, 100);
+    EXPECT_EQ(config->minFreqDrive1.value, 50); // clamped to 100, then down to the drive's maximum
     EXPECT_EQ(config->modbusAddrDrive1.value, 254);
     EXPECT_EQ(config->oilSensorDelay.value, 60);
     EXPECT_EQ(config->nSwings.value, 0.2f);
@@ -34,7 +34,39 @@ TEST_F(HostileConfigFile, NumbersOutsideTheirRangeAreClampedWithOneWarningEach) 
     for (const std::string& line : board.logLinesWith(LOG_WARNING, "is out of range"))
         warnings.push_back(line.substr(line.find(": ") + 2));
     EXPECT_EQ(warnings, expected);
+    EXPECT_EQ(
+        board.logLinesWith(LOG_WARNING, "'minFreq' of drive 1 (100) is above its 'maxFreq', using 50").size(),
+        1u);
     EXPECT_TRUE(journal().empty());
+}
+
+TEST_F(HostileConfigFile, AMinimumFrequencyAboveTheMaximumComesDownToIt) {
+    writeMain("<drive1><minFreq>60</minFreq><maxFreq>40</maxFreq></drive1>"
+              "<drive2><minFreq>30</minFreq><maxFreq>40</maxFreq></drive2>");
+    std::unique_ptr<Config> config = load();
+    EXPECT_EQ(config->minFreqDrive1.value, 40);
+    EXPECT_EQ(config->maxFreqDrive1.value, 40);
+    EXPECT_EQ(config->minFreqDrive2.value, 30); // in order: as read
+    EXPECT_EQ(board.logLinesWith(LOG_WARNING, "is above its 'maxFreq'").size(), 1u);
+}
+
+TEST_F(HostileConfigFile, ChoicesAndFlagsThatAreNoNumberKeepTheirDefaults) {
+    writeMain("<common><stopDrive>nan</stopDrive></common>"
+              "<InputsOutputs><modbusSpeed>abc</modbusSpeed><workControl>lots</workControl></InputsOutputs>");
+    std::unique_ptr<Config> defaults = load();
+    EXPECT_EQ(defaults->modbusSpeed.current, defaults->modbusSpeed.defaultIndex);
+    EXPECT_NE(defaults->modbusSpeed.current, 0); // option 0 (300 baud) is not the default
+    EXPECT_EQ(defaults->stopDrive.current, defaults->stopDrive.defaultIndex);
+    EXPECT_EQ(defaults->workControl.mask, 0xcb9fffu); // not every flag off
+    EXPECT_EQ(board.logLinesWith(LOG_WARNING, "is not a number, using default").size(), 3u);
+
+    writeMain("<InputsOutputs><modbusSpeed>99</modbusSpeed></InputsOutputs>");
+    board.clearLog();
+    std::unique_ptr<Config> outOfRange = load();
+    EXPECT_EQ(outOfRange->modbusSpeed.current, outOfRange->modbusSpeed.defaultIndex);
+    EXPECT_EQ(
+        board.logLinesWith(LOG_WARNING, "'modbusSpeed' value '99' is out of range, using default").size(),
+        1u);
 }
 
 TEST_F(HostileConfigFile, WhatIsNoFiniteNumberTakesTheDefault) {
