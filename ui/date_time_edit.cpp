@@ -69,8 +69,11 @@ void DateTimeEdit::change(int amount) {
     // Normalised as local time: a day before the 1st is the last of the month before.
     fields_.tm_isdst = -1;
     tm normalised = fields_;
-    if (mktime(&normalised) == static_cast<time_t>(-1))
+    if (mktime(&normalised) == static_cast<time_t>(-1)) {
+        // Beyond what the clock can hold (a 32-bit time past 2038): the step is not taken.
+        fieldOf(fields_, cursor_) -= amount;
         return;
+    }
     fields_ = normalised;
 }
 
@@ -78,6 +81,10 @@ void DateTimeEdit::confirm() {
     tm local = fields_;
     local.tm_isdst = -1;
     time_t chosen = mktime(&local);
+    if (chosen == static_cast<time_t>(-1)) {
+        LOG_MSG(LOG_ERR, kUnit, "DateTimeEdit: %s is beyond the clock's range", shownText().c_str());
+        return;
+    }
     if (int error = system_.setWallTime(chosen))
         LOG_MSG(LOG_ERR, kUnit, "DateTimeEdit: cannot set the time: %s", strerror(error));
     tm utc{};

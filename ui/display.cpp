@@ -99,6 +99,21 @@ bool Display::isLayerVisible(const Layer* layer) const {
     return std::find(covered.begin(), covered.end(), false) != covered.end();
 }
 
+bool Display::coveredAbove(const Layer* layer, int32_t x, int32_t y) const {
+    auto it = std::find(layers_.begin(), layers_.end(), layer);
+    if (it == layers_.end())
+        return false;
+    for (++it; it != layers_.end(); ++it) {
+        const Layer* above = *it;
+        if (!above->visible || above->mode != kBlendOpaque)
+            continue;
+        Rect area = above->rect();
+        if (x >= area.left && x < area.right && y >= area.top && y < area.bottom)
+            return true;
+    }
+    return false;
+}
+
 void Display::showPage(int index) {
     scrollBy(position_ - index * width());
 }
@@ -152,6 +167,10 @@ std::vector<std::string> Display::visibleTexts() const {
             DrawnText onScreen{layer->left() + text.x, layer->top() + text.y, layer->left() + text.end,
                                text.text};
             if (onScreen.y <= 0 || onScreen.y > height() || onScreen.x >= width() || onScreen.end <= 0)
+                continue;
+            // A text whose start lies under an opaque layer above is not seen, though its layer may
+            // show elsewhere.
+            if (coveredAbove(layer, std::max(onScreen.x, 0), onScreen.y - 1))
                 continue;
             shown.push_back(onScreen);
         }

@@ -41,6 +41,8 @@ public:
     // The texts drawn on the layers that can be seen now, top to bottom (then left to right): those
     // with their baseline inside the screen's rows and some of their width inside its columns.
     std::vector<std::string> visibleTexts() const;
+    // Some visible opaque layer above `layer` covers the screen point (x, y).
+    bool coveredAbove(const Layer* layer, int32_t x, int32_t y) const;
 
     void scrollBy(int32_t dx);
     void showPage(int index);

@@ -32,9 +32,11 @@ void VerticalMenu::rebuild() {
         return;
     int width = gDisplay->width();
     int rows = static_cast<int>(items_.size());
-    // Opaque: an open list hides the page or the menu it was opened from.
-    list_ =
-        Layer(Rect{0, width, 0, std::max(kRowHeight * rows + 1, gDisplay->height())}, false, kBlendOpaque);
+    // Opaque: an open list hides the page or the menu it was opened from, down to the screen's bottom
+    // even when scrolled to its last row (the rows do not fill the screen exactly).
+    int scrolledRows = std::max(0, rows - visibleRows());
+    int height = std::max(kRowHeight * rows + 1, kRowHeight * scrolledRows + gDisplay->height());
+    list_ = Layer(Rect{0, width, 0, height}, false, kBlendOpaque);
     bar_ = Layer(Rect{0, width, 0, kRowHeight + 1}, false, kBlendExclusion);
     bar_.fillRect(bar_.rect(), 255);
     Font& font = gDisplay->font(FontFace::Arial);
@@ -51,10 +53,14 @@ void VerticalMenu::rebuild() {
     }
 }
 
+int VerticalMenu::visibleRows() const {
+    return gDisplay ? std::max(1, (gDisplay->height() - 1) / kRowHeight) : 1;
+}
+
 void VerticalMenu::placeLayers() {
     if (!gDisplay)
         return;
-    int visibleRows = std::max(1, (gDisplay->height() - 1) / kRowHeight);
+    int visibleRows = this->visibleRows();
     if (current_ >= 0) {
         if (current_ < top_)
             top_ = current_;

@@ -34,6 +34,8 @@ public:
 private:
     void rebuild();
     void placeLayers();
+    // Whole rows the screen shows at once.
+    int visibleRows() const;
     void moveSelection(int direction);
     void selectFirstEnabled();
 

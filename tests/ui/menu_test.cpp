@@ -8,6 +8,7 @@
 #include "ui/read_only_string.h"
 #include "ui/vertical_menu.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -255,14 +256,43 @@ TEST_F(MenuTest, LongMenuScrollsItsWindowToKeepTheBarOnScreen) {
         pages.push_back(std::make_unique<ProbePage>("п" + std::to_string(i), calls));
         menu.addMenuItem(pages.back().get());
     }
+    // A page beneath with a line at the screen's bottom, as the main screen has.
+    Layer page(Rect{0, 240, 0, 64}, true, kBlendOpaque);
+    Font& font = display.font(FontFace::Arial);
+    font.setSize(704);
+    page.drawText(font, "внизу", 3, 62, 255);
+    display.addLayer(&page);
     menu.activate(0);
-    EXPECT_EQ(menu.listLayer().height(), 9 * 14 + 1);
+    EXPECT_GE(menu.listLayer().height(), 9 * 14 + 1);
     for (int i = 0; i < 8; ++i)
         press(menu, kKeyDown);
     EXPECT_EQ(menu.current(), 8);
     EXPECT_GE(menu.barLayer().top(), 0);
     EXPECT_LE(menu.barLayer().rect().bottom, 64);
     EXPECT_EQ(menu.listLayer().top(), menu.barLayer().top() - 8 * 14);
+    // Scrolled to its end the list still hides the page down to the last row of pixels.
+    EXPECT_GE(menu.listLayer().rect().bottom, 64);
+    EXPECT_FALSE(display.isLayerVisible(&page));
+    std::vector<std::string> texts = display.visibleTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "внизу"), 0);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "п8"), 1);
+    display.removeLayer(&page);
+}
+
+TEST_F(MenuTest, TheTextsListedAreOnlyThoseNoOpaqueLayerAboveCovers) {
+    Font& font = display.font(FontFace::Arial);
+    font.setSize(704);
+    Layer page(Rect{0, 240, 0, 64}, true, kBlendOpaque);
+    page.drawText(font, "верх", 3, 11, 255);
+    page.drawText(font, "низ", 3, 62, 255);
+    Layer cover(Rect{0, 240, 0, 40}, true, kBlendOpaque);
+    cover.drawText(font, "крышка", 3, 11, 255);
+    display.addLayer(&page);
+    display.addLayer(&cover);
+    EXPECT_EQ(display.visibleTexts(), (std::vector<std::string>{"крышка", "низ"}));
+    display.removeLayer(&cover);
+    EXPECT_EQ(display.visibleTexts(), (std::vector<std::string>{"верх", "низ"}));
+    display.removeLayer(&page);
 }
 
 TEST_F(MenuTest, DisablingAnEntryClosesItAndRedrawsTheList) {
