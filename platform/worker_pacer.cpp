@@ -28,7 +28,10 @@ bool WorkerPacer::sleepUntil(const void* worker, uint64_t untilUs) {
         return false;
     found->second = Worker{untilUs, State::kSleeping};
     summarize();
+    // Told without the lock held, the main loop does not wake only to wait for it.
+    lock.unlock();
     slept_.notify_all();
+    lock.lock();
     return waitTurnLocked(lock, worker);
 }
 
@@ -52,7 +55,9 @@ void WorkerPacer::runDue(uint64_t nowUs) {
     std::unique_lock<std::mutex> lock(mutex_);
     // A worker may sleep again until a moment that is due already.
     while (wakeDue(nowUs)) {
+        lock.unlock();
         turn_.notify_all();
+        lock.lock();
         if (slept_.wait_for(lock, std::chrono::milliseconds(kHoldLimitMs), [this] { return !anyRunning(); }))
             continue;
         for (auto& entry : workers_) {
