@@ -1,6 +1,7 @@
 #include "platform/worker_pacer.h"
 
 #include <chrono>
+#include <thread>
 
 namespace platform {
 
@@ -57,6 +58,7 @@ void WorkerPacer::runDue(uint64_t nowUs) {
     while (wakeDue(nowUs)) {
         lock.unlock();
         turn_.notify_all();
+        spinWhileRunning();
         lock.lock();
         if (slept_.wait_for(lock, std::chrono::milliseconds(kHoldLimitMs), [this] { return !anyRunning(); }))
             continue;
@@ -64,6 +66,7 @@ void WorkerPacer::runDue(uint64_t nowUs) {
             if (entry.second.state == State::kRunning)
                 entry.second.state = State::kLoose;
         }
+        summarize();
     }
 }
 
@@ -95,6 +98,17 @@ void WorkerPacer::summarize() {
             next = entry.second.wakeUs;
     }
     nextWakeUs_ = next;
+    running_ = anyRunning();
+}
+
+void WorkerPacer::spinWhileRunning() const {
+    // With one processor the spin would only keep the worker from running.
+    static const bool severalProcessors = std::thread::hardware_concurrency() > 1;
+    if (!severalProcessors)
+        return;
+    auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kSpinUs);
+    while (running_.load() && std::chrono::steady_clock::now() < until) {
+    }
 }
 
 } // namespace platform

@@ -17,6 +17,9 @@ public:
     // A woken worker that has not slept again after this much real time is blocked elsewhere: the
     // clock goes on without it until it sleeps again.
     static constexpr unsigned kHoldLimitMs = 2000;
+    // A step takes some tens of microseconds: the main loop waits up to this long for it on the spot,
+    // which spares both threads a system call and itself a wake-up.
+    static constexpr unsigned kSpinUs = 100;
 
     WorkerPacer() = default;
     WorkerPacer(const WorkerPacer&) = delete;
@@ -47,7 +50,8 @@ private:
 
     bool wakeDue(uint64_t nowUs);
     bool anyRunning() const;
-    // The earliest wake-up, cached for the main loop to read without the lock.
+    void spinWhileRunning() const;
+    // The earliest wake-up and whether a worker runs, cached for the main loop to read without the lock.
     void summarize();
     bool waitTurnLocked(std::unique_lock<std::mutex>& lock, const void* worker);
 
@@ -56,6 +60,7 @@ private:
     std::condition_variable slept_;
     std::map<const void*, Worker> workers_;
     std::atomic<uint64_t> nextWakeUs_{kNever};
+    std::atomic<bool> running_{false};
 };
 
 } // namespace platform
