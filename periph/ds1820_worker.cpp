@@ -22,6 +22,7 @@ DS1820Worker::DS1820Worker(platform::Clock& clock, std::string root)
     int error = pthread_attr_init(&attributes);
     if (error != 0) {
         LOG_MSG(LOG_ERR, kUnit, "pthread_attr_init() error: %d (%s)", error, strerror(error));
+        pause_.stop();
         return;
     }
     error = pthread_attr_setstacksize(&attributes, kStackBytes);
@@ -35,8 +36,10 @@ DS1820Worker::DS1820Worker(platform::Clock& clock, std::string root)
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     error = pthread_create(&thread_, &attributes, &DS1820Worker::threadMain, this);
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    if (error != 0)
+    if (error != 0) {
         LOG_MSG(LOG_ERR, kUnit, "pthread_create() error: %d (%s)", error, strerror(error));
+        pause_.stop();
+    }
     started_ = error == 0;
     pthread_attr_destroy(&attributes);
 }
@@ -53,8 +56,12 @@ void* DS1820Worker::threadMain(void* self) {
 }
 
 void DS1820Worker::run() {
+    if (!pause_.begin())
+        return;
     while (readOnce()) {
     }
+    // Ended: the clock waits for the thread no more.
+    pause_.stop();
 }
 
 bool DS1820Worker::readOnce() {

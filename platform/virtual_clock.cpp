@@ -47,6 +47,16 @@ void VirtualClock::sleepMs(unsigned ms) {
     advanceMs(ms);
 }
 
+void VirtualClock::advanceMs(uint64_t ms) {
+    uint64_t target = nowUs_ + ms * 1000u;
+    pacer_.runDue(nowUs_);
+    for (uint64_t wake; (wake = pacer_.nextWakeUs()) <= target;) {
+        nowUs_ = wake;
+        pacer_.runDue(wake);
+    }
+    nowUs_ = target;
+}
+
 uint64_t VirtualClock::realWaitUsFor(unsigned ms) {
     return std::min<uint64_t>(static_cast<uint64_t>(ms) * 1000u, kLookIntervalUs);
 }
@@ -58,10 +68,14 @@ bool VirtualClock::timeToLook() {
 }
 
 int VirtualClock::wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local) {
+    // A worker's first turn is due at the moment it was started.
+    pacer_.runDue(nowUs_);
     bool localReady = local.anyReady();
     uint64_t localNext = local.nextReadyUs();
+    uint64_t workerNext = pacer_.nextWakeUs();
     bool settle = !localReady && inFlight_ && inFlight_();
-    bool idle = !localReady && fireInMs < 0 && localNext == LocalSource::kNever;
+    bool idle =
+        !localReady && fireInMs < 0 && localNext == LocalSource::kNever && workerNext == WorkerPacer::kNever;
     int ready = 0;
     if (settle || idle || local.anyWriterWaiting() || timeToLook()) {
         // With nothing queued at all only a descriptor can bring the next event.
@@ -85,9 +99,10 @@ int VirtualClock::wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, L
     uint64_t target = LocalSource::kNever;
     if (fireInMs >= 0)
         target = (nowUs_ / 1000u + static_cast<uint64_t>(fireInMs)) * 1000u;
-    target = std::min(target, localNext);
+    target = std::min({target, localNext, workerNext});
     if (target != LocalSource::kNever && target > nowUs_)
         nowUs_ = target;
+    pacer_.runDue(nowUs_);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // Simulated time: a virtual clock that jumps to the next timer, and a clock that runs N times faster.
 
 #include "platform/clock.h"
+#include "platform/worker_pacer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -11,6 +12,8 @@ namespace platform {
 
 // Time that passes only when the main loop has nothing to do: poll never waits for a timer, and the
 // clock then jumps to that timer's expiry. Sleeps advance it at once. Hours run in milliseconds.
+// Worker threads sleeping on it (platform/worker_pause.h) are paced: it stops at each one's wake-up
+// and stands still until the worker sleeps again.
 class VirtualClock : public Clock {
 public:
     // startMs: the monotonic reading at construction; wallStart: the wall time at that moment.
@@ -21,12 +24,15 @@ public:
     void sleepMs(unsigned ms) override;
     // Polls only when it would wait (bytes in flight on a pty, nothing queued at all) or when the
     // descriptors were last looked at kLookIntervalUs of real time ago; with nothing ready, jumps to
-    // the moment the first timer fires or a local source becomes ready, whichever comes first.
+    // the moment the first timer fires, a local source becomes ready or a worker wakes, whichever
+    // comes first. Workers due run their steps before it returns.
     int wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local) override;
     // The clock moves as fast as the main loop runs: another thread looks again every kLookIntervalUs.
     uint64_t realWaitUsFor(unsigned ms) override;
 
-    void advanceMs(uint64_t ms) { nowUs_ += ms * 1000u; }
+    // Moves the clock on, letting each worker due on the way run its step at its own moment.
+    void advanceMs(uint64_t ms);
+    WorkerPacer* workerPacer() { return &pacer_; }
     uint64_t elapsedMs() const { return (nowUs_ - startUs_) / 1000u; }
 
     // Bytes written to a pty reach its other side a moment later in real time. While this says some
@@ -46,6 +52,7 @@ private:
     const uint64_t startUs_;
     const time_t wallStart_;
     std::atomic<uint64_t> nowUs_;
+    WorkerPacer pacer_;
 };
 
 // Real time multiplied by a factor: the daemon sees `factor` seconds pass for every real second.

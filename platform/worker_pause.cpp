@@ -1,8 +1,37 @@
 #include "platform/worker_pause.h"
 
+#include "platform/virtual_clock.h"
+
 #include <chrono>
 
 namespace platform {
+
+namespace {
+
+constexpr uint64_t kUsPerMs = 1000;
+
+WorkerPacer* pacerOf(Clock& clock) {
+    auto* virtualClock = dynamic_cast<VirtualClock*>(&clock);
+    return virtualClock ? virtualClock->workerPacer() : nullptr;
+}
+
+} // namespace
+
+WorkerPause::WorkerPause(Clock& clock) : clock_(clock), pacer_(pacerOf(clock)) {
+    if (pacer_)
+        pacer_->join(this, nowMs() * kUsPerMs);
+}
+
+WorkerPause::~WorkerPause() {
+    if (pacer_)
+        pacer_->leave(this);
+}
+
+bool WorkerPause::begin() {
+    if (stopped_)
+        return false;
+    return pacer_ ? pacer_->waitTurn(this) : true;
+}
 
 uint64_t WorkerPause::nowMs() {
     timespec now = clock_.monotonic();
@@ -10,6 +39,11 @@ uint64_t WorkerPause::nowMs() {
 }
 
 bool WorkerPause::sleepUntil(uint64_t untilMs) {
+    if (pacer_) {
+        if (stopped_)
+            return false;
+        return nowMs() >= untilMs || pacer_->sleepUntil(this, untilMs * kUsPerMs);
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (stopped_)
@@ -29,11 +63,8 @@ void WorkerPause::stop() {
         stopped_ = true;
     }
     wake_.notify_all();
-}
-
-bool WorkerPause::stopped() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return stopped_;
+    if (pacer_)
+        pacer_->leave(this);
 }
 
 } // namespace platform

@@ -1,0 +1,66 @@
+#pragma once
+// Worker threads that sleep on a clock the main loop moves (platform/virtual_clock.h). The clock never
+// jumps past a sleeping worker's wake-up, and while a worker it woke runs its step the clock stands
+// still: the worker's steps fall on the same moments of the clock however fast the machine runs.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+namespace platform {
+
+class WorkerPacer {
+public:
+    static constexpr uint64_t kNever = UINT64_MAX;
+    // A woken worker that has not slept again after this much real time is blocked elsewhere: the
+    // clock goes on without it until it sleeps again.
+    static constexpr unsigned kHoldLimitMs = 2000;
+    // A step takes some tens of microseconds: the main loop waits up to this long for it on the spot,
+    // which spares both threads a system call and itself a wake-up.
+    static constexpr unsigned kSpinUs = 100;
+
+    WorkerPacer() = default;
+    WorkerPacer(const WorkerPacer&) = delete;
+    WorkerPacer& operator=(const WorkerPacer&) = delete;
+
+    // Worker side; `worker` is the worker's own key (its pause). Registers it with its first turn due
+    // at firstTurnUs: its thread waits for that turn (waitTurn) before its first step.
+    void join(const void* worker, uint64_t firstTurnUs);
+    // No longer paced: a wait of its ends at once, and the clock heeds it no more. Unknown: nothing.
+    void leave(const void* worker);
+    // Sleeps until the clock reaches untilUs and wakes the worker; false when it left meanwhile.
+    bool sleepUntil(const void* worker, uint64_t untilUs);
+    // Waits for the turn already registered; false when the worker left.
+    bool waitTurn(const void* worker);
+
+    // Main loop side: the earliest wake-up of a sleeping worker (kNever: none).
+    uint64_t nextWakeUs() const { return nextWakeUs_.load(); }
+    // The clock reads nowUs: wakes every worker due by then and returns once each has slept again,
+    // left, or outrun kHoldLimitMs.
+    void runDue(uint64_t nowUs);
+
+private:
+    enum class State { kSleeping, kRunning, kLoose };
+    struct Worker {
+        uint64_t wakeUs;
+        State state;
+    };
+
+    bool wakeDue(uint64_t nowUs);
+    bool anyRunning() const;
+    void spinWhileRunning() const;
+    // The earliest wake-up and whether a worker runs, cached for the main loop to read without the lock.
+    void summarize();
+    bool waitTurnLocked(std::unique_lock<std::mutex>& lock, const void* worker);
+
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    std::condition_variable slept_;
+    std::map<const void*, Worker> workers_;
+    std::atomic<uint64_t> nextWakeUs_{kNever};
+    std::atomic<bool> running_{false};
+};
+
+} // namespace platform

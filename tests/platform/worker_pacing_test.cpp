@@ -1,0 +1,128 @@
+// A worker thread sleeping on the virtual clock: it wakes at exactly its moment of the clock, and the
+// clock stands still while it runs its step, however the main loop moves the clock.
+
+#include "platform/local_events.h"
+#include "platform/virtual_clock.h"
+#include "platform/worker_pause.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr uint64_t kStartMs = 1000;
+constexpr uint64_t kStepMs = 750;
+constexpr int kSteps = 5;
+// Real time a step takes: the main loop would run far ahead meanwhile if the clock did not wait.
+constexpr auto kStepRealTime = std::chrono::milliseconds(5);
+
+// A worker that notes the clock when each step begins and ends, sleeping kStepMs between steps.
+class PacedWorker {
+public:
+    explicit PacedWorker(platform::VirtualClock& clock) : pause_(clock) {
+        thread_ = std::thread([this] { run(); });
+    }
+    ~PacedWorker() {
+        pause_.stop();
+        thread_.join();
+    }
+
+    struct Step {
+        uint64_t beganMs;
+        uint64_t endedMs;
+    };
+    std::vector<Step> steps() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return steps_;
+    }
+    platform::WorkerPause& pause() { return pause_; }
+
+private:
+    void run() {
+        if (!pause_.begin())
+            return;
+        uint64_t wakeMs = pause_.nowMs();
+        for (int step = 0; step < kSteps; ++step) {
+            uint64_t began = pause_.nowMs();
+            std::this_thread::sleep_for(kStepRealTime);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                steps_.push_back({began, pause_.nowMs()});
+            }
+            wakeMs += kStepMs;
+            if (!pause_.sleepUntil(wakeMs))
+                return;
+        }
+        // Waiting for good until stopped.
+        pause_.sleepUntil(UINT64_MAX / 1000);
+    }
+
+    platform::WorkerPause pause_;
+    std::mutex mutex_;
+    std::vector<Step> steps_;
+    std::thread thread_;
+};
+
+void expectStepsAtTheirMoments(const std::vector<PacedWorker::Step>& steps) {
+    ASSERT_EQ(steps.size(), static_cast<size_t>(kSteps));
+    for (int step = 0; step < kSteps; ++step) {
+        EXPECT_EQ(steps[step].beganMs, kStartMs + step * kStepMs) << step;
+        EXPECT_EQ(steps[step].endedMs, steps[step].beganMs) << step;
+    }
+}
+
+TEST(WorkerPacing, TheMainLoopsClockStopsAtEachWakeUpAndWaitsForTheStep) {
+    platform::VirtualClock clock(kStartMs);
+    platform::LocalEvents local(clock);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    pollfd set{pipeEnds[0], POLLIN, 0};
+    {
+        PacedWorker worker(clock);
+        // A timer far beyond the steps: every jump the clock makes stops at a wake-up first.
+        std::vector<uint64_t> stops;
+        while (clock.elapsedMs() < kSteps * kStepMs) {
+            ASSERT_EQ(clock.wait(&set, 1, 60000, 60001, local), 0);
+            stops.push_back(clock.elapsedMs());
+        }
+        for (size_t i = 0; i < stops.size() && i < static_cast<size_t>(kSteps); ++i)
+            EXPECT_EQ(stops[i], (i + 1) * kStepMs) << i;
+        expectStepsAtTheirMoments(worker.steps());
+        // Stopped while it sleeps: it ends at once, and the clock no longer stops for it.
+        auto before = std::chrono::steady_clock::now();
+        worker.pause().stop();
+        EXPECT_EQ(clock.wait(&set, 1, 60000, 60001, local), 0);
+        EXPECT_EQ(clock.elapsedMs(), kSteps * kStepMs + 60001);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+    }
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+TEST(WorkerPacing, AJumpOfTheClockLetsEachStepOnTheWayRunAtItsMoment) {
+    platform::VirtualClock clock(kStartMs);
+    PacedWorker worker(clock);
+    clock.advanceMs(kSteps * kStepMs + 1);
+    expectStepsAtTheirMoments(worker.steps());
+    EXPECT_EQ(clock.elapsedMs(), kSteps * kStepMs + 1);
+}
+
+TEST(WorkerPacing, AWorkerStoppedBeforeItsFirstTurnNeverRunsAndHoldsNothing) {
+    platform::VirtualClock clock(kStartMs);
+    auto before = std::chrono::steady_clock::now();
+    {
+        PacedWorker worker(clock);
+        worker.pause().stop();
+        clock.advanceMs(10 * kStepMs);
+        EXPECT_TRUE(worker.steps().empty());
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+    EXPECT_EQ(clock.workerPacer()->nextWakeUs(), platform::WorkerPacer::kNever);
+}
+
+} // namespace
