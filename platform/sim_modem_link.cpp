@@ -1,5 +1,7 @@
 #include "platform/sim_modem_link.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -69,9 +71,24 @@ void SimModemLink::writeIfInet6() {
     }
 }
 
+void SimModemLink::removeOrphanedSegments() {
+    for (int offset = 0; offset < kKeyTries; ++offset) {
+        int id = ::shmget(kSandboxKeyBase + offset, 0, 0);
+        shmid_ds status{};
+        if (id < 0 || ::shmctl(id, IPC_STAT, &status) != 0)
+            continue;
+        bool creatorGone = ::kill(status.shm_cpid, 0) != 0 && errno == ESRCH;
+        if (creatorGone && status.shm_nattch == 0)
+            ::shmctl(id, IPC_RMID, nullptr);
+    }
+}
+
 bool SimModemLink::createNtpSegment() {
     if (ntpShmId_ >= 0)
         return true;
+    // A simulator killed outright cannot remove its segment: the next one does, so the machine keeps
+    // none of them for long.
+    removeOrphanedSegments();
     key_t start = static_cast<key_t>(std::hash<std::string>()(root_) % kKeyTries);
     for (int attempt = 0; attempt < kKeyTries; ++attempt) {
         key_t key = kSandboxKeyBase + (start + attempt) % kKeyTries;

@@ -42,6 +42,8 @@ private:
         std::string ipv6Hex;
     };
     void writeIfInet6();
+    // Removes the sandbox-range segments whose creating process is gone and that nothing attaches.
+    static void removeOrphanedSegments();
 
     std::string root_;
     std::map<std::string, Interface> interfaces_;

@@ -1,6 +1,8 @@
 // The simulated board's devices: SPI chain and converter, pty serial lines, RS-485 setup.
 
+#include "platform/sim_modem_link.h"
 #include "platform/virtual_clock.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
 
 #include "platform/local_events.h"
@@ -10,7 +12,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -186,6 +191,68 @@ TEST(VirtualClock, LooksAtDescriptorsWhileItRunsAheadAndStopsWhenOneIsReady) {
     EXPECT_EQ(clock.elapsedMs(), when);
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
+}
+
+} // namespace
+
+namespace {
+
+constexpr key_t kSandboxKeys = 0x56454C00;
+
+// A segment of the sandbox range under a key nobody holds now, created by the calling process.
+int createSandboxRangeSegment(key_t& key) {
+    for (int offset = 255; offset >= 0; --offset) {
+        int id = ::shmget(kSandboxKeys + offset, platform::kNtpSegmentSize, IPC_CREAT | IPC_EXCL | 0600);
+        if (id >= 0) {
+            key = kSandboxKeys + offset;
+            return id;
+        }
+    }
+    return -1;
+}
+
+bool segmentExists(int id) {
+    shmid_ds status{};
+    return ::shmctl(id, IPC_STAT, &status) == 0;
+}
+
+TEST(SimModemLinkTest, ASegmentLeftByAKilledSimulatorIsRemovedByTheNextOneAndALiveOneIsKept) {
+    // A child stands for a simulator killed outright: its segment stays behind when it is gone.
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        key_t key = 0;
+        int id = createSandboxRangeSegment(key);
+        ssize_t written = ::write(pipeEnds[1], &id, sizeof id);
+        ::_exit(written == sizeof id ? 0 : 1);
+    }
+    int orphan = -1;
+    ASSERT_EQ(::read(pipeEnds[0], &orphan, sizeof orphan), static_cast<ssize_t>(sizeof orphan));
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_GE(orphan, 0);
+    ASSERT_TRUE(segmentExists(orphan));
+
+    key_t liveKey = 0;
+    int live = createSandboxRangeSegment(liveKey); // ours: its creator is alive
+    ASSERT_GE(live, 0);
+
+    TempDir dir;
+    {
+        platform::SimModemLink link(dir.path());
+        ASSERT_TRUE(link.createNtpSegment());
+        EXPECT_FALSE(segmentExists(orphan));
+        EXPECT_TRUE(segmentExists(live));
+        EXPECT_NE(link.ntpShmKey(), liveKey);
+    }
+    EXPECT_TRUE(segmentExists(live));
+    ::shmctl(live, IPC_RMID, nullptr);
+    if (segmentExists(orphan))
+        ::shmctl(orphan, IPC_RMID, nullptr);
 }
 
 } // namespace
