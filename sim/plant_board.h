@@ -46,6 +46,8 @@ public:
     // The top and bottom position sensors switch within this share of the stroke from each end.
     double sensorZone = 0.02;
 
+    // A discrete output as the chain last received it.
+    bool outputOn(int n) const;
     bool valveOutput(int valve) const { return outputOn(22 + valve); }
     bool fanOutput() const { return outputOn(20); }
     bool coolingPumpOutput() const { return outputOn(21); }
@@ -59,7 +61,6 @@ public:
     std::string describe();
 
 private:
-    bool outputOn(int n) const;
     PlantActuators readActuators();
     // The levels of a contact pair for a sensor state (0 open, 1 active, 2 inactive, 3 short).
     static int pairState(Wiring wiring, bool active);

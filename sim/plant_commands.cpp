@@ -11,6 +11,8 @@
 //   mode 1|2 manual|stop|auto|faulty   a pump unit's mode switch
 //   panel on|off                   the panel-enable input
 //   button 1|2 up|down press|release   a pump unit's manual push button
+//   output N                       a discrete output (its bit, 0-63) as the chain last received it, "ok
+//   on|off"
 
 #include "core/log.h"
 #include "sim/plant_board.h"
@@ -107,6 +109,14 @@ void addPlantCommands(ControlServer& control, PlantBoard& board) {
     });
     control.addCommand("pressure", [&board](const Arguments& arguments) {
         return onOff(arguments, "pressure ok|break", board.pressureSensorBroken, "break", "ok");
+    });
+    control.addCommand("output", [&board](const Arguments& arguments) -> std::string {
+        constexpr long kLastOutput = 63;
+        char* end = nullptr;
+        long n = arguments.size() == 1 ? std::strtol(arguments[0].c_str(), &end, 10) : -1;
+        if (arguments.size() != 1 || *end != '\0' || n < 0 || n > kLastOutput)
+            return "error usage: output 0-63";
+        return board.outputOn(static_cast<int>(n)) ? "ok on" : "ok off";
     });
     control.addCommand("panel", [&board](const Arguments& arguments) {
         return onOff(arguments, "panel on|off", board.panelEnabled, "on", "off");

@@ -53,9 +53,12 @@ protected:
 
 TEST_F(MediaSim, CopySaveAndRestoreWithARestart) {
     ASSERT_EQ(command("setting wellName Skv5"), "ok");
+    EXPECT_EQ(command("output 28"), "ok off"); // the media indicator
     ASSERT_EQ(command("media plug sda"), "ok");
-    // The automounter's mount is seen within a second and the copy offered.
+    // The automounter's mount is seen within a second and the copy offered; the indicator is lit.
     ASSERT_TRUE(panelShows("Копировать динамограммы?")) << command("text");
+    EXPECT_TRUE(waitUntil(kWaitMs, [&] { return command("output 28") == "ok on"; }));
+    EXPECT_EQ(command("output 64"), "error usage: output 0-63");
     key("enter");
     ASSERT_TRUE(panelShows("записаны на носитель")) << command("text");
     EXPECT_EQ(command("media mounts"), "ok");
@@ -91,6 +94,9 @@ TEST_F(MediaSim, CopySaveAndRestoreWithARestart) {
     })) << readFile(dir / "stderr");
     ASSERT_TRUE(waitUntil(kWaitMs, [&] { return command("time").rfind("ok", 0) == 0; }));
     EXPECT_NE(readFile(root + "/etc/velkord").find("<wellName>Skv5</wellName>"), std::string::npos);
+    // The drive taken out: the indicator goes dark.
+    ASSERT_EQ(command("media unplug sda"), "ok");
+    EXPECT_TRUE(waitUntil(kWaitMs, [&] { return command("output 28") == "ok off"; }));
     // (The start-up writes the file once more, so the backup made when the file was applied is
     // itself rotated there; the unit tests see it before the restart.)
     EXPECT_EQ(command("media mounts"), "ok");
