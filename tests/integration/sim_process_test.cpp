@@ -296,7 +296,42 @@ TEST(SimProcess, TheModemFeedsGpsTimeToTheSandboxNtpSegment) {
     ASSERT_EQ(std::sscanf(status.c_str(), "ok commands=%d", &commands), 1) << status;
     EXPECT_GE(commands, 13) << status;
     EXPECT_NE(status.find("last=AT+C"), std::string::npos) << status;
+    // The modem's page, reached with the keys: operator, network mode, signal and the link's addresses;
+    // down shows its GPS half with the position.
+    ASSERT_EQ(simCommand(socket, "modem ppp up"), "ok");
+    std::string text;
+    auto pageShows = [&](const std::string& start, int limitMs) {
+        return waitUntil(limitMs, [&] {
+            text = simCommand(socket, "text", 1000);
+            return text.rfind(start, 0) == 0;
+        });
+    };
+    bool shown = false;
+    for (int tap = 0; tap < 6 && !shown; ++tap) {
+        ASSERT_EQ(simCommand(socket, "key right"), "ok");
+        shown = pageShows("ok Режим сети:", 1500);
+    }
+    ASSERT_TRUE(shown) << text;
+    ASSERT_TRUE(waitUntil(10000, [&] {
+        text = simCommand(socket, "text", 1000);
+        return text.find(" | 10.64.1.17") != std::string::npos && text.find(" дБм") != std::string::npos;
+    })) << text;
+    EXPECT_NE(text.find(" | MTS RUS | "), std::string::npos) << text;
+    EXPECT_NE(text.find(" | WCDMA | "), std::string::npos) << text;
+    ASSERT_EQ(simCommand(socket, "key down"), "ok");
+    ASSERT_TRUE(waitUntil(3000, [&] {
+        text = simCommand(socket, "text", 1000);
+        return text.find(" | GPS | ") != std::string::npos;
+    })) << text;
+    EXPECT_NE(text.find("55°45.1234' с.ш."), std::string::npos) << text;
+    EXPECT_NE(text.find("037°37.5678' в.д."), std::string::npos) << text;
+    ASSERT_EQ(simCommand(socket, "key up"), "ok");
+    EXPECT_TRUE(pageShows("ok Режим сети:", 3000)) << text;
     EXPECT_EQ(simCommand(socket, "modem ppp down"), "ok");
+    EXPECT_TRUE(waitUntil(10000, [&] {
+        text = simCommand(socket, "text", 1000);
+        return text.rfind("ok Режим сети:", 0) == 0 && text.find("10.64.1.17") == std::string::npos;
+    })) << text;
     EXPECT_EQ(simCommand(socket, "modem signal 31"), "ok");
     EXPECT_EQ(simCommand(socket, "modem reply sideways"), "error usage: modem reply ok|error|cme|silent");
     EXPECT_EQ(simCommand(socket, "quit"), "ok");
