@@ -342,14 +342,13 @@ TEST(SimProcess, TheModemFeedsGpsTimeToTheSandboxNtpSegment) {
 
 namespace {
 
-TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
+TEST(SimProcess, TheKeysChangeTheStrokeRateAndTheLogViewerShowsItUnderItsCategory) {
     TempDir dir;
     std::string root = dir / "run";
     Process sim({kSim, "--root", root}, dir / "output");
     std::string socket = root + "/sim.sock";
     ASSERT_TRUE(waitUntil(10000, [&] { return simCommand(socket, "time", 200).rfind("ok ", 0) == 0; }))
         << readFile(dir / "output");
-    ASSERT_EQ(simCommand(socket, "setting ns 7"), "ok");
 
     // A tap holds the key 100 ms: the next one waits for its release.
     auto tap = [&socket](const std::string& key) {
@@ -357,9 +356,13 @@ TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
         usleep(250000);
         return answer;
     };
-    // Main screen, "Меню настроек" down to its eighth place "Просмотр журнала и динамограмм", then
-    // "Просмотр журнала".
     std::string text;
+    auto shows = [&](const std::string& wanted, int limitMs) {
+        return waitUntil(limitMs, [&] {
+            text = simCommand(socket, "text", 1000);
+            return text.find(wanted) != std::string::npos;
+        });
+    };
     // While the unit starts, a first key may only wake the panel: ВВОД until the menu is open.
     ASSERT_TRUE(waitUntil(5000, [&] {
         if (tap("enter") != "ok")
@@ -367,7 +370,23 @@ TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
         text = simCommand(socket, "text", 1000);
         return text.find("Общие настройки") != std::string::npos;
     })) << text;
-    for (int place = 1; place < 8; ++place)
+    // "Настройки производительности", its second row "Число качаний": up steps the last digit.
+    ASSERT_EQ(tap("down"), "ok");
+    ASSERT_EQ(tap("enter"), "ok");
+    ASSERT_TRUE(shows("Режим задания числа качаний | Число качаний", 2000)) << text;
+    ASSERT_EQ(tap("down"), "ok");
+    ASSERT_EQ(tap("enter"), "ok");
+    ASSERT_TRUE(shows("ok Число качаний | 03.00", 2000)) << text;
+    ASSERT_EQ(tap("up"), "ok");
+    ASSERT_TRUE(shows("ok Число качаний | 03.01", 2000)) << text;
+    ASSERT_EQ(tap("enter"), "ok");
+    ASSERT_TRUE(shows("Режим задания числа качаний | Число качаний", 2000)) << text;
+    ASSERT_EQ(tap("cancel"), "ok");
+    ASSERT_TRUE(shows("Общие настройки", 2000)) << text;
+
+    // Down from the second place to the eighth, "Просмотр журнала и динамограмм", then
+    // "Просмотр журнала".
+    for (int place = 2; place < 8; ++place)
         ASSERT_EQ(tap("down"), "ok");
     ASSERT_TRUE(waitUntil(2000, [&] {
         text = simCommand(socket, "text", 1000);
@@ -389,7 +408,7 @@ TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
     ASSERT_TRUE(waitUntil(3000, [&] {
         text = simCommand(socket, "text", 1000);
         return text.size() > 3 &&
-               text.find("Настройка 'Число качаний' изменена: 3.00 --> 7.00") != std::string::npos;
+               text.find("Настройка 'Число качаний' изменена: 3.00 --> 3.01") != std::string::npos;
     })) << text;
     // Every line shown is a setting change.
     std::vector<std::string> lines;
@@ -402,7 +421,7 @@ TEST(SimProcess, TheLogViewerShowsASettingChangeUnderItsCategory) {
         EXPECT_EQ(line.compare(16, std::string("Настройка '").size(), "Настройка '"), 0) << line;
     // The unit's start may journal its own settings after it (the drives' frequencies).
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.substr(16) == "Настройка 'Число качаний' изменена: 3.00 --> 7.00";
+        return line.substr(16) == "Настройка 'Число качаний' изменена: 3.00 --> 3.01";
     })) << text;
     if (const char* picture = std::getenv("VELKORD_LOG_VIEWER_PNG"))
         EXPECT_EQ(simCommand(socket, std::string("frame ") + picture), "ok");
