@@ -53,7 +53,8 @@ protected:
 
 TEST_F(MediaSim, CopySaveAndRestoreWithARestart) {
     ASSERT_EQ(command("setting wellName Skv5"), "ok");
-    EXPECT_EQ(command("output 28"), "ok off"); // the media indicator
+    // The media indicator: dark without a drive once the daemon drives the outputs.
+    EXPECT_TRUE(waitUntil(kWaitMs, [&] { return command("output 28") == "ok off"; }));
     ASSERT_EQ(command("media plug sda"), "ok");
     // The automounter's mount is seen within a second and the copy offered; the indicator is lit.
     ASSERT_TRUE(panelShows("Копировать динамограммы?")) << command("text");
