@@ -43,6 +43,14 @@ bool PlantBoard::outputOn(int n) const {
     return !frames.empty() && (frames.back().bits & bit(n)) != 0;
 }
 
+bool PlantBoard::outputActive(int n) const {
+    // The board's wiring: these outputs are active at the low level (8-14, 24, 28-39).
+    auto inverted = [](int output) { return (output >= 8 && output <= 14) || output == 24 || output >= 28; };
+    if (spi_.outputFrames().empty())
+        return false;
+    return outputOn(n) != inverted(n);
+}
+
 PlantActuators PlantBoard::readActuators() {
     PlantActuators actuators;
     for (int unit = 0; unit < 2; ++unit) {

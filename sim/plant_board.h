@@ -46,8 +46,11 @@ public:
     // The top and bottom position sensors switch within this share of the stroke from each end.
     double sensorZone = 0.02;
 
-    // A discrete output as the chain last received it.
+    // A discrete output's level as the chain last received it.
     bool outputOn(int n) const;
+    // Whether the output is switched on, its wiring's polarity taken into account; false before the
+    // first frame.
+    bool outputActive(int n) const;
     bool valveOutput(int valve) const { return outputOn(22 + valve); }
     bool fanOutput() const { return outputOn(20); }
     bool coolingPumpOutput() const { return outputOn(21); }

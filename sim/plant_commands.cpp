@@ -116,7 +116,7 @@ void addPlantCommands(ControlServer& control, PlantBoard& board) {
         long n = arguments.size() == 1 ? std::strtol(arguments[0].c_str(), &end, 10) : -1;
         if (arguments.size() != 1 || *end != '\0' || n < 0 || n > kLastOutput)
             return "error usage: output 0-63";
-        return board.outputOn(static_cast<int>(n)) ? "ok on" : "ok off";
+        return board.outputActive(static_cast<int>(n)) ? "ok on" : "ok off";
     });
     control.addCommand("panel", [&board](const Arguments& arguments) {
         return onOff(arguments, "panel on|off", board.panelEnabled, "on", "off");
