@@ -24,9 +24,8 @@ constexpr uint64_t bitRange(int first, int last) {
     return bits;
 }
 
-// Outputs whose physical level is the inverse of their logical state: 8-14, 24 and 28-39.
-constexpr uint64_t kInvertedOutputs = bitRange(8, 14) | bit(24) | bitRange(28, 39);
-static_assert(kInvertedOutputs == 0xFFF1007F00ull, "words 0xF1007F00 and 0xFF");
+constexpr uint64_t kInvertedOutputs = DiscreteIO::kInvertedOutputs;
+static_assert(kInvertedOutputs == (bitRange(8, 14) | bit(24) | bitRange(28, 39)), "outputs 8-14, 24, 28-39");
 
 // Inputs without a signal, always taken as 0.
 constexpr uint64_t kUnusedInputs = bit(8) | bit(19) | bit(23);

@@ -26,6 +26,9 @@ public:
     static constexpr size_t kFrameBytes = 5;
     static constexpr uint32_t kFirstExchangeMs = 25;
     static constexpr uint32_t kExchangePeriodMs = 10;
+    // Outputs whose physical level is the inverse of their logical state: 8-14, 24 and 28-39.
+    static constexpr uint64_t kInvertedOutputs = 0xFFF1007F00ull;
+    static bool isInvertedOutput(int n) { return n >= 0 && n < 64 && (kInvertedOutputs >> n & 1) != 0; }
 
     // Opens the chain and arms the first exchange; a chain that cannot be opened is logged and the
     // timer runs all the same. The listener (the controller) may be null.

@@ -3,6 +3,7 @@
 #include "config/config.h"
 #include "core/log.h"
 #include "core/registry.h"
+#include "drive/discrete_io.h"
 #include "platform/clock.h"
 #include "sim/sim_drive_bus.h"
 
@@ -44,11 +45,9 @@ bool PlantBoard::outputOn(int n) const {
 }
 
 bool PlantBoard::outputActive(int n) const {
-    // The board's wiring: these outputs are active at the low level (8-14, 24, 28-39).
-    auto inverted = [](int output) { return (output >= 8 && output <= 14) || output == 24 || output >= 28; };
     if (spi_.outputFrames().empty())
         return false;
-    return outputOn(n) != inverted(n);
+    return outputOn(n) != DiscreteIO::isInvertedOutput(n);
 }
 
 PlantActuators PlantBoard::readActuators() {
