@@ -16,7 +16,6 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/epoll.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -422,22 +421,10 @@ void Flash::finishUpdate() {
 
 void Flash::purge() {
     purgeTimer_.start("purge", kPurgeMs, [this] { purge(); });
-    std::string spool = platform::rootPath(kSpool);
-    pid_t pid = ::fork();
-    if (pid < 0) {
+    pid_t child = 0;
+    if (startDynamogramPurge(platform::rootPath(kSpool), kDynamogramsKept, child) != 0) {
         LOG_MSG(LOG_ERR, kUnit, "fork error");
         return;
     }
-    if (pid > 0) {
-        purgePid_ = pid;
-        return;
-    }
-    ::setsid();
-    if (::syscall(SYS_close_range, 0u, ~0u, 0u) != 0) {
-        long maxFd = ::sysconf(_SC_OPEN_MAX);
-        for (int fd = 0; fd < maxFd; ++fd)
-            ::close(fd);
-    }
-    purgeDynamograms(spool, kDynamogramsKept);
-    ::_exit(0);
+    purgePid_ = child;
 }

@@ -1,5 +1,6 @@
 #include "periph/flash_files.h"
 
+#include "platform/linux_system_control.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -216,39 +217,9 @@ bool logLineTime(const std::string& line, time_t fileModified, time_t& when) {
     return when != static_cast<time_t>(-1);
 }
 
-long purgeDynamograms(const std::string& directory, size_t keep) {
-    DIR* dir = ::opendir(directory.c_str());
-    if (!dir)
-        return -1;
-    struct File {
-        time_t modified;
-        long nanoseconds;
-        std::string name;
-    };
-    std::vector<File> files;
-    while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (!startsWith(name, "telm") || !endsWith(name, ".bin"))
-            continue;
-        struct stat status {};
-        if (::lstat((directory + "/" + name).c_str(), &status) != 0 || !S_ISREG(status.st_mode))
-            continue;
-        files.push_back(File{status.st_mtim.tv_sec, status.st_mtim.tv_nsec, name});
-    }
-    ::closedir(dir);
-    if (files.size() <= keep)
-        return 0;
-    // Newest first.
-    std::sort(files.begin(), files.end(), [](const File& a, const File& b) {
-        if (a.modified != b.modified)
-            return a.modified > b.modified;
-        if (a.nanoseconds != b.nanoseconds)
-            return a.nanoseconds > b.nanoseconds;
-        return a.name > b.name;
-    });
-    long deleted = 0;
-    for (size_t i = keep; i < files.size(); ++i)
-        if (::unlink((directory + "/" + files[i].name).c_str()) == 0)
-            ++deleted;
-    return deleted;
+int startDynamogramPurge(const std::string& directory, size_t keep, pid_t& child) {
+    // The directory is the shell's first argument, never part of its script.
+    std::string script =
+        "cd \"$1\" && rm -f $(ls -t1 telm*.bin 2>/dev/null | tail -n +" + std::to_string(keep + 1) + ")";
+    return platform::spawnDetached("/bin/sh", {"sh", "-c", script, "sh", directory}, &child);
 }

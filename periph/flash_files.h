@@ -42,7 +42,9 @@ bool isDynamogramName(const std::string& name);
 // line does not begin with one.
 bool logLineTime(const std::string& line, time_t fileModified, time_t& when);
 
-// Keeps the `keep` newest files named "telm*.bin" of a directory by modification time (ties by name)
-// and deletes the rest; the number deleted, or -1 when the directory cannot be read.
-long purgeDynamograms(const std::string& directory, size_t keep);
+// Starts, detached, a shell that keeps the `keep` newest files named "telm*.bin" of a directory by
+// modification time and deletes the rest. The child only executes the shell: nothing that may take a
+// lock between fork and exec, so the daemon's threads cannot leave it hanging. Returns 0 with the
+// child's pid, or the errno of a failed fork.
+int startDynamogramPurge(const std::string& directory, size_t keep, pid_t& child);
 constexpr size_t kDynamogramsKept = 10000;

@@ -423,8 +423,9 @@ TEST(SimProcess, TheKeysChangeTheStrokeRateAndTheLogViewerShowsItUnderItsCategor
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
         return line.substr(16) == "Настройка 'Число качаний' изменена: 3.00 --> 3.01";
     })) << text;
-    if (const char* picture = std::getenv("VELKORD_LOG_VIEWER_PNG"))
+    if (const char* picture = std::getenv("VELKORD_LOG_VIEWER_PNG")) {
         EXPECT_EQ(simCommand(socket, std::string("frame ") + picture), "ok");
+    }
 
     EXPECT_EQ(simCommand(socket, "quit"), "ok");
     EXPECT_EQ(sim.wait(10000), 0);

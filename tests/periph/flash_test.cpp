@@ -9,6 +9,7 @@
 #include "periph/flash_files.h"
 #include "periph/flash_pages.h"
 #include "tests/support/event_pump.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_board.h"
 #include "ui/display.h"
@@ -450,8 +451,7 @@ TEST_F(FlashTest, HourlyPurgeInADetachedChildKeepsTheNewestDynamograms) {
     timers.runDue();
     pid_t child = flash->lastPurgePid();
     ASSERT_GT(child, 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(waitForChild(child, kWaitMs), 0);
     EXPECT_EQ(filesIn(path("/var/spool")), kDynamogramsKept);
     EXPECT_FALSE(fileExists(path("/var/spool/telm_00049.bin")));
     EXPECT_TRUE(fileExists(path("/var/spool/telm_00050.bin")));
@@ -459,7 +459,7 @@ TEST_F(FlashTest, HourlyPurgeInADetachedChildKeepsTheNewestDynamograms) {
     board.clock().advanceMs(Flash::kPurgeMs + 1);
     timers.runDue();
     ASSERT_NE(flash->lastPurgePid(), child);
-    ASSERT_EQ(::waitpid(flash->lastPurgePid(), &status, 0), flash->lastPurgePid());
+    ASSERT_EQ(waitForChild(flash->lastPurgePid(), kWaitMs), 0);
     EXPECT_EQ(filesIn(path("/var/spool")), kDynamogramsKept);
 }
 

@@ -67,15 +67,19 @@ void Process::signal(int number) {
 int Process::wait(int timeoutMs) {
     if (pid_ <= 0)
         return -1;
+    int status = waitForChild(pid_, timeoutMs);
+    pid_ = -1;
+    return status;
+}
+
+int waitForChild(pid_t pid, int timeoutMs) {
     int status = 0;
-    bool ended = waitUntil(timeoutMs, [&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
+    bool ended = waitUntil(timeoutMs, [&] { return ::waitpid(pid, &status, WNOHANG) == pid; });
     if (!ended) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
         return -1;
     }
-    pid_ = -1;
     if (WIFSIGNALED(status))
         return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);

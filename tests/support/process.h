@@ -24,5 +24,8 @@ private:
     pid_t pid_ = -1;
 };
 
+// Waits for a child of this process like Process::wait, killing it when it outlives timeoutMs.
+int waitForChild(pid_t pid, int timeoutMs);
+
 // Polls until predicate() holds or timeoutMs of real time pass.
 bool waitUntil(int timeoutMs, const std::function<bool()>& predicate);
