@@ -41,6 +41,8 @@ public:
     static constexpr int kSettleWaitMs = 20;
     // Sockets and ptys are looked at least this often in real time while the clock runs ahead.
     static constexpr uint64_t kLookIntervalUs = 500;
+    // A pass of the loop takes about a microsecond, so this many stay well inside kLookIntervalUs.
+    static constexpr unsigned kPassesPerRealRead = 16;
     void setInFlightCheck(std::function<bool()> inFlight) { inFlight_ = std::move(inFlight); }
 
 private:
@@ -49,6 +51,7 @@ private:
     std::function<bool()> inFlight_;
     uint64_t lastLookUs_ = 0;
     bool lastLookFoundReady_ = false;
+    unsigned passesSinceRealRead_ = 0;
     const uint64_t startUs_;
     const time_t wallStart_;
     std::atomic<uint64_t> nowUs_;

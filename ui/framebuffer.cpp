@@ -58,8 +58,9 @@ void Framebuffer::present(const Layer& layer) {
     uint8_t* base = device_.memory() + start;
     for (int y = 0; y < rect_.height(); ++y) {
         auto* row = reinterpret_cast<uint16_t*>(base + y * info_.lineLength);
+        const uint8_t* grey = &work.pixels()[static_cast<size_t>(y) * rect_.width()];
         for (int x = 0; x < rect_.width(); ++x)
-            row[x] = rgb565FromGrey(work.pixel(x, y));
+            row[x] = rgb565FromGrey(grey[x]);
     }
     device_.presented();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 Rect Rect::intersect(const Rect& other) const {
     Rect both{std::max(left, other.left), std::min(right, other.right), std::max(top, other.top),
@@ -115,6 +116,10 @@ void Layer::compose(Layer& below) const {
         const uint8_t* source = &pixels_[(y - rect_.top) * width() + (area.left - rect_.left)];
         uint8_t* target =
             &below.pixels_[(y - below.rect_.top) * below.width() + (area.left - below.rect_.left)];
+        if (mode == kBlendOpaque) {
+            std::memcpy(target, source, static_cast<size_t>(area.width()));
+            continue;
+        }
         for (int32_t x = 0; x < area.width(); ++x)
             target[x] = static_cast<uint8_t>(blendValue(mode, colour, source[x], target[x]));
     }

@@ -243,7 +243,7 @@ TEST_F(ModemTest, GpsTextsForEachHemisphere) {
     time_t now = board.platform().clock().wallTime().tv_sec;
     tm utc;
     gmtime_r(&now, &utc);
-    char date[16];
+    char date[32];
     std::snprintf(date, sizeof date, "%02d.%02d.%02d", utc.tm_mday, utc.tm_mon + 1, utc.tm_year % 100);
     EXPECT_EQ(modem->gpsTexts()[1], date);
     module->setFix(false);
