@@ -6,6 +6,25 @@
 #include <algorithm>
 
 TimerId TimerQueue::add(const char* name, uint32_t delayMs, TimerCallback callback) {
+    return add(name, delayMs, std::move(callback), nullptr);
+}
+
+void TimerQueue::place(Position position, Record&& record) {
+    if (spare_.empty()) {
+        records_.insert(position, std::move(record));
+        return;
+    }
+    records_.splice(position, spare_, spare_.begin());
+    *std::prev(position) = std::move(record);
+}
+
+void TimerQueue::retire(Position record) {
+    record->callback = nullptr;
+    record->owner = nullptr;
+    spare_.splice(spare_.begin(), records_, record);
+}
+
+TimerId TimerQueue::add(const char* name, uint32_t delayMs, TimerCallback callback, Timer* owner) {
     uint32_t now = platform::monotonicMs();
     TimerId id = lastId_ + 1;
     if (id == 0)
@@ -14,7 +33,7 @@ TimerId TimerQueue::add(const char* name, uint32_t delayMs, TimerCallback callba
 
     if (records_.empty()) {
         referenceTime_ = now;
-        records_.push_back(Record{id, delayMs, name, std::move(callback)});
+        place(records_.end(), Record{id, delayMs, name, std::move(callback), owner});
         return id;
     }
     // Equal expiries go behind the queued ones, so they fire in the order they were armed.
@@ -22,12 +41,12 @@ TimerId TimerQueue::add(const char* name, uint32_t delayMs, TimerCallback callba
     for (auto it = records_.begin(); it != records_.end(); ++it) {
         if (it->delta > rel) {
             it->delta -= rel;
-            records_.insert(it, Record{id, rel, name, std::move(callback)});
+            place(it, Record{id, rel, name, std::move(callback), owner});
             return id;
         }
         rel -= it->delta;
     }
-    records_.push_back(Record{id, rel, name, std::move(callback)});
+    place(records_.end(), Record{id, rel, name, std::move(callback), owner});
     return id;
 }
 
@@ -40,7 +59,7 @@ void TimerQueue::cancel(TimerId id) {
     auto follower = std::next(it);
     if (follower != records_.end())
         follower->delta += it->delta;
-    records_.erase(it);
+    retire(it);
 }
 
 bool TimerQueue::isQueued(TimerId id) const {
@@ -69,12 +88,15 @@ int TimerQueue::runDue() {
     if (quit)
         return timeToNext(now);
     while (!records_.empty() && elapsed > records_.front().delta) {
-        Record due = std::move(records_.front());
-        records_.pop_front();
+        Record& due = records_.front();
         referenceTime_ += due.delta;
+        TimerCallback callback = std::move(due.callback);
+        if (due.owner)
+            due.owner->id_ = 0;
+        retire(records_.begin());
         // The record is out of the list: the callback may add or cancel timers, itself included.
-        if (due.callback)
-            due.callback();
+        if (callback)
+            callback();
         now = platform::monotonicMs();
         elapsed = now - referenceTime_;
         if (quit)
@@ -87,10 +109,7 @@ void Timer::start(const char* name, uint32_t delayMs, TimerCallback callback) {
     cancel();
     if (!gTimers)
         return;
-    id_ = gTimers->add(name, delayMs, [this, callback = std::move(callback)]() {
-        id_ = 0;
-        callback();
-    });
+    id_ = gTimers->add(name, delayMs, std::move(callback), this);
 }
 
 void Timer::cancel() {

@@ -9,6 +9,8 @@
 using TimerId = uint32_t;
 using TimerCallback = std::function<void()>;
 
+class Timer;
+
 class TimerQueue {
 public:
     TimerQueue() = default;
@@ -37,16 +39,28 @@ public:
     bool isQueued(TimerId id) const;
 
 private:
+    friend class Timer;
+
     struct Record {
         TimerId id;
         uint32_t delta;
         const char* name;
         TimerCallback callback;
+        // The Timer whose record this is: disarmed as it fires.
+        Timer* owner;
     };
+    using Position = std::list<Record>::iterator;
 
+    TimerId add(const char* name, uint32_t delayMs, TimerCallback callback, Timer* owner);
+    // Puts the record before `position`, in a node left over from an earlier timer when there is one.
+    void place(Position position, Record&& record);
+    // Keeps the record's node for a later timer; its callback is released.
+    void retire(Position record);
     int timeToNext(uint32_t now) const;
 
     std::list<Record> records_;
+    // Nodes of fired and cancelled timers: arming a timer allocates no node once the loop runs.
+    std::list<Record> spare_;
     uint32_t referenceTime_ = 0;
     TimerId lastId_ = 0;
 };
@@ -65,5 +79,7 @@ public:
     TimerId id() const { return id_; }
 
 private:
+    friend class TimerQueue;
+
     TimerId id_ = 0;
 };

@@ -56,12 +56,13 @@ bool Display::hasLayer(const Layer* layer) const {
 }
 
 void Display::redraw() {
-    Layer previous = image_;
+    // Copied into the same storage every time: no allocation per frame.
+    previous_ = image_;
     image_.clear();
     for (Layer* layer : layers_)
         if (layer->visible && !layer->rect().intersect(screen()).empty())
             layer->compose(image_);
-    if (blanked_ || image_ == previous)
+    if (blanked_ || image_ == previous_)
         return;
     framebuffer_.present(image_);
 }

@@ -65,6 +65,8 @@ private:
     std::vector<Layer*> layers_;
     Framebuffer framebuffer_;
     Layer image_;
+    // The image before the last redraw, to present only what changed.
+    Layer previous_;
     int32_t pending_ = 0;
     int32_t step_ = 1;
     Timer scrollTimer_;

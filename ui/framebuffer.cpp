@@ -40,8 +40,13 @@ void Framebuffer::close() {
 void Framebuffer::present(const Layer& layer) {
     if (!open_)
         return;
-    Layer work(rect_, true, kBlendOpaque);
-    layer.compose(work);
+    // The screen's own layer is kept between frames: no allocation per frame.
+    if (work_.rect() == rect_)
+        work_.clear();
+    else
+        work_ = Layer(rect_, true, kBlendOpaque);
+    layer.compose(work_);
+    const Layer& work = work_;
     if (info_.bitsPerPixel != 16) {
         std::fprintf(stderr, "Error: %d bits per pixel is not supported\n", info_.bitsPerPixel);
         return;

@@ -25,6 +25,7 @@ private:
     platform::FramebufferDevice& device_;
     platform::FramebufferInfo info_;
     Rect rect_;
+    Layer work_;
     bool open_ = false;
 };
 
