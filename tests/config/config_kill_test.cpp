@@ -85,13 +85,13 @@ TEST_F(ConfigKill, EveryKilledSaveLoadsTheOldOrTheNewVersion) {
     int killedInTheFirstSaveAfterDamage = 0;
     auto begin = std::chrono::steady_clock::now();
 
-    for (int trial = 0; trial < kTrials; ++trial) {
+    for (int trial = 0; tally.wantsTrial(trial, kTrials); ++trial) {
         bool damaged = trial % kDamagedEvery == 0;
         prepare(damaged);
         KilledWrites progress;
         std::string failure;
         ASSERT_TRUE(killWhileWriting(
-            random, kLongestKillDelayUs,
+            random, KillTally::delayLimitUs(trial, kTrials, kLongestKillDelayUs),
             [&](WriteReporter& reporter) { saveForever(mainPath(), perfPath(), reporter); }, progress,
             failure))
             << "trial " << trial << ": " << failure;

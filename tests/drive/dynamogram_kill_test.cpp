@@ -74,14 +74,14 @@ TEST_F(DynamogramKill, AKilledWriteLeavesOnlyWholeFiles) {
     std::mt19937 random(20251209);
     KillTally tally;
     auto begin = std::chrono::steady_clock::now();
-    for (int trial = 0; trial < kTrials; ++trial) {
+    for (int trial = 0; tally.wantsTrial(trial, kTrials); ++trial) {
         emptySpool();
         bool spoolEmpty = dynamogramFiles().empty();
         KilledWrites progress;
         std::string failure;
         ASSERT_TRUE(killWhileWriting(
-            random, kLongestKillDelayUs, [&](WriteReporter& reporter) { writeForever(reporter, spoolEmpty); },
-            progress, failure))
+            random, KillTally::delayLimitUs(trial, kTrials, kLongestKillDelayUs),
+            [&](WriteReporter& reporter) { writeForever(reporter, spoolEmpty); }, progress, failure))
             << "trial " << trial << ": " << failure;
 
         std::vector<std::string> names = dynamogramFiles();

@@ -118,14 +118,14 @@ TEST_F(PeriphFilesKill, AKilledExchangeLeavesTheOldOrTheNewLineInEachFile) {
     std::mt19937 random(20251210);
     KillTally tally;
     auto begin = std::chrono::steady_clock::now();
-    for (int trial = 0; trial < kTrials; ++trial) {
+    for (int trial = 0; tally.wantsTrial(trial, kTrials); ++trial) {
         writeFile(sensorPath(), sensorLine(0) + "\n");
         writeFile(resultPath(), "0\n");
         KilledWrites progress;
         std::string failure;
         ASSERT_TRUE(killWhileWriting(
-            random, kLongestKillDelayUs, [&](WriteReporter& reporter) { exchangeForever(reporter); },
-            progress, failure))
+            random, KillTally::delayLimitUs(trial, kTrials, kLongestKillDelayUs),
+            [&](WriteReporter& reporter) { exchangeForever(reporter); }, progress, failure))
             << "trial " << trial << ": " << failure;
         int sensor = sensorVersion();
         int result = resultVersion();
@@ -144,14 +144,14 @@ TEST_F(PeriphFilesKill, AKilledRestoreFromADriveLoadsTheOldOrTheNewConfiguration
     std::mt19937 random(20251211);
     KillTally tally;
     auto begin = std::chrono::steady_clock::now();
-    for (int trial = 0; trial < kTrials; ++trial) {
+    for (int trial = 0; tally.wantsTrial(trial, kTrials); ++trial) {
         bool damaged = trial % kDamagedEvery == 0;
         prepareRestore(damaged);
         KilledWrites progress;
         std::string failure;
         ASSERT_TRUE(killWhileWriting(
-            random, kLongestKillDelayUs, [&](WriteReporter& reporter) { restoreForever(reporter); }, progress,
-            failure))
+            random, KillTally::delayLimitUs(trial, kTrials, kLongestKillDelayUs),
+            [&](WriteReporter& reporter) { restoreForever(reporter); }, progress, failure))
             << "trial " << trial << ": " << failure;
         int version = loadedVersion();
         ASSERT_TRUE(progress.oldOrNew(version))

@@ -2,6 +2,7 @@
 
 #include "tests/support/emulation.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
@@ -90,6 +91,14 @@ void KillTally::count(const KilledWrites& writes, int versionFound) {
     ++insideAWrite;
     foundOld += versionFound == writes.lastEnded;
     foundNew += versionFound == writes.lastBegun;
+}
+
+int KillTally::delayLimitUs(int trial, int planned, int longestDelayUs) {
+    constexpr int kTrialsPerDoubling = 25;
+    constexpr int kMostDoublings = 6;
+    if (trial < planned)
+        return longestDelayUs;
+    return longestDelayUs << std::min(1 + (trial - planned) / kTrialsPerDoubling, kMostDoublings);
 }
 
 std::string KillTally::summary(double seconds) const {

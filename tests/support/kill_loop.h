@@ -42,6 +42,14 @@ struct KillTally {
     int foundOld = 0; // killed inside a write, the files held the version before it
     int foundNew = 0; // killed inside a write, the files held the version it wrote
     void count(const KilledWrites& writes, int versionFound);
+    bool sawBoth() const { return foundOld > 0 && foundNew > 0; }
+    // Whether to run trial number `trial`: the planned ones, then, while one of the two outcomes is still
+    // missing (on a loaded machine every write can outlast the first delays), as many again at most.
+    bool wantsTrial(int trial, int planned) const {
+        return trial < planned || (!sawBoth() && trial < 2 * planned);
+    }
+    // The longest kill delay of a trial: the test's own for the planned ones, then doubled every 25 trials.
+    static int delayLimitUs(int trial, int planned, int longestDelayUs);
     // "500 trials in 1.23 s: 310 killed inside a write, 200 found the old version, 110 the new one".
     std::string summary(double seconds) const;
 };

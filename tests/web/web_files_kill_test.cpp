@@ -111,14 +111,14 @@ TEST_F(WebFilesKill, AKilledPasswordChangeLeavesTheOldOrTheNewUsersFile) {
     std::mt19937 random(20251207);
     KillTally tally;
     auto begin = std::chrono::steady_clock::now();
-    for (int trial = 0; trial < kTrials; ++trial) {
+    for (int trial = 0; tally.wantsTrial(trial, kTrials); ++trial) {
         writeFile(usersPath(), usersText(0));
         users.load();
         KilledWrites progress;
         std::string failure;
         ASSERT_TRUE(killWhileWriting(
-            random, kLongestKillDelayUs, [&](WriteReporter& reporter) { changePasswordForever(reporter); },
-            progress, failure))
+            random, KillTally::delayLimitUs(trial, kTrials, kLongestKillDelayUs),
+            [&](WriteReporter& reporter) { changePasswordForever(reporter); }, progress, failure))
             << "trial " << trial << ": " << failure;
         int version = usersVersion();
         ASSERT_TRUE(progress.oldOrNew(version))
@@ -137,7 +137,7 @@ TEST_F(WebFilesKill, AKilledCertificateChangeLeavesAMatchingOldOrNewPairThatTheS
     std::mt19937 random(20251208);
     KillTally tally;
     auto begin = std::chrono::steady_clock::now();
-    for (int trial = 0; trial < kTrials; ++trial) {
+    for (int trial = 0; tally.wantsTrial(trial, kTrials); ++trial) {
         writeFile(certPath(), certs_[0]);
         writeFile(keyPath(), keys_[0]);
         ::unlink((certPath() + ".tmp").c_str());
@@ -145,8 +145,8 @@ TEST_F(WebFilesKill, AKilledCertificateChangeLeavesAMatchingOldOrNewPairThatTheS
         KilledWrites progress;
         std::string failure;
         ASSERT_TRUE(killWhileWriting(
-            random, kLongestKillDelayUs, [&](WriteReporter& reporter) { replacePairForever(reporter); },
-            progress, failure))
+            random, KillTally::delayLimitUs(trial, kTrials, kLongestKillDelayUs),
+            [&](WriteReporter& reporter) { replacePairForever(reporter); }, progress, failure))
             << "trial " << trial << ": " << failure;
 
         // What the daemon does at start.
