@@ -13,18 +13,18 @@ namespace {
 
 // Longer lines are cut: the files hold a path or a number.
 constexpr size_t kMaxLineBytes = 512;
-// Attempts at the temporary name while something keeps appearing there.
-constexpr int kCreateAttempts = 2;
+// Attempts at the temporary name: the first, then two more while something keeps appearing there.
+constexpr int kCreateAttempts = 3;
 
-// A stale temporary file or a link someone placed is removed (the link, not what it names); O_EXCL
-// then fails rather than follow anything that appears at the name meanwhile.
+// O_EXCL never follows anything at the name; a stale temporary file or a link someone placed there is
+// removed (the link, not what it names) and the name tried again. The usual case costs one call.
 int createFresh(const std::string& path) {
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-            return -1;
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd >= 0 || errno != EEXIST)
             return fd;
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+            return -1;
     }
     return -1;
 }
