@@ -66,6 +66,7 @@ void MasterEngine::startHeadRequest() {
     if (queue_.empty())
         return;
     echoSeen_ = false;
+    sent_ = false;
     if (rtu_) {
         requestTimer_.start("next_request", gapBeforeSendingMs(line_.baudrate()),
                             [this] { sendHeadRequest(); });
@@ -79,6 +80,7 @@ void MasterEngine::startHeadRequest() {
     text.push_back('\r');
     text.push_back('\n');
     line_.transmit(text);
+    sent_ = true;
     armAnswerTimeout();
 }
 
@@ -86,6 +88,7 @@ void MasterEngine::sendHeadRequest() {
     if (queue_.empty())
         return;
     line_.transmit(queue_.front().frame);
+    sent_ = true;
     armAnswerTimeout();
 }
 
@@ -116,6 +119,12 @@ void MasterEngine::rtuFrameReceived(Bytes frame) {
     }
     if (queue_.empty())
         return;
+    // Still waiting out the silence before sending: nothing on the line can answer this request yet
+    // (a late answer to a request that already timed out, say).
+    if (!sent_) {
+        LOG_MSG(LOG_DEBUG, kUnit, "%s: received message before the request was sent", device());
+        return;
+    }
     if (isEchoOfHeadRequest(frame)) {
         // Our own transmission came back first; what follows it may already be the answer.
         echoSeen_ = true;

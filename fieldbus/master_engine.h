@@ -96,5 +96,7 @@ private:
     Timer requestTimer_;
     int retryCount_ = 0;
     bool echoSeen_ = false;
+    // Whether the head request has gone out on the line (RTU waits a silence first).
+    bool sent_ = false;
     BusStatistics statistics_;
 };

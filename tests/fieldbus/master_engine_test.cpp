@@ -94,6 +94,24 @@ TEST_F(MasterEngineTest, RequestsWaitInArrivalOrderWithOneOnTheLine) {
     EXPECT_EQ(engine.queued(), 1u);
 }
 
+TEST_F(MasterEngineTest, ALateAnswerArrivingBeforeTheNextRequestIsSentIsNotTakenForItsAnswer) {
+    Outcomes second;
+    request(kReadTwo, outcomes);
+    request(kReadTwo, second);
+    // The first request times out; its answer comes late, while the second waits out its silence.
+    runFor(board, 6 + 201);
+    ASSERT_EQ(outcomes.results.size(), 1u);
+    ASSERT_EQ(line.sent.size(), 1u);
+    engine.rtuFrameReceived(withCrc(kReadTwoAnswer));
+    EXPECT_TRUE(second.results.empty());
+    // Sent, it takes the answer that follows.
+    runFor(board, 6);
+    ASSERT_EQ(line.sent.size(), 2u);
+    engine.rtuFrameReceived(withCrc(kReadTwoAnswer));
+    ASSERT_EQ(second.results.size(), 1u);
+    EXPECT_EQ(second.results[0], std::make_pair(0, kReadTwoAnswer));
+}
+
 TEST_F(MasterEngineTest, EchoAloneWaitsAndTheAnswerInALaterFrameCompletes) {
     request(kReadTwo, outcomes);
     runFor(board, 6);
