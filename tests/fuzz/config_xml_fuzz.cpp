@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzBoard& board = FuzzBoard::get();
     board.clearLog();
     std::string mainFile(reinterpret_cast<const char*>(data), size);
-    // The input replaces the main file; its backup is the saved defaults.
-    freshConfig();
+    // The input replaces the main file; its backup is the saved defaults. (The Config of the previous
+    // input writes nothing when freshConfig destroys it, so the backup can be written first.)
     writeWholeFile(board.path("/etc/velkord.bak"), defaultMainFile());
     std::unique_ptr<Config>& first = freshConfig(&mainFile);
     std::string offender;
