@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "platform/unique_fd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <libxml/parser.h>
@@ -40,9 +41,16 @@ bool readBoundedFile(const std::string& path, std::string& content) {
         LOG_MSG(LOG_ERR, kUnit, "refusing %s: larger than %zu bytes", path.c_str(), kMaxXmlFileBytes);
         return false;
     }
-    content.resize(kMaxXmlFileBytes + 1);
+    // Sized from the file with a byte to spare, which shows a file that grew meanwhile; grown as needed up
+    // to one byte past the limit.
+    content.resize(static_cast<size_t>(status.st_size) + 1);
     size_t done = 0;
-    while (done < content.size()) {
+    for (;;) {
+        if (done == content.size()) {
+            if (content.size() > kMaxXmlFileBytes)
+                break;
+            content.resize(std::min(2 * content.size(), kMaxXmlFileBytes + 1));
+        }
         ssize_t n = ::read(fd.get(), &content[done], content.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
