@@ -218,8 +218,9 @@ bool logLineTime(const std::string& line, time_t fileModified, time_t& when) {
 }
 
 int startDynamogramPurge(const std::string& directory, size_t keep, pid_t& child) {
-    // The directory is the shell's first argument, never part of its script.
-    std::string script =
-        "cd \"$1\" && rm -f $(ls -t1 telm*.bin 2>/dev/null | tail -n +" + std::to_string(keep + 1) + ")";
+    // The directory is the shell's first argument, never part of its script. The names go through a
+    // pipe, not a command line: a spool grown past the kernel's limit on arguments is purged too.
+    std::string script = "cd \"$1\" && ls -t1 | grep '^telm.*\\.bin$' | tail -n +" +
+                         std::to_string(keep + 1) + " | xargs rm -f";
     return platform::spawnDetached("/bin/sh", {"sh", "-c", script, "sh", directory}, &child);
 }

@@ -12,6 +12,7 @@
 #include "tests/support/time_zone_guard.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -158,6 +159,40 @@ TEST(FlashFiles, PurgeKeepsTheNewestByModificationTime) {
     // A directory that is not there ends the shell before its "rm".
     ASSERT_EQ(startDynamogramPurge(spool / "missing", 0, child), 0);
     EXPECT_GT(waitForChild(child, kPurgeWaitMs), 0);
+}
+
+// More names than one command line can carry: the names reach "rm" through a pipe, so such a spool is
+// purged like any other.
+TEST(FlashFiles, PurgeOfMoreNamesThanACommandLineHolds) {
+    constexpr int kPurgeWaitMs = 30000;
+    constexpr size_t kKept = 10;
+    constexpr size_t kNameBytes = 240;
+    TempDir spool;
+    const size_t files = static_cast<size_t>(::sysconf(_SC_ARG_MAX)) / kNameBytes + 100;
+    const time_t base = 1700000000;
+    for (size_t i = 0; i < files; ++i) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%08zu", i);
+        std::string file = spool / ("telm_" + std::string(kNameBytes - 17, 'x') + number + ".bin");
+        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+        timespec times[2] = {{base + static_cast<time_t>(i), 0}, {base + static_cast<time_t>(i), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    }
+    pid_t child = 0;
+    ASSERT_EQ(startDynamogramPurge(spool.path(), kKept, child), 0);
+    ASSERT_EQ(waitForChild(child, kPurgeWaitMs), 0);
+    size_t left = 0;
+    bool newestKept = false;
+    char newest[32];
+    std::snprintf(newest, sizeof newest, "%08zu.bin", files - 1);
+    for (const auto& entry : std::filesystem::directory_iterator(spool.path())) {
+        ++left;
+        newestKept |= entry.path().filename().string().find(newest) != std::string::npos;
+    }
+    EXPECT_EQ(left, kKept);
+    EXPECT_TRUE(newestKept);
 }
 
 // The board's installer is run directly: a label full of shell syntax reaches it as one argument each
