@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,24 @@
 namespace {
 
 const std::string kSim = VELKORD_SIM_PATH;
+
+// Asks the simulator for the panel's visible texts until `holds` takes them or limitMs pass; the last
+// answer stays in `text` for the failure message.
+bool waitForPanel(const std::string& socket, std::string& text, int limitMs,
+                  const std::function<bool(const std::string&)>& holds) {
+    return waitUntil(limitMs, [&] {
+        text = simCommand(socket, "text", 1000);
+        return holds(text);
+    });
+}
+bool panelShows(const std::string& socket, std::string& text, const std::string& fragment, int limitMs) {
+    return waitForPanel(socket, text, limitMs,
+                        [&](const std::string& shown) { return shown.find(fragment) != std::string::npos; });
+}
+bool panelStartsWith(const std::string& socket, std::string& text, const std::string& start, int limitMs) {
+    return waitForPanel(socket, text, limitMs,
+                        [&](const std::string& shown) { return shown.rfind(start, 0) == 0; });
+}
 
 TEST(SimProcess, FreshSandboxStartsJournalsAndStopsCleanlyOnSigterm) {
     TempDir dir;
@@ -188,10 +207,7 @@ TEST(SimProcess, TextReadsTheVisiblePageAndTheKeysLeadToTheDebugScreen) {
 
     // The main screen: the mode first, then the lines down to the temperature and the time.
     std::string text;
-    ASSERT_TRUE(waitUntil(10000, [&] {
-        text = simCommand(socket, "text", 1000);
-        return text.find(" | G = ") != std::string::npos;
-    })) << text;
+    ASSERT_TRUE(panelShows(socket, text, " | G = ", 10000)) << text;
     EXPECT_NE(text.find(" | НУ1-"), std::string::npos) << text;
     EXPECT_NE(text.find(" | T = "), std::string::npos) << text;
     EXPECT_NE(text.find(" | ЭК2-"), std::string::npos) << text;
@@ -199,10 +215,7 @@ TEST(SimProcess, TextReadsTheVisiblePageAndTheKeysLeadToTheDebugScreen) {
     bool shown = false;
     for (int tap = 0; tap < 6 && !shown; ++tap) {
         ASSERT_EQ(simCommand(socket, "key right"), "ok");
-        shown = waitUntil(1500, [&] {
-            text = simCommand(socket, "text", 1000);
-            return text.rfind("ok Отладочный экран | TX", 0) == 0;
-        });
+        shown = panelStartsWith(socket, text, "ok Отладочный экран | TX", 1500);
     }
     ASSERT_TRUE(shown) << text;
     EXPECT_NE(text.find(" | Все: "), std::string::npos) << text;
@@ -300,37 +313,26 @@ TEST(SimProcess, TheModemFeedsGpsTimeToTheSandboxNtpSegment) {
     // down shows its GPS half with the position.
     ASSERT_EQ(simCommand(socket, "modem ppp up"), "ok");
     std::string text;
-    auto pageShows = [&](const std::string& start, int limitMs) {
-        return waitUntil(limitMs, [&] {
-            text = simCommand(socket, "text", 1000);
-            return text.rfind(start, 0) == 0;
-        });
-    };
     bool shown = false;
     for (int tap = 0; tap < 6 && !shown; ++tap) {
         ASSERT_EQ(simCommand(socket, "key right"), "ok");
-        shown = pageShows("ok Режим сети:", 1500);
+        shown = panelStartsWith(socket, text, "ok Режим сети:", 1500);
     }
     ASSERT_TRUE(shown) << text;
-    ASSERT_TRUE(waitUntil(10000, [&] {
-        text = simCommand(socket, "text", 1000);
-        return text.find(" | 10.64.1.17") != std::string::npos && text.find(" дБм") != std::string::npos;
+    ASSERT_TRUE(waitForPanel(socket, text, 10000, [](const std::string& shown) {
+        return shown.find(" | 10.64.1.17") != std::string::npos && shown.find(" дБм") != std::string::npos;
     })) << text;
     EXPECT_NE(text.find(" | MTS RUS | "), std::string::npos) << text;
     EXPECT_NE(text.find(" | WCDMA | "), std::string::npos) << text;
     ASSERT_EQ(simCommand(socket, "key down"), "ok");
-    ASSERT_TRUE(waitUntil(3000, [&] {
-        text = simCommand(socket, "text", 1000);
-        return text.find(" | GPS | ") != std::string::npos;
-    })) << text;
+    ASSERT_TRUE(panelShows(socket, text, " | GPS | ", 3000)) << text;
     EXPECT_NE(text.find("55°45.1234' с.ш."), std::string::npos) << text;
     EXPECT_NE(text.find("037°37.5678' в.д."), std::string::npos) << text;
     ASSERT_EQ(simCommand(socket, "key up"), "ok");
-    EXPECT_TRUE(pageShows("ok Режим сети:", 3000)) << text;
+    EXPECT_TRUE(panelStartsWith(socket, text, "ok Режим сети:", 3000)) << text;
     EXPECT_EQ(simCommand(socket, "modem ppp down"), "ok");
-    EXPECT_TRUE(waitUntil(10000, [&] {
-        text = simCommand(socket, "text", 1000);
-        return text.rfind("ok Режим сети:", 0) == 0 && text.find("10.64.1.17") == std::string::npos;
+    EXPECT_TRUE(waitForPanel(socket, text, 10000, [](const std::string& shown) {
+        return shown.rfind("ok Режим сети:", 0) == 0 && shown.find("10.64.1.17") == std::string::npos;
     })) << text;
     EXPECT_EQ(simCommand(socket, "modem signal 31"), "ok");
     EXPECT_EQ(simCommand(socket, "modem reply sideways"), "error usage: modem reply ok|error|cme|silent");
@@ -358,10 +360,7 @@ TEST(SimProcess, TheKeysChangeTheStrokeRateAndTheLogViewerShowsItUnderItsCategor
     };
     std::string text;
     auto shows = [&](const std::string& wanted, int limitMs) {
-        return waitUntil(limitMs, [&] {
-            text = simCommand(socket, "text", 1000);
-            return text.find(wanted) != std::string::npos;
-        });
+        return panelShows(socket, text, wanted, limitMs);
     };
     // While the unit starts, a first key may only wake the panel: ВВОД until the menu is open.
     ASSERT_TRUE(waitUntil(5000, [&] {
@@ -388,27 +387,22 @@ TEST(SimProcess, TheKeysChangeTheStrokeRateAndTheLogViewerShowsItUnderItsCategor
     // "Просмотр журнала".
     for (int place = 2; place < 8; ++place)
         ASSERT_EQ(tap("down"), "ok");
-    ASSERT_TRUE(waitUntil(2000, [&] {
-        text = simCommand(socket, "text", 1000);
-        return text.find("Просмотр журнала и динамограмм") != std::string::npos;
+    ASSERT_TRUE(shows("Просмотр журнала и динамограмм", 2000)) << text;
+    ASSERT_EQ(tap("enter"), "ok");
+    ASSERT_TRUE(waitForPanel(socket, text, 2000, [](const std::string& shown) {
+        return shown == "ok Просмотр журнала";
     })) << text;
     ASSERT_EQ(tap("enter"), "ok");
-    ASSERT_TRUE(waitUntil(2000, [&] {
-        return (text = simCommand(socket, "text", 1000)) == "ok Просмотр журнала";
-    })) << text;
-    ASSERT_EQ(tap("enter"), "ok");
-    ASSERT_TRUE(waitUntil(3000, [&] {
-        text = simCommand(socket, "text", 1000);
-        return text.find("velkord started") != std::string::npos ||
-               std::count(text.begin(), text.end(), '|') == 5;
+    ASSERT_TRUE(waitForPanel(socket, text, 3000, [](const std::string& shown) {
+        return shown.find("velkord started") != std::string::npos ||
+               std::count(shown.begin(), shown.end(), '|') == 5;
     })) << text;
     // The filter: only "изменение настроек", the fourth box.
     for (const char* key : {"enter", "down", "down", "down", "enter", "cancel"})
         ASSERT_EQ(tap(key), "ok");
-    ASSERT_TRUE(waitUntil(3000, [&] {
-        text = simCommand(socket, "text", 1000);
-        return text.size() > 3 &&
-               text.find("Настройка 'Число качаний' изменена: 3.00 --> 3.01") != std::string::npos;
+    ASSERT_TRUE(waitForPanel(socket, text, 3000, [](const std::string& shown) {
+        return shown.size() > 3 &&
+               shown.find("Настройка 'Число качаний' изменена: 3.00 --> 3.01") != std::string::npos;
     })) << text;
     // Every line shown is a setting change.
     std::vector<std::string> lines;
