@@ -64,8 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     TimerQueue& timers = fuzzTimers();
     platform::VirtualClock& clock = FuzzBoard::get().clock();
-    std::unique_ptr<Config>& config = freshConfig();
-    // The first byte: the drive model (bit 0) and the unit's control over Modbus (bit 1).
+    std::unique_ptr<Config>& config = defaultConfig();
+    // The first byte: the drive model (bit 0) and the unit's control over Modbus (bit 1). Both are put
+    // back at the end, so the next input finds the configuration as loaded.
+    const int32_t loadedType = config->typeDrive1.current;
+    const int32_t loadedControl = config->controlTypeDrive1.current;
     config->typeDrive1.current = data[0] & 1;
     config->controlTypeDrive1.current = data[0] >> 1 & 1;
     // Set up as the daemon sets up its drive bus. The line settings matter: a pty keeps 8 data bits
@@ -104,5 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     passTime(timers, clock, kTimeOutMs);
     FUZZ_CHECK(bus.queuedRequests() == 0, "the request on the line never finished");
     gDriveBus = nullptr;
+    config->typeDrive1.current = loadedType;
+    config->controlTypeDrive1.current = loadedControl;
     return 0;
 }

@@ -9,6 +9,10 @@
 // The main and performance files written afresh (as the defaults saved once, or `mainFile` when
 // given), then loaded into a Config registered as gConfig. The previous one is destroyed first.
 std::unique_ptr<Config>& freshConfig(const std::string* mainFile = nullptr);
+// The same as freshConfig() without a mainFile, but the Config the previous input left is kept when
+// it still holds what was loaded and neither file was written since: loading costs far more than
+// most inputs.
+std::unique_ptr<Config>& defaultConfig();
 // What the main file holds after the defaults were saved.
 const std::string& defaultMainFile();
 // Whether every setting holds a value its type allows; the first one that does not, otherwise.

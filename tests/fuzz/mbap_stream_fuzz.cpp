@@ -27,7 +27,7 @@ size_t waiting(int fd) {
 
 // Every piece written and read by the connection before the next; the answers the client received.
 Bytes answersOf(const uint8_t* stream, size_t size, const std::vector<size_t>& pieces) {
-    freshConfig();
+    defaultConfig();
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0)
         fuzzFailure("no socket pair");

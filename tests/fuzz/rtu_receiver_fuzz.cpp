@@ -30,7 +30,7 @@ uint32_t pauseMs(uint8_t code) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TimerQueue& timers = fuzzTimers();
     gSerialNumber = "unknown";
-    freshConfig();
+    defaultConfig();
     FramedSlave slave;
     platform::VirtualClock& clock = FuzzBoard::get().clock();
     std::vector<Bytes> frames;

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzBoard::get().clearLog();
     fuzzTimers();
     gSerialNumber = "unknown";
-    std::unique_ptr<Config>& config = freshConfig();
+    std::unique_ptr<Config>& config = defaultConfig();
     SMBusSlave slave;
     // An input is one request or several, separated by the byte pair 0xFF 0xFE.
     Bytes request;
