@@ -148,10 +148,12 @@ test('the full user sees live values change while the well strokes', async (t) =
   const load = async () => page.textContent('#v-G1');
   const first = await load();
   assert.ok(await waitFor(async () => (await load()) !== first && (await load()) !== 'н/д'), 'the load changes');
-  // The drive runs up to speed once the unit has started; on a loaded machine that takes a while, and if it
-  // does not, the journal and the daemon's log say why.
+  // The drive runs once the unit has started; on a loaded machine that takes a while, and if it does not,
+  // the journal and the daemon's log say why. Its frequency is the stroke-rate tuning's: 36 Hz for the
+  // first strokes, then lowered (to 26 Hz within about ten real seconds at this speed), so any
+  // frequency counts.
   let frequency = '';
-  assert.ok(await waitFor(async () => Number(frequency = await page.textContent('#v-F1')) > 30, 2 * WAIT_MS),
+  assert.ok(await waitFor(async () => Number(frequency = await page.textContent('#v-F1')) > 0, 2 * WAIT_MS),
     `the drive runs (F1 last read "${frequency}")\n${tail(join(root, 'var/log/events'))}\n${tail(join(root, 'var/log/messages'))}`);
   await shot(page, 'status');
   await page.context().close();
