@@ -10,8 +10,12 @@ Platform::Platform(std::string root, std::unique_ptr<Clock> clock)
     : root_(std::move(root)), clock_(clock ? std::move(clock) : std::make_unique<SystemClock>()),
       localEvents_(*clock_) {}
 
-void Platform::log(int priority, const std::string& line) {
+void Platform::toSystemLog(int priority, const std::string& line) {
     ::syslog(priority, "%s", line.c_str());
+}
+
+void Platform::log(int priority, const std::string& line) {
+    toSystemLog(priority, line);
     std::lock_guard<std::mutex> lock(observerMutex_);
     if (observer_)
         observer_(priority, line);

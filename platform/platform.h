@@ -61,7 +61,8 @@ public:
 
     Ports ports;
 
-    // One diagnostic line, already formatted: to syslog and to the observer, if any. Any thread.
+    // One diagnostic line, already formatted: to the system log (the board's syslog) and to the
+    // observer, if any. Any thread.
     void log(int priority, const std::string& line);
     void setLogObserver(LogObserver observer);
 
@@ -72,6 +73,8 @@ public:
 
 protected:
     Platform(std::string root, std::unique_ptr<Clock> clock);
+    // The board's syslog; a simulated board keeps its lines out of the host's log.
+    virtual void toSystemLog(int priority, const std::string& line);
 
 private:
     const std::string root_;

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 namespace platform {
@@ -91,6 +93,13 @@ SimSerialLine* SimPlatform::serialLine(const std::string& devicePath) {
         if (line->devicePath() == devicePath)
             return line.get();
     return nullptr;
+}
+
+void SimPlatform::toSystemLog(int, const std::string& line) {
+    // One write, so lines from the worker threads never interleave.
+    std::string echoed = "velkord[" + std::to_string(::getpid()) + "]: " + line + "\n";
+    ssize_t ignored = ::write(STDERR_FILENO, echoed.data(), echoed.size());
+    (void)ignored;
 }
 
 } // namespace platform

@@ -113,6 +113,11 @@ public:
     // the same address for the platform's life, changing with every write.
     const std::string* attributeValue(const std::string& boardPath) const;
 
+protected:
+    // On standard error as the daemon's syslog echoes them there ("velkord[PID]: text"); the sandbox's
+    // "/var/log/messages" has them through the observer, and the machine's own syslog is left alone.
+    void toSystemLog(int priority, const std::string& line) override;
+
 private:
     SimWatchdog watchdog_;
     SimMtd mtd_;
