@@ -62,7 +62,8 @@ bool findOilSensor(const std::string& devicesDirectory, const std::string& board
 }
 
 DS1820::DS1820(OilTemperatureInput* drive, const Config& config)
-    : drive_(drive), config_(config), lastGoodMs_(platform::monotonicMs()) {
+    : drive_(drive), config_(config), lastGoodMs_(platform::monotonicMs()),
+      sensorFile_(platform::rootPath(kSensorFile)) {
     worker_ = std::make_unique<DS1820Worker>(platform::gPlatform->clock(), platform::rootPath(""));
     poll();
 }
@@ -73,6 +74,9 @@ DS1820::~DS1820() {
 }
 
 void DS1820::poll() {
+    // The worker shares the exchange files: where it runs beside the main loop on a simulated clock,
+    // its step ends first.
+    platform::gPlatform->clock().settleWorkers();
     chooseSensor();
     if (drive_)
         takeResult();
@@ -84,7 +88,7 @@ void DS1820::chooseSensor() {
     if (!findOilSensor(platform::rootPath(kDevices), config_.thermSensorId, sensor))
         return;
     std::string line = sensor.empty() ? std::string() : std::string(kDevices) + sensor + "/w1_slave";
-    if (replaceExchangeFile(platform::rootPath(kSensorFile), line + "\n")) {
+    if (sensorFile_.write(line + "\n", platform::monotonicMs())) {
         sensorFileFailureLogged_ = false;
         return;
     }

@@ -4,6 +4,7 @@
 #include "periph/exchange_file.h"
 #include "periph/w1_slave.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -16,8 +17,8 @@ const char kError[] = "error";
 } // namespace
 
 DS1820Worker::DS1820Worker(platform::Clock& clock, std::string root)
-    : pause_(clock), root_(std::move(root)), sensorFile_(root_ + "/tmp/w1_sensor"),
-      resultFile_(root_ + "/tmp/w1_result") {
+    : pause_(clock, std::min(kConversionMs, kIdleMs)), root_(std::move(root)),
+      sensorFile_(root_ + "/tmp/w1_sensor"), result_(root_ + "/tmp/w1_result") {
     pthread_attr_t attributes;
     int error = pthread_attr_init(&attributes);
     if (error != 0) {
@@ -77,7 +78,7 @@ bool DS1820Worker::readOnce() {
 }
 
 void DS1820Worker::publish(const std::string& result) {
-    if (replaceExchangeFile(resultFile_, result + "\n")) {
+    if (result_.write(result + "\n", pause_.nowMs())) {
         publishFailureLogged_ = false;
         return;
     }
@@ -85,5 +86,5 @@ void DS1820Worker::publish(const std::string& result) {
     if (publishFailureLogged_)
         return;
     publishFailureLogged_ = true;
-    LOG_MSG(LOG_ERR, kUnit, "cannot write %s: %s", resultFile_.c_str(), strerror(errno));
+    LOG_MSG(LOG_ERR, kUnit, "cannot write %s: %s", result_.path().c_str(), strerror(errno));
 }

@@ -30,6 +30,11 @@ public:
     // looks at the clock again.
     virtual uint64_t realWaitUsFor(unsigned ms) { return static_cast<uint64_t>(ms) * 1000u; }
 
+    // Called before the main thread touches what a worker thread shares with it (its exchange files):
+    // on a clock that paces workers, waits until each worker woke has finished its step. Elsewhere
+    // the threads meet through the files as they come.
+    virtual void settleWorkers() {}
+
     // The wall time the daemon sees: the source's, moved by the offset a simulated date setting
     // left. The board's offset stays 0 (there the system clock itself is set).
     timeval wallNow();

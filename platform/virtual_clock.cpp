@@ -50,11 +50,17 @@ void VirtualClock::sleepMs(unsigned ms) {
 void VirtualClock::advanceMs(uint64_t ms) {
     uint64_t target = nowUs_ + ms * 1000u;
     pacer_.runDue(nowUs_);
-    for (uint64_t wake; (wake = pacer_.nextWakeUs()) <= target;) {
-        nowUs_ = wake;
-        pacer_.runDue(wake);
-    }
-    nowUs_ = target;
+    while (nowUs_ < target)
+        moveTo(target);
+}
+
+void VirtualClock::moveTo(uint64_t targetUs) {
+    if (pacer_.holdUs() <= targetUs)
+        pacer_.settle();
+    // A worker that slept for less than it said wakes at once, never in the clock's past.
+    uint64_t next = std::max<uint64_t>(nowUs_, std::min(targetUs, pacer_.nextWakeUs()));
+    nowUs_ = next;
+    pacer_.runDue(next);
 }
 
 uint64_t VirtualClock::realWaitUsFor(unsigned ms) {
@@ -78,8 +84,8 @@ int VirtualClock::wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, L
     uint64_t localNext = local.nextReadyUs();
     uint64_t workerNext = pacer_.nextWakeUs();
     bool settle = !localReady && inFlight_ && inFlight_();
-    bool idle =
-        !localReady && fireInMs < 0 && localNext == LocalSource::kNever && workerNext == WorkerPacer::kNever;
+    bool idle = !localReady && fireInMs < 0 && localNext == LocalSource::kNever &&
+                workerNext == WorkerPacer::kNever && !pacer_.anyRunning();
     int ready = 0;
     if (settle || idle || local.anyWriterWaiting() || timeToLook()) {
         // With nothing queued at all only a descriptor can bring the next event.
@@ -104,8 +110,13 @@ int VirtualClock::wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, L
     if (fireInMs >= 0)
         target = (nowUs_ / 1000u + static_cast<uint64_t>(fireInMs)) * 1000u;
     target = std::min({target, localNext, workerNext});
+    if (target == LocalSource::kNever && pacer_.anyRunning()) {
+        // Only the running worker can tell when the clock is next due somewhere.
+        pacer_.settle();
+        target = pacer_.nextWakeUs();
+    }
     if (target != LocalSource::kNever && target > nowUs_)
-        nowUs_ = target;
+        moveTo(target);
     pacer_.runDue(nowUs_);
     return 0;
 }

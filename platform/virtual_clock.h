@@ -12,8 +12,8 @@ namespace platform {
 
 // Time that passes only when the main loop has nothing to do: poll never waits for a timer, and the
 // clock then jumps to that timer's expiry. Sleeps advance it at once. Hours run in milliseconds.
-// Worker threads sleeping on it (platform/worker_pause.h) are paced: it stops at each one's wake-up
-// and stands still until the worker sleeps again.
+// Worker threads sleeping on it (platform/worker_pause.h) are paced: it stops at each one's wake-up,
+// and while the worker runs its step goes no further than the worker's shortest sleep.
 class VirtualClock : public Clock {
 public:
     // startMs: the monotonic reading at construction; wallStart: the wall time at that moment.
@@ -25,7 +25,7 @@ public:
     // Polls only when it would wait (bytes in flight on a pty, nothing queued at all) or when the
     // descriptors were last looked at kLookIntervalUs of real time ago; with nothing ready, jumps to
     // the moment the first timer fires, a local source becomes ready or a worker wakes, whichever
-    // comes first. Workers due run their steps before it returns.
+    // comes first. Workers due are woken before it returns.
     int wait(pollfd* set, nfds_t count, int timeoutMs, int fireInMs, LocalEvents& local) override;
     // The clock moves as fast as the main loop runs: another thread looks again every kLookIntervalUs.
     uint64_t realWaitUsFor(unsigned ms) override;
@@ -33,6 +33,7 @@ public:
     // Moves the clock on, letting each worker due on the way run its step at its own moment.
     void advanceMs(uint64_t ms);
     WorkerPacer* workerPacer() { return &pacer_; }
+    void settleWorkers() override { pacer_.settle(); }
     uint64_t elapsedMs() const { return (nowUs_ - startUs_) / 1000u; }
 
     // Bytes written to a pty reach its other side a moment later in real time. While this says some
@@ -47,6 +48,9 @@ public:
 
 private:
     bool timeToLook();
+    // Moves the clock to targetUs, or to the first worker's wake-up before it; a running worker's
+    // step is waited for when the clock would reach its hold.
+    void moveTo(uint64_t targetUs);
 
     std::function<bool()> inFlight_;
     uint64_t lastLookUs_ = 0;

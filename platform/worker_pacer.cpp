@@ -5,9 +5,9 @@
 
 namespace platform {
 
-void WorkerPacer::join(const void* worker, uint64_t firstTurnUs) {
+void WorkerPacer::join(const void* worker, uint64_t firstTurnUs, uint64_t shortestSleepUs) {
     std::lock_guard<std::mutex> lock(mutex_);
-    workers_[worker] = Worker{firstTurnUs, State::kSleeping};
+    workers_[worker] = Worker{firstTurnUs, shortestSleepUs, State::kSleeping};
     summarize();
 }
 
@@ -27,7 +27,8 @@ bool WorkerPacer::sleepUntil(const void* worker, uint64_t untilUs) {
     auto found = workers_.find(worker);
     if (found == workers_.end())
         return false;
-    found->second = Worker{untilUs, State::kSleeping};
+    found->second.wakeUs = untilUs;
+    found->second.state = State::kSleeping;
     summarize();
     // Told without the lock held, the main loop does not wake only to wait for it.
     lock.unlock();
@@ -53,37 +54,33 @@ bool WorkerPacer::waitTurnLocked(std::unique_lock<std::mutex>& lock, const void*
 void WorkerPacer::runDue(uint64_t nowUs) {
     if (nextWakeUs_.load() > nowUs)
         return;
-    std::unique_lock<std::mutex> lock(mutex_);
-    // A worker may sleep again until a moment that is due already.
-    while (wakeDue(nowUs)) {
-        lock.unlock();
-        turn_.notify_all();
-        spinWhileRunning();
-        lock.lock();
-        if (slept_.wait_for(lock, std::chrono::milliseconds(kHoldLimitMs), [this] { return !anyRunning(); }))
-            continue;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
         for (auto& entry : workers_) {
-            if (entry.second.state == State::kRunning)
-                entry.second.state = State::kLoose;
+            Worker& worker = entry.second;
+            if (worker.state == State::kSleeping && worker.wakeUs <= nowUs)
+                worker.state = State::kRunning;
         }
         summarize();
     }
+    turn_.notify_all();
 }
 
-bool WorkerPacer::wakeDue(uint64_t nowUs) {
-    bool woke = false;
+void WorkerPacer::settle() {
+    if (!running_.load())
+        return;
+    spinWhileRunning();
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (slept_.wait_for(lock, std::chrono::milliseconds(kHoldLimitMs), [this] { return !runningLocked(); }))
+        return;
     for (auto& entry : workers_) {
-        Worker& worker = entry.second;
-        if (worker.state == State::kSleeping && worker.wakeUs <= nowUs) {
-            worker.state = State::kRunning;
-            woke = true;
-        }
+        if (entry.second.state == State::kRunning)
+            entry.second.state = State::kLoose;
     }
     summarize();
-    return woke;
 }
 
-bool WorkerPacer::anyRunning() const {
+bool WorkerPacer::runningLocked() const {
     for (const auto& entry : workers_) {
         if (entry.second.state == State::kRunning)
             return true;
@@ -93,12 +90,18 @@ bool WorkerPacer::anyRunning() const {
 
 void WorkerPacer::summarize() {
     uint64_t next = kNever;
+    uint64_t hold = kNever;
     for (const auto& entry : workers_) {
-        if (entry.second.state == State::kSleeping && entry.second.wakeUs < next)
-            next = entry.second.wakeUs;
+        const Worker& worker = entry.second;
+        if (worker.state == State::kSleeping && worker.wakeUs < next)
+            next = worker.wakeUs;
+        // A running worker's wakeUs is the moment of its turn.
+        if (worker.state == State::kRunning && worker.wakeUs + worker.shortestSleepUs < hold)
+            hold = worker.wakeUs + worker.shortestSleepUs;
     }
     nextWakeUs_ = next;
-    running_ = anyRunning();
+    holdUs_ = hold;
+    running_ = runningLocked();
 }
 
 void WorkerPacer::spinWhileRunning() const {

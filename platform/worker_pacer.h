@@ -1,7 +1,10 @@
 #pragma once
 // Worker threads that sleep on a clock the main loop moves (platform/virtual_clock.h). The clock never
-// jumps past a sleeping worker's wake-up, and while a worker it woke runs its step the clock stands
-// still: the worker's steps fall on the same moments of the clock however fast the machine runs.
+// jumps past a sleeping worker's wake-up, and a worker's own time stands still at the moment of its turn
+// while it runs its step: the worker's steps fall on the same moments of the clock however fast the
+// machine runs. Meanwhile the main loop goes on, no further than the worker's shortest sleep after the
+// turn, and whatever touches the files a worker shares settles the workers first (settle()), so the
+// two threads work side by side and still see each other at the same moments every run.
 
 #include <atomic>
 #include <condition_variable>
@@ -17,7 +20,7 @@ public:
     // A woken worker that has not slept again after this much real time is blocked elsewhere: the
     // clock goes on without it until it sleeps again.
     static constexpr unsigned kHoldLimitMs = 2000;
-    // A step takes some tens of microseconds: the main loop waits up to this long for it on the spot,
+    // A step takes some tens of microseconds: a settle waits up to this long for it on the spot,
     // which spares both threads a system call and itself a wake-up.
     static constexpr unsigned kSpinUs = 100;
 
@@ -26,8 +29,9 @@ public:
     WorkerPacer& operator=(const WorkerPacer&) = delete;
 
     // Worker side; `worker` is the worker's own key (its pause). Registers it with its first turn due
-    // at firstTurnUs: its thread waits for that turn (waitTurn) before its first step.
-    void join(const void* worker, uint64_t firstTurnUs);
+    // at firstTurnUs: its thread waits for that turn (waitTurn) before its first step. After a turn it
+    // never sleeps for less than shortestSleepUs.
+    void join(const void* worker, uint64_t firstTurnUs, uint64_t shortestSleepUs);
     // No longer paced: a wait of its ends at once, and the clock heeds it no more. Unknown: nothing.
     void leave(const void* worker);
     // Sleeps until the clock reaches untilUs and wakes the worker; false when it left meanwhile.
@@ -37,21 +41,27 @@ public:
 
     // Main loop side: the earliest wake-up of a sleeping worker (kNever: none).
     uint64_t nextWakeUs() const { return nextWakeUs_.load(); }
-    // The clock reads nowUs: wakes every worker due by then and returns once each has slept again,
-    // left, or outrun kHoldLimitMs.
+    // The earliest moment a running worker may sleep until (kNever: none runs): the clock settles the
+    // workers before it reaches it.
+    uint64_t holdUs() const { return holdUs_.load(); }
+    bool anyRunning() const { return running_.load(); }
+    // The clock reads nowUs: wakes every worker due by then, without waiting for them.
     void runDue(uint64_t nowUs);
+    // Returns once every woken worker has slept again, left, or outrun kHoldLimitMs.
+    void settle();
 
 private:
     enum class State { kSleeping, kRunning, kLoose };
     struct Worker {
         uint64_t wakeUs;
+        uint64_t shortestSleepUs;
         State state;
     };
 
-    bool wakeDue(uint64_t nowUs);
-    bool anyRunning() const;
+    bool runningLocked() const;
     void spinWhileRunning() const;
-    // The earliest wake-up and whether a worker runs, cached for the main loop to read without the lock.
+    // The earliest wake-up, the hold and whether a worker runs, cached for the main loop to read
+    // without the lock.
     void summarize();
     bool waitTurnLocked(std::unique_lock<std::mutex>& lock, const void* worker);
 
@@ -60,6 +70,7 @@ private:
     std::condition_variable slept_;
     std::map<const void*, Worker> workers_;
     std::atomic<uint64_t> nextWakeUs_{kNever};
+    std::atomic<uint64_t> holdUs_{kNever};
     std::atomic<bool> running_{false};
 };
 

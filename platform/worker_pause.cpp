@@ -15,11 +15,17 @@ WorkerPacer* pacerOf(Clock& clock) {
     return virtualClock ? virtualClock->workerPacer() : nullptr;
 }
 
+uint64_t clockMs(Clock& clock) {
+    timespec now = clock.monotonic();
+    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
 } // namespace
 
-WorkerPause::WorkerPause(Clock& clock) : clock_(clock), pacer_(pacerOf(clock)) {
+WorkerPause::WorkerPause(Clock& clock, unsigned shortestSleepMs)
+    : clock_(clock), pacer_(pacerOf(clock)), turnMs_(clockMs(clock)) {
     if (pacer_)
-        pacer_->join(this, nowMs() * kUsPerMs);
+        pacer_->join(this, turnMs_ * kUsPerMs, static_cast<uint64_t>(shortestSleepMs) * kUsPerMs);
 }
 
 WorkerPause::~WorkerPause() {
@@ -34,15 +40,19 @@ bool WorkerPause::begin() {
 }
 
 uint64_t WorkerPause::nowMs() {
-    timespec now = clock_.monotonic();
-    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return pacer_ ? turnMs_ : clockMs(clock_);
 }
 
 bool WorkerPause::sleepUntil(uint64_t untilMs) {
     if (pacer_) {
         if (stopped_)
             return false;
-        return nowMs() >= untilMs || pacer_->sleepUntil(this, untilMs * kUsPerMs);
+        if (turnMs_ >= untilMs)
+            return true;
+        if (!pacer_->sleepUntil(this, untilMs * kUsPerMs))
+            return false;
+        turnMs_ = untilMs;
+        return true;
     }
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {

@@ -65,6 +65,7 @@ bool SimOneWireBus::add(const std::string& id, double celsius, std::string& erro
         return false;
     }
     Sensor sensor{id, id == kSimOilThermometer, celsius, true, ""};
+    settleReader();
     if (::mkdir(devicePath(id).c_str(), 0755) != 0 && errno != EEXIST) {
         error = "cannot make " + devicePath(id) + ": " + strerror(errno);
         return false;
@@ -83,6 +84,7 @@ bool SimOneWireBus::add(const std::string& id, double celsius, std::string& erro
 }
 
 bool SimOneWireBus::remove(const std::string& id) {
+    settleReader();
     auto it = std::find_if(sensors_.begin(), sensors_.end(), [&](const Sensor& s) { return s.id == id; });
     if (it == sensors_.end())
         return false;
@@ -125,6 +127,13 @@ std::string SimOneWireBus::describe() const {
     return text;
 }
 
+// The daemon's thermometer thread reads these files: on the virtual clock it may still be running the
+// step of an earlier moment, which must not see what this moment writes.
+void SimOneWireBus::settleReader() {
+    if (platform::gPlatform)
+        platform::gPlatform->clock().settleWorkers();
+}
+
 double SimOneWireBus::reading(const Sensor& sensor) const {
     return sensor.followsOil ? plant_.oilCelsius() : sensor.celsius;
 }
@@ -142,6 +151,7 @@ bool SimOneWireBus::write(Sensor& sensor, std::string& error) {
     std::string text = w1SlaveText(reading(sensor), sensor.crcGood);
     if (text == sensor.written)
         return true;
+    settleReader();
     std::string path = devicePath(sensor.id) + "/w1_slave";
     if (!writeWhole(path + ".tmp", text) || ::rename((path + ".tmp").c_str(), path.c_str()) != 0) {
         error = "cannot write " + path + ": " + strerror(errno);

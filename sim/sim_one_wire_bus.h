@@ -47,6 +47,7 @@ private:
     };
 
     void tick();
+    static void settleReader();
     double reading(const Sensor& sensor) const;
     bool write(Sensor& sensor, std::string& error);
     Sensor* find(const std::string& id);

@@ -1,10 +1,12 @@
-// A worker thread sleeping on the virtual clock: it wakes at exactly its moment of the clock, and the
-// clock stands still while it runs its step, however the main loop moves the clock.
+// A worker thread sleeping on the virtual clock: it wakes at exactly its moment of the clock and its
+// time stands still while it runs its step, however the main loop moves the clock; the main loop runs
+// on beside the step no further than the worker's shortest sleep.
 
 #include "platform/local_events.h"
 #include "platform/virtual_clock.h"
 #include "platform/worker_pause.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -24,7 +26,8 @@ constexpr auto kStepRealTime = std::chrono::milliseconds(5);
 // A worker that notes the clock when each step begins and ends, sleeping kStepMs between steps.
 class PacedWorker {
 public:
-    explicit PacedWorker(platform::VirtualClock& clock) : pause_(clock) {
+    explicit PacedWorker(platform::VirtualClock& clock, unsigned shortestSleepMs = 0)
+        : pause_(clock, shortestSleepMs) {
         thread_ = std::thread([this] { run(); });
     }
     ~PacedWorker() {
@@ -41,6 +44,9 @@ public:
         return steps_;
     }
     platform::WorkerPause& pause() { return pause_; }
+    // The moment of the step running now; kNotInStep between steps.
+    static constexpr uint64_t kNotInStep = UINT64_MAX;
+    uint64_t stepRunning() const { return stepMs_.load(); }
 
 private:
     void run() {
@@ -49,11 +55,13 @@ private:
         uint64_t wakeMs = pause_.nowMs();
         for (int step = 0; step < kSteps; ++step) {
             uint64_t began = pause_.nowMs();
+            stepMs_ = began;
             std::this_thread::sleep_for(kStepRealTime);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 steps_.push_back({began, pause_.nowMs()});
             }
+            stepMs_ = kNotInStep;
             wakeMs += kStepMs;
             if (!pause_.sleepUntil(wakeMs))
                 return;
@@ -65,6 +73,7 @@ private:
     platform::WorkerPause pause_;
     std::mutex mutex_;
     std::vector<Step> steps_;
+    std::atomic<uint64_t> stepMs_{kNotInStep};
     std::thread thread_;
 };
 
@@ -99,6 +108,39 @@ TEST(WorkerPacing, TheMainLoopsClockStopsAtEachWakeUpAndWaitsForTheStep) {
         EXPECT_EQ(clock.wait(&set, 1, 60000, 60001, local), 0);
         EXPECT_EQ(clock.elapsedMs(), kSteps * kStepMs + 60001);
         EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+    }
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+TEST(WorkerPacing, TheMainLoopRunsBesideAStepNoFurtherThanTheShortestSleepAndASettleWaitsForIt) {
+    platform::VirtualClock clock(kStartMs);
+    platform::LocalEvents local(clock);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    pollfd set{pipeEnds[0], POLLIN, 0};
+    {
+        PacedWorker worker(clock, kStepMs);
+        // A timer every 10 ms of the clock, as the daemon's exchange has.
+        constexpr int kTimerMs = 10;
+        size_t passesBesideAStep = 0;
+        while (clock.elapsedMs() < kSteps * kStepMs) {
+            ASSERT_EQ(clock.wait(&set, 1, kTimerMs, kTimerMs, local), 0);
+            uint64_t step = worker.stepRunning();
+            if (step == PacedWorker::kNotInStep)
+                continue;
+            ++passesBesideAStep;
+            uint64_t nowMs = kStartMs + clock.elapsedMs();
+            EXPECT_LT(nowMs, step + kStepMs) << "the clock passed the step's earliest next wake-up";
+            if (passesBesideAStep % 8 == 0) {
+                clock.settleWorkers();
+                EXPECT_EQ(worker.stepRunning(), PacedWorker::kNotInStep) << "a settle left the step running";
+            }
+        }
+        // Each step takes 5 ms of real time: the loop's passes of a microsecond or so ran beside it.
+        EXPECT_GT(passesBesideAStep, static_cast<size_t>(kSteps));
+        clock.settleWorkers();
+        expectStepsAtTheirMoments(worker.steps());
     }
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
