@@ -37,6 +37,7 @@ private:
     const Config& config_;
     Timer timer_;
     uint32_t lastGoodMs_;
+    ExchangeFileWriter sensorFile_;
     bool sensorFileFailureLogged_ = false;
     std::unique_ptr<DS1820Worker> worker_;
 };

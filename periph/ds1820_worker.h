@@ -6,7 +6,9 @@
 #include "platform/clock.h"
 #include "platform/worker_pause.h"
 
+#include "periph/exchange_file.h"
 #include <cstddef>
+
 #include <pthread.h>
 #include <string>
 
@@ -38,7 +40,7 @@ private:
     platform::WorkerPause pause_;
     const std::string root_;
     const std::string sensorFile_;
-    const std::string resultFile_;
+    ExchangeFileWriter result_;
     pthread_t thread_{};
     bool started_ = false;
     bool publishFailureLogged_ = false;

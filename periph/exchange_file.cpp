@@ -46,6 +46,17 @@ bool replaceExchangeFile(const std::string& path, const std::string& content) {
     return ::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
+bool ExchangeFileWriter::write(const std::string& content, uint64_t nowMs) {
+    if (current_ && content == written_ && nowMs - writtenMs_ < kRefreshMs)
+        return true;
+    current_ = replaceExchangeFile(path_, content);
+    if (current_) {
+        written_ = content;
+        writtenMs_ = nowMs;
+    }
+    return current_;
+}
+
 bool readExchangeLine(const std::string& path, std::string& line) {
     platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};

@@ -302,4 +302,31 @@ TEST(ExchangeFile, ReadsNoLinkAndWaitsOnNoFifo) {
     EXPECT_FALSE(replaceExchangeFile(dir / "blocked", "1\n"));
 }
 
+TEST(ExchangeFile, AWriterRewritesOnlyAChangeOrAfterTheRefreshAndRetriesAFailure) {
+    TempDir dir;
+    ExchangeFileWriter writer(dir / "result");
+    constexpr uint64_t kStartMs = 5000;
+    ASSERT_TRUE(writer.write("21.5\n", kStartMs));
+    struct stat first {};
+    ASSERT_EQ(::stat((dir / "result").c_str(), &first), 0);
+
+    // The same reading within the refresh leaves the file as it is, even one someone removed.
+    ASSERT_EQ(::unlink((dir / "result").c_str()), 0);
+    EXPECT_TRUE(writer.write("21.5\n", kStartMs + ExchangeFileWriter::kRefreshMs - 1));
+    EXPECT_FALSE(fileExists(dir / "result"));
+    // At the refresh it comes back; a new reading is written at once.
+    EXPECT_TRUE(writer.write("21.5\n", kStartMs + ExchangeFileWriter::kRefreshMs));
+    EXPECT_EQ(readFile(dir / "result"), "21.5\n");
+    EXPECT_TRUE(writer.write("22\n", kStartMs + ExchangeFileWriter::kRefreshMs + 1));
+    EXPECT_EQ(readFile(dir / "result"), "22\n");
+
+    // A write that failed is tried again at the next call, not taken for done.
+    ASSERT_EQ(::mkdir((dir / "result.tmp").c_str(), 0755), 0);
+    EXPECT_FALSE(writer.write("23\n", kStartMs + ExchangeFileWriter::kRefreshMs + 2));
+    EXPECT_FALSE(writer.write("23\n", kStartMs + ExchangeFileWriter::kRefreshMs + 3));
+    ASSERT_EQ(::rmdir((dir / "result.tmp").c_str()), 0);
+    EXPECT_TRUE(writer.write("23\n", kStartMs + ExchangeFileWriter::kRefreshMs + 4));
+    EXPECT_EQ(readFile(dir / "result"), "23\n");
+}
+
 } // namespace
