@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 Display* gDisplay = nullptr;
 
@@ -64,7 +65,26 @@ void Display::redraw() {
             layer->compose(image_);
     if (blanked_ || image_ == previous_)
         return;
-    framebuffer_.present(image_);
+    // Most frames change a line or two of text: only the rows from the first changed one to the last
+    // are written to the device.
+    int32_t width = image_.width();
+    int32_t rows = image_.height();
+    if (wholeNext_ || !(previous_.rect() == image_.rect())) {
+        wholeNext_ = false;
+        framebuffer_.present(image_);
+        return;
+    }
+    auto rowDiffers = [&](int32_t y) {
+        size_t offset = static_cast<size_t>(y) * width;
+        return std::memcmp(&image_.pixels()[offset], &previous_.pixels()[offset], width) != 0;
+    };
+    int32_t first = 0;
+    while (first < rows && !rowDiffers(first))
+        ++first;
+    int32_t end = rows;
+    while (end > first && !rowDiffers(end - 1))
+        --end;
+    framebuffer_.present(image_, first, end);
 }
 
 void Display::setBlank(bool blank) {

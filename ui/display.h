@@ -65,6 +65,8 @@ private:
     std::vector<Layer*> layers_;
     Framebuffer framebuffer_;
     Layer image_;
+    // The device shows what it held before the first frame: that one is written whole.
+    bool wholeNext_ = true;
     // The image before the last redraw, to present only what changed.
     Layer previous_;
     int32_t pending_ = 0;

@@ -1,5 +1,7 @@
 #include "ui/framebuffer.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstring>
 
@@ -37,8 +39,10 @@ void Framebuffer::close() {
     open_ = false;
 }
 
-void Framebuffer::present(const Layer& layer) {
-    if (!open_)
+void Framebuffer::present(const Layer& layer, int32_t firstRow, int32_t endRow) {
+    firstRow = std::max<int32_t>(firstRow, 0);
+    endRow = std::min<int32_t>(endRow, rect_.height());
+    if (!open_ || firstRow >= endRow)
         return;
     // The screen's own layer is kept between frames: no allocation per frame.
     if (work_.rect() == rect_)
@@ -61,7 +65,7 @@ void Framebuffer::present(const Layer& layer) {
         return;
     }
     uint8_t* base = device_.memory() + start;
-    for (int y = 0; y < rect_.height(); ++y) {
+    for (int y = firstRow; y < endRow; ++y) {
         auto* row = reinterpret_cast<uint16_t*>(base + y * info_.lineLength);
         const uint8_t* grey = &work.pixels()[static_cast<size_t>(y) * rect_.width()];
         for (int x = 0; x < rect_.width(); ++x)

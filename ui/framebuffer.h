@@ -19,7 +19,10 @@ public:
     bool isOpen() const { return open_; }
 
     const Rect& rect() const { return rect_; }
-    void present(const Layer& layer);
+    void present(const Layer& layer) { present(layer, 0, rect_.height()); }
+    // Writes only the screen's rows firstRow to endRow - 1 (from its top); the others keep what the
+    // device shows.
+    void present(const Layer& layer, int32_t firstRow, int32_t endRow);
 
 private:
     platform::FramebufferDevice& device_;

@@ -90,6 +90,8 @@ public:
 
 private:
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < width() && y < height(); }
+    // One row of compose in a blending mode.
+    void blendRow(const uint8_t* source, uint8_t* target, int32_t width) const;
 
     Rect rect_;
     std::vector<uint8_t> pixels_;

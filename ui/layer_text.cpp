@@ -4,6 +4,7 @@
 #include "ui/layer.h"
 #include "ui/utf8.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -23,6 +24,11 @@ int Layer::drawText(Font& font, const std::string& utf8, int x, int y, uint8_t v
         std::fprintf(stderr, "invalid UTF-8 text\n");
         return x;
     }
+    // The grey levels of this colour, worked out once for the whole text rather than per point.
+    constexpr int kGreyLevels = 256;
+    uint8_t grey[kGreyLevels];
+    for (int level = 0; level < kGreyLevels; ++level)
+        grey[level] = static_cast<uint8_t>(value * level / (kGreyLevels - 1));
     int pen = x;
     GlyphImage glyph;
     for (char32_t point : text) {
@@ -30,9 +36,16 @@ int Layer::drawText(Font& font, const std::string& utf8, int x, int y, uint8_t v
             continue;
         int originX = pen + glyph.left;
         int originY = y - glyph.top;
-        for (int row = 0; row < glyph.rows; ++row)
-            for (int column = 0; column < glyph.width; ++column)
-                setPixel(originX + column, originY + row, glyphValue(glyph, row, column, value));
+        // Only the part of the glyph's box inside the layer is written.
+        int firstColumn = std::max(0, -originX);
+        int endColumn = std::min(glyph.width, width() - originX);
+        bool fullGrey = !glyph.mono && glyph.levels == kGreyLevels;
+        for (int row = std::max(0, -originY); row < glyph.rows && originY + row < height(); ++row) {
+            uint8_t* out = pixels_.data() + static_cast<size_t>(originY + row) * width();
+            const uint8_t* line = glyph.buffer + row * glyph.pitch;
+            for (int column = firstColumn; column < endColumn; ++column)
+                out[originX + column] = fullGrey ? grey[line[column]] : glyphValue(glyph, row, column, value);
+        }
         pen += advancePixels(glyph.advanceX);
     }
     texts_.push_back({x, y, pen, utf8});

@@ -27,6 +27,28 @@ protected:
     Font arial;
 };
 
+TEST_F(FontTest, TextCutByTheLayersEdgesKeepsExactlyThePointsInside) {
+    ASSERT_TRUE(arial.usable());
+    // The same text on a layer wide enough for all of it, and on small layers it runs off at each edge.
+    constexpr int kMargin = 60;
+    Layer whole(Rect{0, 200, 0, 100}, true, kBlendCoverage);
+    whole.drawText(arial, "Давление 12", kMargin - 8, kMargin + 4, 170);
+    ASSERT_GT(inked(whole).width(), 0);
+    for (Rect cut : {Rect{0, 30, 0, 12}, Rect{0, 40, 0, 40}, Rect{0, 15, 0, 8}}) {
+        for (int shiftX : {-8, 0, 25}) {
+            for (int shiftY : {-4, 4, 11}) {
+                Layer part(cut, true, kBlendCoverage);
+                part.drawText(arial, "Давление 12", shiftX - 8, shiftY + 4, 170);
+                for (int y = 0; y < cut.height(); ++y)
+                    for (int x = 0; x < cut.width(); ++x)
+                        ASSERT_EQ(part.pixel(x, y), whole.pixel(x + kMargin - shiftX, y + kMargin - shiftY))
+                            << x << "," << y << " on " << cut.width() << "x" << cut.height() << " shifted "
+                            << shiftX << "," << shiftY;
+            }
+        }
+    }
+}
+
 TEST_F(FontTest, TextIsDrawnAboveItsBaselineFromThePenPosition) {
     ASSERT_TRUE(arial.usable());
     Layer layer(Rect{0, 120, 0, 30}, true, kBlendCoverage);

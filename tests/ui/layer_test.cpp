@@ -29,6 +29,30 @@ TEST(Layer, BlendModesUseTruncatingIntegerArithmetic) {
     EXPECT_EQ(composeOne(-1, 255, 33), 33);
 }
 
+TEST(Layer, ARowOfMostlyEmptyPointsBlendsEachSetPointAsAlone) {
+    // 21 points wide, offset by 3 on the image: set points at the edges of the eight-point words
+    // the empty runs are skipped by, and at the row's end.
+    constexpr int kWidth = 21;
+    for (int32_t mode : {kBlendCoverage, kBlendExclusion, kBlendContrast}) {
+        Layer source(Rect{3, 3 + kWidth, 0, 2}, true, mode);
+        source.colour = 200;
+        Layer below(Rect{0, 30, 0, 2}, true, kBlendOpaque);
+        for (int x = 0; x < 30; ++x)
+            for (int y = 0; y < 2; ++y)
+                below.setPixel(x, y, static_cast<uint8_t>(40 + 5 * x + y));
+        Layer original = below;
+        for (int x : {0, 7, 8, 15, 16, 20})
+            source.setPixel(x, 1, static_cast<uint8_t>(30 + 10 * x));
+        source.compose(below);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 30; ++x) {
+                int s = x >= 3 && x < 3 + kWidth ? source.pixel(x - 3, y) : 0;
+                int expected = s == 0 ? original.pixel(x, y) : blendValue(mode, 200, s, original.pixel(x, y));
+                EXPECT_EQ(below.pixel(x, y), expected) << "mode " << mode << " at " << x << "," << y;
+            }
+    }
+}
+
 TEST(Layer, ComposeCoversOnlyTheIntersection) {
     Layer source(Rect{-2, 3, 1, 3}, true, kBlendOpaque); // 5 x 2, partly left of the image
     source.fillRect(source.rect(), 9);
