@@ -77,6 +77,29 @@ private:
     std::thread thread_;
 };
 
+// The main loop's side: the virtual clock and its wait on one pipe that never becomes readable.
+struct MainLoop {
+    MainLoop() {
+        int ends[2];
+        if (::pipe(ends) == 0) {
+            readEnd = ends[0];
+            writeEnd = ends[1];
+        }
+    }
+    ~MainLoop() {
+        ::close(readEnd);
+        ::close(writeEnd);
+    }
+    int wait(int timeoutMs, int fireInMs) {
+        pollfd set{readEnd, POLLIN, 0};
+        return clock.wait(&set, 1, timeoutMs, fireInMs, local);
+    }
+    platform::VirtualClock clock{kStartMs};
+    platform::LocalEvents local{clock};
+    int readEnd = -1;
+    int writeEnd = -1;
+};
+
 void expectStepsAtTheirMoments(const std::vector<PacedWorker::Step>& steps) {
     ASSERT_EQ(steps.size(), static_cast<size_t>(kSteps));
     for (int step = 0; step < kSteps; ++step) {
@@ -86,17 +109,15 @@ void expectStepsAtTheirMoments(const std::vector<PacedWorker::Step>& steps) {
 }
 
 TEST(WorkerPacing, TheMainLoopsClockStopsAtEachWakeUpAndWaitsForTheStep) {
-    platform::VirtualClock clock(kStartMs);
-    platform::LocalEvents local(clock);
-    int pipeEnds[2];
-    ASSERT_EQ(::pipe(pipeEnds), 0);
-    pollfd set{pipeEnds[0], POLLIN, 0};
+    MainLoop loop;
+    ASSERT_GE(loop.readEnd, 0);
+    platform::VirtualClock& clock = loop.clock;
     {
         PacedWorker worker(clock);
         // A timer far beyond the steps: every jump the clock makes stops at a wake-up first.
         std::vector<uint64_t> stops;
         while (clock.elapsedMs() < kSteps * kStepMs) {
-            ASSERT_EQ(clock.wait(&set, 1, 60000, 60001, local), 0);
+            ASSERT_EQ(loop.wait(60000, 60001), 0);
             stops.push_back(clock.elapsedMs());
         }
         for (size_t i = 0; i < stops.size() && i < static_cast<size_t>(kSteps); ++i)
@@ -105,27 +126,23 @@ TEST(WorkerPacing, TheMainLoopsClockStopsAtEachWakeUpAndWaitsForTheStep) {
         // Stopped while it sleeps: it ends at once, and the clock no longer stops for it.
         auto before = std::chrono::steady_clock::now();
         worker.pause().stop();
-        EXPECT_EQ(clock.wait(&set, 1, 60000, 60001, local), 0);
+        EXPECT_EQ(loop.wait(60000, 60001), 0);
         EXPECT_EQ(clock.elapsedMs(), kSteps * kStepMs + 60001);
         EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
     }
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
 }
 
 TEST(WorkerPacing, TheMainLoopRunsBesideAStepNoFurtherThanTheShortestSleepAndASettleWaitsForIt) {
-    platform::VirtualClock clock(kStartMs);
-    platform::LocalEvents local(clock);
-    int pipeEnds[2];
-    ASSERT_EQ(::pipe(pipeEnds), 0);
-    pollfd set{pipeEnds[0], POLLIN, 0};
+    MainLoop loop;
+    ASSERT_GE(loop.readEnd, 0);
+    platform::VirtualClock& clock = loop.clock;
     {
         PacedWorker worker(clock, kStepMs);
         // A timer every 10 ms of the clock, as the daemon's exchange has.
         constexpr int kTimerMs = 10;
         size_t passesBesideAStep = 0;
         while (clock.elapsedMs() < kSteps * kStepMs) {
-            ASSERT_EQ(clock.wait(&set, 1, kTimerMs, kTimerMs, local), 0);
+            ASSERT_EQ(loop.wait(kTimerMs, kTimerMs), 0);
             uint64_t step = worker.stepRunning();
             if (step == PacedWorker::kNotInStep)
                 continue;
@@ -142,8 +159,6 @@ TEST(WorkerPacing, TheMainLoopRunsBesideAStepNoFurtherThanTheShortestSleepAndASe
         clock.settleWorkers();
         expectStepsAtTheirMoments(worker.steps());
     }
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
 }
 
 TEST(WorkerPacing, AJumpOfTheClockLetsEachStepOnTheWayRunAtItsMoment) {
