@@ -63,17 +63,17 @@ void Display::redraw() {
     for (Layer* layer : layers_)
         if (layer->visible && !layer->rect().intersect(screen()).empty())
             layer->compose(image_);
-    if (blanked_ || image_ == previous_)
+    if (blanked_)
         return;
-    // Most frames change a line or two of text: only the rows from the first changed one to the last
-    // are written to the device.
-    int32_t width = image_.width();
-    int32_t rows = image_.height();
-    if (wholeNext_ || !(previous_.rect() == image_.rect())) {
+    if (!(previous_.rect() == image_.rect())) {
         wholeNext_ = false;
         framebuffer_.present(image_);
         return;
     }
+    // Most frames change a line or two of text: only the rows from the first changed one to the last
+    // are written to the device (none when the image is the same).
+    int32_t width = image_.width();
+    int32_t rows = image_.height();
     auto rowDiffers = [&](int32_t y) {
         size_t offset = static_cast<size_t>(y) * width;
         return std::memcmp(&image_.pixels()[offset], &previous_.pixels()[offset], width) != 0;
@@ -81,6 +81,13 @@ void Display::redraw() {
     int32_t first = 0;
     while (first < rows && !rowDiffers(first))
         ++first;
+    if (first == rows)
+        return;
+    if (wholeNext_) {
+        wholeNext_ = false;
+        framebuffer_.present(image_);
+        return;
+    }
     int32_t end = rows;
     while (end > first && !rowDiffers(end - 1))
         --end;
