@@ -63,7 +63,7 @@ bool findOilSensor(const std::string& devicesDirectory, const std::string& board
 
 DS1820::DS1820(OilTemperatureInput* drive, const Config& config)
     : drive_(drive), config_(config), lastGoodMs_(platform::monotonicMs()),
-      sensorFile_(platform::rootPath(kSensorFile)) {
+      sensorFile_(platform::rootPath(kSensorFile)), resultFile_(platform::rootPath(kResultFile)) {
     worker_ = std::make_unique<DS1820Worker>(platform::gPlatform->clock(), platform::rootPath(""));
     poll();
 }
@@ -103,7 +103,7 @@ void DS1820::takeResult() {
     std::string line;
     float celsius = 0;
     uint32_t now = platform::monotonicMs();
-    if (readExchangeLine(platform::rootPath(kResultFile), line) && parseResult(line, celsius)) {
+    if (resultFile_.read(line) && parseResult(line, celsius)) {
         drive_->onOilTemperature(celsius);
         lastGoodMs_ = now;
         if (!drive_->temperatureSensorGood())

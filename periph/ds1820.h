@@ -38,6 +38,7 @@ private:
     Timer timer_;
     uint32_t lastGoodMs_;
     ExchangeFileWriter sensorFile_;
+    ExchangeFileReader resultFile_;
     bool sensorFileFailureLogged_ = false;
     std::unique_ptr<DS1820Worker> worker_;
 };

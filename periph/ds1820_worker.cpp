@@ -67,7 +67,7 @@ void DS1820Worker::run() {
 
 bool DS1820Worker::readOnce() {
     std::string sensor;
-    if (!readExchangeLine(sensorFile_, sensor) || sensor.empty()) {
+    if (!sensorFile_.read(sensor) || sensor.empty()) {
         publish(kError);
         return pause_.sleepMs(kIdleMs);
     }

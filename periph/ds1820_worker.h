@@ -39,7 +39,7 @@ private:
 
     platform::WorkerPause pause_;
     const std::string root_;
-    const std::string sensorFile_;
+    ExchangeFileReader sensorFile_;
     ExchangeFileWriter result_;
     pthread_t thread_{};
     bool started_ = false;

@@ -57,16 +57,55 @@ bool ExchangeFileWriter::write(const std::string& content, uint64_t nowMs) {
     return current_;
 }
 
-bool readExchangeLine(const std::string& path, std::string& line) {
+namespace {
+
+// A regular file opened without following a link or waiting on a FIFO; invalid otherwise.
+platform::UniqueFd openRegular(const std::string& path, struct stat& status) {
     platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
     if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
+        return platform::UniqueFd();
+    return fd;
+}
+
+bool readFirstLine(int fd, std::string& line) {
     char buffer[kMaxLineBytes];
-    ssize_t length = ::read(fd.get(), buffer, sizeof buffer);
+    ssize_t length = ::pread(fd, buffer, sizeof buffer, 0);
     if (length <= 0)
         return false;
     std::string text(buffer, static_cast<size_t>(length));
     line = text.substr(0, text.find('\n'));
     return true;
+}
+
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+} // namespace
+
+bool readExchangeLine(const std::string& path, std::string& line) {
+    struct stat status {};
+    platform::UniqueFd fd = openRegular(path, status);
+    return fd && readFirstLine(fd.get(), line);
+}
+
+bool ExchangeFileReader::read(std::string& line) {
+    if (fd_ && unchanged()) {
+        if (lineValid_)
+            line = line_;
+        return lineValid_;
+    }
+    fd_ = openRegular(path_, status_);
+    // A change in place while it is read leaves its times newer than these: it is read again then.
+    lineValid_ = fd_ && readFirstLine(fd_.get(), line_);
+    if (lineValid_)
+        line = line_;
+    return lineValid_;
+}
+
+bool ExchangeFileReader::unchanged() const {
+    struct stat now {};
+    // Without links the file is no longer the one at the name: a writer renamed a new one over it.
+    return ::fstat(fd_.get(), &now) == 0 && now.st_nlink > 0 && now.st_size == status_.st_size &&
+           sameTime(now.st_mtim, status_.st_mtim) && sameTime(now.st_ctim, status_.st_ctim);
 }

@@ -4,8 +4,11 @@
 // create files there, so the temporary file is made afresh and never through a link planted at its
 // name, and a reader never follows a link nor waits on a FIFO standing at the name.
 
+#include "platform/unique_fd.h"
+
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 
 // Writes content to path + ".tmp" and renames it to path; false (errno set) when that failed.
 bool replaceExchangeFile(const std::string& path, const std::string& content);
@@ -32,4 +35,27 @@ private:
     std::string written_;
     uint64_t writtenMs_ = 0;
     bool current_ = false;
+};
+
+// One exchange file read again and again: the file last read is kept open, and while it is still the
+// one at the name (a writer's rename leaves it without links) and unchanged, its line is given again
+// for one fstat instead of opening and reading it anew. The rules of readExchangeLine apply to what is
+// opened.
+class ExchangeFileReader {
+public:
+    explicit ExchangeFileReader(std::string path) : path_(std::move(path)) {}
+
+    // As readExchangeLine.
+    bool read(std::string& line);
+    const std::string& path() const { return path_; }
+
+private:
+    bool unchanged() const;
+    bool readOpen(std::string& line);
+
+    const std::string path_;
+    platform::UniqueFd fd_;
+    struct stat status_ {};
+    std::string line_;
+    bool lineValid_ = false;
 };

@@ -330,3 +330,41 @@ TEST(ExchangeFile, AWriterRewritesOnlyAChangeOrAfterTheRefreshAndRetriesAFailure
 }
 
 } // namespace
+
+TEST(ExchangeFile, AReaderSeesEveryReplacementAndChangeAndNoLinkOrMissingFile) {
+    TempDir dir;
+    ExchangeFileReader reader(dir / "result");
+    std::string line;
+    EXPECT_FALSE(reader.read(line));
+
+    // Replacements of the same length in quick succession, each read at once: a kept descriptor must
+    // never stand for the file that replaced it.
+    for (int i = 0; i < 200; ++i) {
+        std::string value = i % 2 ? "21.5" : "21.6";
+        ASSERT_TRUE(replaceExchangeFile(dir / "result", value + "\n"));
+        ASSERT_TRUE(reader.read(line));
+        ASSERT_EQ(line, value) << "replacement " << i;
+        ASSERT_TRUE(reader.read(line));
+        ASSERT_EQ(line, value) << "replacement " << i << " read again";
+    }
+
+    // Rewritten in place with the same length: the new time tells it.
+    writeFile(dir / "result", "30.0\n");
+    timespec later[2] = {{0, UTIME_OMIT}, {0, 0}};
+    ::clock_gettime(CLOCK_REALTIME, &later[1]);
+    later[1].tv_sec += 10;
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / "result").c_str(), later, 0), 0);
+    ASSERT_TRUE(reader.read(line));
+    EXPECT_EQ(line, "30.0");
+
+    // Removed, then a link put in its place: no reading either time.
+    ASSERT_EQ(::unlink((dir / "result").c_str()), 0);
+    EXPECT_FALSE(reader.read(line));
+    writeFile(dir / "target", "12.5\n");
+    ASSERT_EQ(::symlink((dir / "target").c_str(), (dir / "result").c_str()), 0);
+    EXPECT_FALSE(reader.read(line));
+    ASSERT_EQ(::unlink((dir / "result").c_str()), 0);
+    ASSERT_TRUE(replaceExchangeFile(dir / "result", "\n"));
+    ASSERT_TRUE(reader.read(line));
+    EXPECT_EQ(line, "");
+}
