@@ -208,6 +208,8 @@ void Flash::showMenu() {
 }
 
 void Flash::checkMounts() {
+    if (!services_.media.mountTableChanged())
+        return;
     std::vector<std::string> points = readMediaMountPoints();
     std::set<std::string> now(points.begin(), points.end());
     for (const std::string& point : points) {

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/netlink.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -25,6 +26,18 @@ constexpr unsigned kAllGroups = 0xFFFFFFFFu;
 const char kUpgradeVariable[] = "WEB_UPGRADE=1";
 
 } // namespace
+
+bool LinuxMedia::mountTableChanged() {
+    if (!mounts_) {
+        // Opened, it is told of the changes after this moment; the table is read once now anyway.
+        mounts_.reset(::open("/proc/mounts", O_RDONLY | O_CLOEXEC));
+        return true;
+    }
+    pollfd mounts{mounts_.get(), POLLPRI, 0};
+    if (::poll(&mounts, 1, 0) < 0)
+        return true;
+    return (mounts.revents & (POLLPRI | POLLERR)) != 0;
+}
 
 UniqueFd LinuxMedia::openUevents(int& error, const char*& failedStep) {
     UniqueFd fd(::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT));

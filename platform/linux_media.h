@@ -18,10 +18,13 @@ public:
     int mount(const std::string& device, const std::string& mountPoint) override;
     int unmount(const std::string& mountPoint) override;
     InstallerRun startInstaller(const std::vector<std::string>& packages, int& error) override;
+    // The kernel marks "/proc/mounts" with POLLPRI on every change of the table.
+    bool mountTableChanged() override;
     bool idleWorker() const override { return true; }
 
 private:
     std::string installer_;
+    UniqueFd mounts_;
 };
 
 } // namespace platform

@@ -36,6 +36,9 @@ public:
     // Starts the installer on these package files (full board paths, already sorted) with
     // "WEB_UPGRADE=1" in its environment and /dev/null as its input; an invalid output on failure.
     virtual InstallerRun startInstaller(const std::vector<std::string>& packages, int& error) = 0;
+    // Whether the mount table may have changed since the last call (true at the first, and whenever it
+    // cannot be told): "/proc/mounts" need be read only then. Called from one thread only.
+    virtual bool mountTableChanged() = 0;
     // Whether the worker may run at idle priority (on the board; a loaded test host would starve it).
     virtual bool idleWorker() const = 0;
 };

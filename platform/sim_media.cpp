@@ -151,6 +151,13 @@ int SimMedia::unmountLocked(const std::string& mountPoint) {
     return 0;
 }
 
+bool SimMedia::mountTableChanged() {
+    uint64_t written = mountsWritten_.load();
+    bool changed = written != mountsTold_;
+    mountsTold_ = written;
+    return changed;
+}
+
 void SimMedia::writeMounts() {
     std::string text = "/dev/root / ext4 rw,relatime 0 0\nproc /proc proc rw,relatime 0 0\n";
     for (const Mount& mount : mounts_)
@@ -159,12 +166,13 @@ void SimMedia::writeMounts() {
     std::string path = sandboxPath(kMountsFile);
     std::string temporary = path + ".new";
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return;
-    bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ::close(fd);
-    if (written)
-        ::rename(temporary.c_str(), path.c_str());
+    if (fd >= 0) {
+        bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::close(fd);
+        if (written)
+            ::rename(temporary.c_str(), path.c_str());
+    }
+    ++mountsWritten_;
 }
 
 InstallerRun SimMedia::startInstaller(const std::vector<std::string>& packages, int& error) {

@@ -8,6 +8,7 @@
 
 #include "platform/media.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -27,6 +28,7 @@ public:
     int mount(const std::string& device, const std::string& mountPoint) override;
     int unmount(const std::string& mountPoint) override;
     InstallerRun startInstaller(const std::vector<std::string>& packages, int& error) override;
+    bool mountTableChanged() override;
     bool idleWorker() const override { return false; }
 
     // Plugs the disk ("sda") with one vfat partition ("sda1"); the sandbox directory holding the
@@ -68,6 +70,9 @@ private:
     std::vector<Mount> mounts_;
     std::vector<std::vector<std::string>> installerRuns_;
     bool unmountFails_ = false;
+    // Counts the writings of the table; the one last told of by mountTableChanged().
+    std::atomic<uint64_t> mountsWritten_{0};
+    uint64_t mountsTold_ = UINT64_MAX;
 };
 
 // A mount point as "/proc/mounts" writes it: space, tab, new line and backslash as octal escapes.

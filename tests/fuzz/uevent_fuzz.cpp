@@ -52,6 +52,7 @@ public:
         error = EPERM;
         return {};
     }
+    bool mountTableChanged() override { return true; }
     bool idleWorker() const override { return false; }
 
 private:

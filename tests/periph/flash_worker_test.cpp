@@ -197,6 +197,13 @@ TEST(FlashFiles, PurgeOfMoreNamesThanACommandLineHolds) {
 
 // The board's installer is run directly: a label full of shell syntax reaches it as one argument each
 // and nothing in it is executed. The installer here is a stand-in script that records its arguments.
+TEST(FlashFiles, TheBoardsMountTableIsReadAtFirstAndThenOnlyAfterAChange) {
+    platform::LinuxMedia media;
+    EXPECT_TRUE(media.mountTableChanged());
+    // Nothing here mounts anything on the host: the table holds still between two looks.
+    EXPECT_FALSE(media.mountTableChanged());
+}
+
 TEST(FlashFiles, BoardInstallerRunsWithoutAShell) {
     TempDir dir;
     std::string fake = dir / "opkg";
@@ -339,7 +346,11 @@ TEST_F(FlashWorkerTest, UnknownCommandsAndMissingDrivesAreAnsweredWithErrors) {
 TEST_F(FlashWorkerTest, MountsTheFirstPartitionAndUnmountsEveryDrive) {
     media().plug("sda");
     media().plug("sdb");
+    media().mountTableChanged();
+    EXPECT_FALSE(media().mountTableChanged());
     EXPECT_EQ(command("MOUNT"), Lines({"PROGRESS /run/media/sda1", "OK"}));
+    EXPECT_TRUE(media().mountTableChanged());
+    EXPECT_FALSE(media().mountTableChanged());
     EXPECT_NE(readFile(path("/proc/mounts")).find("/dev/sda1 /run/media/sda1 vfat"), std::string::npos);
     // Mounted already: the same mount point again.
     EXPECT_EQ(command("MOUNT"), Lines({"PROGRESS /run/media/sda1", "OK"}));
@@ -352,6 +363,7 @@ TEST_F(FlashWorkerTest, MountsTheFirstPartitionAndUnmountsEveryDrive) {
     EXPECT_EQ(board.logLinesWith(LOG_ERR, "Ошибка размонтирования /run/media/sda1").size(), 1u);
     media().setUnmountFails(false);
     EXPECT_EQ(command("UMOUNT"), Lines({"OK"}));
+    EXPECT_TRUE(media().mountTableChanged());
     EXPECT_TRUE(media().mountPoints().empty());
     EXPECT_EQ(readFile(path("/proc/mounts")).find("/run/media"), std::string::npos);
 }
