@@ -7,7 +7,7 @@ namespace platform {
 
 void WorkerPacer::join(const void* worker, uint64_t firstTurnUs, uint64_t shortestSleepUs) {
     std::lock_guard<std::mutex> lock(mutex_);
-    workers_[worker] = Worker{firstTurnUs, shortestSleepUs, State::kSleeping};
+    workers_[worker] = Worker{firstTurnUs, shortestSleepUs, State::kSleeping, true};
     summarize();
 }
 
@@ -17,6 +17,7 @@ void WorkerPacer::leave(const void* worker) {
         if (workers_.erase(worker) == 0)
             return;
         summarize();
+        ++turnsGiven_;
     }
     turn_.notify_all();
     slept_.notify_all();
@@ -43,12 +44,29 @@ bool WorkerPacer::waitTurn(const void* worker) {
 }
 
 bool WorkerPacer::waitTurnLocked(std::unique_lock<std::mutex>& lock, const void* worker) {
-    auto found = workers_.end();
+    auto found = workers_.find(worker);
+    if (found == workers_.end())
+        return false;
+    if (found->second.state != State::kSleeping)
+        return true;
+    auto start = std::chrono::steady_clock::now();
+    if (found->second.spins) {
+        uint64_t seen = turnsGiven_.load();
+        lock.unlock();
+        spinForTurn(seen);
+        lock.lock();
+    }
     turn_.wait(lock, [&] {
         found = workers_.find(worker);
         return found == workers_.end() || found->second.state != State::kSleeping;
     });
-    return found != workers_.end();
+    if (found == workers_.end())
+        return false;
+    // Spinning pays only while the clock moves at full speed; a longer wait sleeps in the kernel
+    // next time, until the turns come quickly again.
+    found->second.spins =
+        std::chrono::steady_clock::now() - start <= std::chrono::microseconds(kSpinAfterWaitUs);
+    return true;
 }
 
 void WorkerPacer::runDue(uint64_t nowUs) {
@@ -62,6 +80,7 @@ void WorkerPacer::runDue(uint64_t nowUs) {
                 worker.state = State::kRunning;
         }
         summarize();
+        ++turnsGiven_;
     }
     turn_.notify_all();
 }
@@ -104,14 +123,44 @@ void WorkerPacer::summarize() {
     running_ = runningLocked();
 }
 
-void WorkerPacer::spinWhileRunning() const {
-    // With one processor the spin would only keep the worker from running.
+namespace {
+
+// Tells the processor this is a spin: the other thread on the same core gets its share.
+inline void relaxProcessor() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__arm__) || defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
+// Spins until done() or the time passed; with one processor the spin would only keep the other
+// thread from running. The real clock is read every few rounds only.
+template <typename Done> void spinUntil(unsigned us, Done done) {
     static const bool severalProcessors = std::thread::hardware_concurrency() > 1;
     if (!severalProcessors)
         return;
-    auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kSpinUs);
-    while (running_.load() && std::chrono::steady_clock::now() < until) {
+    constexpr unsigned kRoundsPerClockRead = 64;
+    auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(us);
+    for (;;) {
+        for (unsigned round = 0; round < kRoundsPerClockRead; ++round) {
+            if (done())
+                return;
+            relaxProcessor();
+        }
+        if (std::chrono::steady_clock::now() >= until)
+            return;
     }
+}
+
+} // namespace
+
+void WorkerPacer::spinWhileRunning() const {
+    spinUntil(kSpinUs, [this] { return !running_.load(); });
+}
+
+void WorkerPacer::spinForTurn(uint64_t seen) const {
+    spinUntil(kTurnSpinUs, [&] { return turnsGiven_.load() != seen; });
 }
 
 } // namespace platform

@@ -23,6 +23,12 @@ public:
     // A step takes some tens of microseconds: a settle waits up to this long for it on the spot,
     // which spares both threads a system call and itself a wake-up.
     static constexpr unsigned kSpinUs = 100;
+    // A worker's sleep on a clock that runs at full speed lasts about a hundred microseconds of real
+    // time: it looks for its turn on the spot this long before it sleeps in the kernel, which spares
+    // the main loop the system call of a wake-up and the worker the latency of one.
+    static constexpr unsigned kTurnSpinUs = 300;
+    // A worker whose last wait was longer than this (the clock stood or crawled) does not spin.
+    static constexpr unsigned kSpinAfterWaitUs = 2000;
 
     WorkerPacer() = default;
     WorkerPacer(const WorkerPacer&) = delete;
@@ -56,10 +62,14 @@ private:
         uint64_t wakeUs;
         uint64_t shortestSleepUs;
         State state;
+        // Whether it spins for its next turn before it sleeps (its last wait was short).
+        bool spins;
     };
 
     bool runningLocked() const;
     void spinWhileRunning() const;
+    // Spins (several processors only) until a turn is given after `seen` or kTurnSpinUs passed.
+    void spinForTurn(uint64_t seen) const;
     // The earliest wake-up, the hold and whether a worker runs, cached for the main loop to read
     // without the lock.
     void summarize();
@@ -72,6 +82,8 @@ private:
     std::atomic<uint64_t> nextWakeUs_{kNever};
     std::atomic<uint64_t> holdUs_{kNever};
     std::atomic<bool> running_{false};
+    // Counts the turns given and the leavings, for a waiting worker to spin on without the lock.
+    std::atomic<uint64_t> turnsGiven_{0};
 };
 
 } // namespace platform
