@@ -60,6 +60,11 @@ constexpr int64_t kUsPerSecond = 1000000;
 
 } // namespace
 
+uint64_t Clock::monotonicMilliseconds() {
+    timespec now = monotonic();
+    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
 timeval Clock::wallNow() {
     timeval source = wallTime();
     int64_t us = static_cast<int64_t>(source.tv_sec) * kUsPerSecond + source.tv_usec + wallOffsetUs_;
@@ -84,9 +89,7 @@ Clock& currentClock() {
 } // namespace
 
 uint32_t monotonicMs() {
-    timespec now = currentClock().monotonic();
-    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<uint32_t>(ms);
+    return static_cast<uint32_t>(currentClock().monotonicMilliseconds());
 }
 
 int monotonicSeconds() {

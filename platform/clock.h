@@ -18,6 +18,8 @@ public:
     virtual ~Clock() = default;
 
     virtual timespec monotonic() = 0;
+    // The monotonic clock in whole milliseconds; the daemon reads it on every timer and frame.
+    virtual uint64_t monotonicMilliseconds();
     virtual timeval wallTime() = 0;
     virtual void sleepMs(unsigned ms) = 0;
 

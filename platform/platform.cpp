@@ -1,6 +1,9 @@
 #include "platform/platform.h"
 
+#include <atomic>
+#include <pthread.h>
 #include <syslog.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -34,6 +37,27 @@ std::string rootPath(const char* absolutePath) {
 
 std::string rootPath(const std::string& absolutePath) {
     return rootPath(absolutePath.c_str());
+}
+
+namespace {
+
+std::atomic<pid_t> gProcessId{0};
+
+void forgetProcessId() {
+    gProcessId = 0;
+}
+
+} // namespace
+
+pid_t processId() {
+    pid_t known = gProcessId.load();
+    if (known != 0)
+        return known;
+    static const int registered = pthread_atfork(nullptr, nullptr, forgetProcessId);
+    (void)registered;
+    known = ::getpid();
+    gProcessId = known;
+    return known;
 }
 
 } // namespace platform

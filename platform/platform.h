@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 
 namespace platform {
 
@@ -102,5 +103,8 @@ private:
 // An absolute path of the system ("/etc/velkord") as seen on this platform.
 std::string rootPath(const char* absolutePath);
 std::string rootPath(const std::string& absolutePath);
+
+// getpid(), asked of the kernel once per process (again in a child after fork).
+pid_t processId();
 
 } // namespace platform

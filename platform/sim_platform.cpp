@@ -63,7 +63,8 @@ std::unique_ptr<SerialDevice> SimSerialPorts::open(const std::string& path, int&
 }
 
 SimPlatform::SimPlatform(std::string sandboxRoot, std::unique_ptr<Clock> clock, DriveBusLine driveBus)
-    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()), modemLink_(root()), media_(root()) {
+    : Platform(std::move(sandboxRoot), std::move(clock)), spi_(this->clock()), modemLink_(root()),
+      media_(root()) {
     serialLines_.push_back(std::make_unique<SimSerialLine>(kScadaPort, root()));
     serialLines_.push_back(std::make_unique<SimSerialLine>(kModemPort, root()));
     if (driveBus == DriveBusLine::kLocal)
@@ -97,7 +98,7 @@ SimSerialLine* SimPlatform::serialLine(const std::string& devicePath) {
 
 void SimPlatform::toSystemLog(int, const std::string& line) {
     // One write, so lines from the worker threads never interleave.
-    std::string echoed = "velkord[" + std::to_string(::getpid()) + "]: " + line + "\n";
+    std::string echoed = "velkord[" + std::to_string(processId()) + "]: " + line + "\n";
     ssize_t ignored = ::write(STDERR_FILENO, echoed.data(), echoed.size());
     (void)ignored;
 }

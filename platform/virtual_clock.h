@@ -20,6 +20,7 @@ public:
     explicit VirtualClock(uint64_t startMs = 1000000, time_t wallStart = 1767225600);
 
     timespec monotonic() override;
+    uint64_t monotonicMilliseconds() override { return nowUs_.load() / 1000u; }
     timeval wallTime() override;
     void sleepMs(unsigned ms) override;
     // Polls only when it would wait (bytes in flight on a pty, nothing queued at all) or when the

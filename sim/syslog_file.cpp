@@ -3,6 +3,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,14 +35,20 @@ std::string SyslogFile::format(time_t when, int pid, const std::string& text) {
 }
 
 void SyslogFile::append(const std::string& text) {
-    std::string line = format(board_.clock().wallTime().tv_sec, static_cast<int>(::getpid()), text);
+    std::string line =
+        format(board_.clock().wallTime().tv_sec, static_cast<int>(platform::processId()), text);
     while (!line.empty() && line.back() == '\n')
         line.pop_back();
     line += "\n";
-    int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0)
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The file stays open; one removed or replaced since (its links gone) is opened afresh.
+    struct stat status {};
+    if (file_ && (::fstat(file_.get(), &status) != 0 || status.st_nlink == 0))
+        file_.reset();
+    if (!file_)
+        file_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644));
+    if (!file_)
         return;
-    if (::write(fd, line.data(), line.size()) < 0) {
+    if (::write(file_.get(), line.data(), line.size()) < 0) {
     }
-    ::close(fd);
 }

@@ -4,7 +4,9 @@
 // clock, so that the log copies onto a drive have a real log to read.
 
 #include "platform/platform.h"
+#include "platform/unique_fd.h"
 
+#include <mutex>
 #include <string>
 
 class SyslogFile {
@@ -23,4 +25,7 @@ private:
 
     platform::Platform& board_;
     std::string path_;
+    // Lines come from the worker threads too.
+    std::mutex mutex_;
+    platform::UniqueFd file_;
 };
