@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -42,28 +41,46 @@ bool parseResult(const std::string& line, float& celsius) {
 
 } // namespace
 
-bool findOilSensor(const std::string& devicesDirectory, const std::string& boardSensorId,
-                   std::string& sensor) {
-    DIR* directory = ::opendir(devicesDirectory.c_str());
-    if (!directory)
-        return false;
+OneWireDevices::~OneWireDevices() {
+    if (open_)
+        ::closedir(open_);
+}
+
+bool OneWireDevices::findOilSensor(const std::string& boardSensorId, std::string& sensor) {
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(directory)) {
-        std::string name = entry->d_name;
-        if (name == boardSensorId || name.rfind(kFamilyPrefix, 0) != 0 || !isLink(devicesDirectory, *entry))
-            continue;
-        names.push_back(name);
+    if (!list(boardSensorId, names)) {
+        // Gone since it was opened, or never opened: opened afresh.
+        if (open_)
+            ::closedir(open_);
+        open_ = ::opendir(directory_.c_str());
+        if (!open_ || !list(boardSensorId, names))
+            return false;
     }
-    ::closedir(directory);
     // The directory's order is the file system's: by name, the same sensor is chosen every time.
     std::sort(names.begin(), names.end());
     sensor = names.empty() ? std::string() : names.front();
     return true;
 }
 
+bool OneWireDevices::list(const std::string& boardSensorId, std::vector<std::string>& names) {
+    if (!open_)
+        return false;
+    ::rewinddir(open_);
+    bool anyEntry = false;
+    while (const dirent* entry = ::readdir(open_)) {
+        anyEntry = true;
+        std::string name = entry->d_name;
+        if (name == boardSensorId || name.rfind(kFamilyPrefix, 0) != 0 || !isLink(directory_, *entry))
+            continue;
+        names.push_back(name);
+    }
+    return anyEntry;
+}
+
 DS1820::DS1820(OilTemperatureInput* drive, const Config& config)
     : drive_(drive), config_(config), lastGoodMs_(platform::monotonicMs()),
-      sensorFile_(platform::rootPath(kSensorFile)), resultFile_(platform::rootPath(kResultFile)) {
+      sensorFile_(platform::rootPath(kSensorFile)), resultFile_(platform::rootPath(kResultFile)),
+      devices_(platform::rootPath(kDevices)) {
     worker_ = std::make_unique<DS1820Worker>(platform::gPlatform->clock(), platform::rootPath(""));
     poll();
 }
@@ -85,7 +102,7 @@ void DS1820::poll() {
 
 void DS1820::chooseSensor() {
     std::string sensor;
-    if (!findOilSensor(platform::rootPath(kDevices), config_.thermSensorId, sensor))
+    if (!devices_.findOilSensor(config_.thermSensorId, sensor))
         return;
     std::string line = sensor.empty() ? std::string() : std::string(kDevices) + sensor + "/w1_slave";
     if (sensorFile_.write(line + "\n", platform::monotonicMs())) {

@@ -8,8 +8,33 @@
 #include "periph/ds1820_worker.h"
 
 #include <cstdint>
+#include <dirent.h>
 #include <memory>
 #include <string>
+#include <vector>
+
+// The 1-wire devices directory (board path "/sys/bus/w1/devices/"), kept open and listed again from
+// its start on every call.
+class OneWireDevices {
+public:
+    explicit OneWireDevices(std::string directory) : directory_(std::move(directory)) {}
+    ~OneWireDevices();
+    OneWireDevices(const OneWireDevices&) = delete;
+    OneWireDevices& operator=(const OneWireDevices&) = delete;
+
+    // The oil sensor among the entries: the first link, by name, whose name starts with "10-",
+    // skipping the board's sensor `boardSensorId`; empty when there is none. False when the directory
+    // cannot be listed.
+    bool findOilSensor(const std::string& boardSensorId, std::string& sensor);
+
+private:
+    // The entries from the start: false when there were none at all (not even "."), as in a
+    // directory removed since it was opened.
+    bool list(const std::string& boardSensorId, std::vector<std::string>& names);
+
+    const std::string directory_;
+    DIR* open_ = nullptr;
+};
 
 class Config;
 class OilTemperatureInput;
@@ -39,12 +64,7 @@ private:
     uint32_t lastGoodMs_;
     ExchangeFileWriter sensorFile_;
     ExchangeFileReader resultFile_;
+    OneWireDevices devices_;
     bool sensorFileFailureLogged_ = false;
     std::unique_ptr<DS1820Worker> worker_;
 };
-
-// The oil sensor among the entries of a 1-wire devices directory (board path
-// "/sys/bus/w1/devices/"): the first link, by name, whose name starts with "10-", skipping the board's
-// sensor `boardSensorId`; empty when there is none. False when the directory cannot be listed.
-bool findOilSensor(const std::string& devicesDirectory, const std::string& boardSensorId,
-                   std::string& sensor);

@@ -165,6 +165,27 @@ TEST_F(ThermometerTest, ABusThatCannotBeListedNamesNoSensor) {
     EXPECT_TRUE(workerWrites("error"));
 }
 
+TEST_F(ThermometerTest, SensorsThatComeAndGoAndABusThatReturnsAreFollowed) {
+    // A poll fires a millisecond after its period.
+    constexpr uint32_t kOnePoll = DS1820::kPollMs + 1;
+    start();
+    EXPECT_EQ(file("/tmp/w1_sensor"), "\n");
+    addSensor(kOilSensor, w1Text(23125, true));
+    runLoopFor(board, kOnePoll);
+    EXPECT_EQ(file("/tmp/w1_sensor"), kOilSensorFile);
+
+    // The bus gone: the last name stands; the bus back with another sensor: that one is named.
+    for (const char* link : {"/sys/bus/w1/devices/w1_bus_master1", "/sys/bus/w1/devices/10-000802d45e6f"})
+        ASSERT_EQ(::unlink(board.path(link).c_str()), 0);
+    ASSERT_EQ(::rmdir(board.path("/sys/bus/w1/devices").c_str()), 0);
+    runLoopFor(board, kOnePoll);
+    EXPECT_EQ(file("/tmp/w1_sensor"), kOilSensorFile);
+    ASSERT_EQ(::mkdir(board.path("/sys/bus/w1/devices").c_str(), 0755), 0);
+    addSensor("10-000000000002", w1Text(30000, true));
+    runLoopFor(board, kOnePoll);
+    EXPECT_EQ(file("/tmp/w1_sensor"), "/sys/bus/w1/devices/10-000000000002/w1_slave\n");
+}
+
 TEST_F(ThermometerTest, AReadingThatFailsItsCrcIsAnError) {
     addSensor(kOilSensor, w1Text(23125, false));
     start();
