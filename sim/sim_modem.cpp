@@ -108,7 +108,10 @@ void SimModem::readInput() {
 }
 
 void SimModem::answer(const std::string& command) {
+    ++commandsReceived_;
     history_.push_back(command);
+    if (history_.size() > kHistoryKept)
+        history_.pop_front();
     lastCommand_ = command;
     if (reply_ == Reply::Silent)
         return;

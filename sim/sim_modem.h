@@ -10,6 +10,8 @@
 #include "platform/sim_modem_link.h"
 #include "platform/unique_fd.h"
 
+#include <cstddef>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -51,9 +53,12 @@ public:
     bool inFlight();
     void watchDaemonSide(const std::string& ptyPath);
 
-    int commandsReceived() const { return static_cast<int>(history_.size()); }
-    // Every command received, oldest first.
-    const std::vector<std::string>& history() const { return history_; }
+    // Commands the history keeps: a simulator that runs for days must not grow with every command.
+    static constexpr size_t kHistoryKept = 1000;
+
+    int commandsReceived() const { return commandsReceived_; }
+    // The last kHistoryKept commands received, oldest first.
+    const std::deque<std::string>& history() const { return history_; }
     const std::string& lastCommand() const { return lastCommand_; }
     int rssi() const { return rssi_; }
 
@@ -89,7 +94,8 @@ private:
     bool fix_ = true;
     int drop_ = 0;
     int corrupt_ = 0;
-    std::vector<std::string> history_;
+    std::deque<std::string> history_;
+    int commandsReceived_ = 0;
     std::string lastCommand_;
     Timer systemInfoTimer_;
     Timer sentenceTimer_;

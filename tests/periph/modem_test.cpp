@@ -7,6 +7,7 @@
 #include "periph/if_inet6.h"
 #include "periph/nmea.h"
 #include "periph/sim5320.h"
+#include "platform/unique_fd.h"
 #include "sim/sim_modem.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/test_board.h"
@@ -16,9 +17,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -457,3 +460,24 @@ TEST(IfInet6, GlobalFirstThenLinkLocalSkippingDeprecated) {
 }
 
 } // namespace
+
+TEST_F(ModemTest, TheSimulatedModuleCountsEveryCommandButKeepsOnlyTheLatest) {
+    platform::SimSerialLine* line = board.platform().serialLine("/dev/ttyUSB2");
+    platform::UniqueFd daemonSide(::open(line->ptyPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_TRUE(daemonSide);
+    module->setReply(SimModem::Reply::Silent);
+    const int sent = static_cast<int>(SimModem::kHistoryKept) + 5;
+    for (int i = 0; i < sent; ++i) {
+        std::string command = "AT+TEST=" + std::to_string(i) + "\r";
+        ASSERT_EQ(::write(daemonSide.get(), command.data(), command.size()),
+                  static_cast<ssize_t>(command.size()));
+        if (i % 50 == 0)
+            run(5);
+    }
+    for (int round = 0; round < 200 && module->commandsReceived() < sent; ++round)
+        run(5);
+    EXPECT_EQ(module->commandsReceived(), sent);
+    ASSERT_EQ(module->history().size(), SimModem::kHistoryKept);
+    EXPECT_EQ(module->history().front(), "AT+TEST=5");
+    EXPECT_EQ(module->history().back(), "AT+TEST=" + std::to_string(sent - 1));
+}
