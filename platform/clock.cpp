@@ -42,9 +42,13 @@ int untilLocal(int timeoutMs, LocalEvents& local) {
 
 } // namespace
 
+int Clock::pollFor(pollfd* set, nfds_t count, int timeoutMs) {
+    return ::poll(set, count, timeoutMs);
+}
+
 int Clock::wait(pollfd* set, nfds_t count, int timeoutMs, int, LocalEvents& local) {
     bool localReady = local.anyReady();
-    int ready = ::poll(set, count, localReady ? 0 : realWaitMs(untilLocal(timeoutMs, local)));
+    int ready = pollFor(set, count, localReady ? 0 : untilLocal(timeoutMs, local));
     if (ready < 0)
         return ready;
     if (localReady || local.anyReady()) {

@@ -46,8 +46,8 @@ public:
     void setWallOffsetUs(int64_t offsetUs) { wallOffsetUs_ = offsetUs; }
 
 protected:
-    // How long poll really waits for timeoutMs of this clock (-1: for ever).
-    virtual int realWaitMs(int timeoutMs) { return timeoutMs; }
+    // Polls the set, waiting up to timeoutMs of this clock (-1: for ever).
+    virtual int pollFor(pollfd* set, nfds_t count, int timeoutMs);
 
 private:
     std::atomic<int64_t> wallOffsetUs_{0};

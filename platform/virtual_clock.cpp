@@ -149,10 +149,11 @@ uint64_t ScaledClock::realWaitUsFor(unsigned ms) {
     return static_cast<uint64_t>(std::ceil(ms * 1000.0 / factor_));
 }
 
-int ScaledClock::realWaitMs(int timeoutMs) {
-    if (timeoutMs <= 0)
-        return timeoutMs;
-    return static_cast<int>(std::ceil(timeoutMs / factor_));
+int ScaledClock::pollFor(pollfd* set, nfds_t count, int timeoutMs) {
+    if (timeoutMs < 0)
+        return ::ppoll(set, count, nullptr, nullptr);
+    timespec wait = toTimespec(timeoutMs == 0 ? 0 : realWaitUsFor(static_cast<unsigned>(timeoutMs)));
+    return ::ppoll(set, count, &wait, nullptr);
 }
 
 } // namespace platform

@@ -74,7 +74,9 @@ public:
     uint64_t realWaitUsFor(unsigned ms) override;
 
 protected:
-    int realWaitMs(int timeoutMs) override;
+    // Waits the real time of timeoutMs to the microsecond: at a factor of 96 a whole real millisecond
+    // would be 96 ms of this clock, longer than a drive's answer takes on the bus.
+    int pollFor(pollfd* set, nfds_t count, int timeoutMs) override;
 
 private:
     uint64_t scaledUs(uint64_t realUs, uint64_t realStartUs) const;

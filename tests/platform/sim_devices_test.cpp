@@ -7,6 +7,7 @@
 
 #include "platform/local_events.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -189,6 +190,33 @@ TEST(VirtualClock, LooksAtDescriptorsWhileItRunsAheadAndStopsWhenOneIsReady) {
     uint64_t when = clock.elapsedMs();
     EXPECT_GT(clock.wait(&set, 1, 10, 11, local), 0);
     EXPECT_EQ(clock.elapsedMs(), when);
+    ::close(pipeEnds[0]);
+    ::close(pipeEnds[1]);
+}
+
+TEST(ScaledClock, AShortWaitLastsItsShareOfARealMillisecondNotAWholeOne) {
+    // At 100 times real time, 10 ms of the clock are 0.1 ms of real time. Waiting whole real
+    // milliseconds, each wait would let at least 100 ms of the clock pass: longer than a drive takes to
+    // answer on its bus. The shortest of several waits tells, however loaded the machine is.
+    platform::ScaledClock clock(100);
+    platform::LocalEvents local(clock);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    pollfd set{pipeEnds[0], POLLIN, 0};
+    uint64_t shortestUs = UINT64_MAX;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        timespec before = clock.monotonic();
+        EXPECT_EQ(clock.wait(&set, 1, 10, 11, local), 0);
+        timespec after = clock.monotonic();
+        uint64_t passedUs = static_cast<uint64_t>((after.tv_sec - before.tv_sec) * 1000000LL +
+                                                  (after.tv_nsec - before.tv_nsec) / 1000);
+        EXPECT_GE(passedUs, 10000u);
+        shortestUs = std::min(shortestUs, passedUs);
+    }
+    EXPECT_LT(shortestUs, 60000u);
+    // A byte ready ends the wait at once.
+    ASSERT_EQ(::write(pipeEnds[1], "x", 1), 1);
+    EXPECT_EQ(clock.wait(&set, 1, -1, -1, local), 1);
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);
 }
