@@ -1,6 +1,6 @@
 // A day of normal stroking on the virtual clock, as fast as the machine runs it: the whole daemon,
-// the simulated drives on the drive bus inside the process and the plant. Prints simulated seconds per wall second and the
-// cycles completed.
+// the simulated drives on the drive bus inside the process and the plant. Prints simulated seconds per
+// wall second, the CPU time (user and system, every thread) per simulated hour and the cycles completed.
 //
 //   build/stroking-bench [HOURS]     (default 24)
 
@@ -13,6 +13,7 @@
 #include <ftw.h>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +28,14 @@ size_t countLines(const std::string& path, const std::string& fragment) {
     for (std::string line; std::getline(in, line);)
         count += line.find(fragment) != std::string::npos;
     return count;
+}
+
+// User and system CPU seconds of the whole process (all its threads) so far.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 } // namespace
@@ -63,9 +72,11 @@ int main(int argc, char** argv) {
     FILE* saved = fdopen(dup(2), "w");
     std::freopen(logPath.c_str(), "w", stderr);
 
+    double cpuBefore = cpuSeconds();
     auto start = std::chrono::steady_clock::now();
     int status = runSimulation(options, hooks);
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double cpu = cpuSeconds() - cpuBefore;
 
     std::fflush(stderr);
     dup2(fileno(saved), 2);
@@ -74,6 +85,8 @@ int main(int argc, char** argv) {
     std::printf("simulated %.0f s (%.1f h) of stroking in %.2f s wall time\n", simulated, hours, wall);
     std::printf("speed: %.0f simulated seconds per wall second (24 h would take %.1f s)\n", simulated / wall,
                 86400.0 / (simulated / wall));
+    std::printf("CPU: %.2f s per simulated hour (%.0f %% of one core over the run)\n", cpu / hours,
+                100.0 * cpu / wall);
     std::printf("cycles completed: %llu (%.2f strokes/min)\n", static_cast<unsigned long long>(strokes),
                 strokes / (simulated / 60.0));
     std::printf("journal: %zu alarm lines, %zu lines in all; daemon exit status %d\n",
