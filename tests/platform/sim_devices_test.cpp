@@ -213,7 +213,7 @@ TEST(ScaledClock, AShortWaitLastsItsShareOfARealMillisecondNotAWholeOne) {
         EXPECT_GE(passedUs, 10000u);
         shortestUs = std::min(shortestUs, passedUs);
     }
-    EXPECT_LT(shortestUs, 60000u);
+    EXPECT_LT(shortestUs, 90000u);
     // A byte ready ends the wait at once.
     ASSERT_EQ(::write(pipeEnds[1], "x", 1), 1);
     EXPECT_EQ(clock.wait(&set, 1, -1, -1, local), 1);
