@@ -41,18 +41,11 @@ bool parseResult(const std::string& line, float& celsius) {
 
 } // namespace
 
-OneWireDevices::~OneWireDevices() {
-    if (open_)
-        ::closedir(open_);
-}
-
 bool OneWireDevices::findOilSensor(const std::string& boardSensorId, std::string& sensor) {
     std::vector<std::string> names;
     if (!list(boardSensorId, names)) {
         // Gone since it was opened, or never opened: opened afresh.
-        if (open_)
-            ::closedir(open_);
-        open_ = ::opendir(directory_.c_str());
+        open_.reset(::opendir(directory_.c_str()));
         if (!open_ || !list(boardSensorId, names))
             return false;
     }
@@ -65,9 +58,9 @@ bool OneWireDevices::findOilSensor(const std::string& boardSensorId, std::string
 bool OneWireDevices::list(const std::string& boardSensorId, std::vector<std::string>& names) {
     if (!open_)
         return false;
-    ::rewinddir(open_);
+    ::rewinddir(open_.get());
     bool anyEntry = false;
-    while (const dirent* entry = ::readdir(open_)) {
+    while (const dirent* entry = ::readdir(open_.get())) {
         anyEntry = true;
         std::string name = entry->d_name;
         if (name == boardSensorId || name.rfind(kFamilyPrefix, 0) != 0 || !isLink(directory_, *entry))

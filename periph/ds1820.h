@@ -18,9 +18,6 @@
 class OneWireDevices {
 public:
     explicit OneWireDevices(std::string directory) : directory_(std::move(directory)) {}
-    ~OneWireDevices();
-    OneWireDevices(const OneWireDevices&) = delete;
-    OneWireDevices& operator=(const OneWireDevices&) = delete;
 
     // The oil sensor among the entries: the first link, by name, whose name starts with "10-",
     // skipping the board's sensor `boardSensorId`; empty when there is none. False when the directory
@@ -33,7 +30,7 @@ private:
     bool list(const std::string& boardSensorId, std::vector<std::string>& names);
 
     const std::string directory_;
-    DIR* open_ = nullptr;
+    std::unique_ptr<DIR, int (*)(DIR*)> open_{nullptr, ::closedir};
 };
 
 class Config;
