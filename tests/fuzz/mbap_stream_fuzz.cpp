@@ -41,9 +41,15 @@ Bytes answersOf(const uint8_t* stream, size_t size, const std::vector<size_t>& p
         if (piece > 0 && write(client.get(), stream + at, piece) != static_cast<ssize_t>(piece))
             fuzzFailure("short write to the socket pair");
         at += piece;
-        // The connection reads a chunk per event, as the loop would call it while input waits.
-        for (int rounds = 0; waiting(ends[1]) > 0 && rounds < 1000; ++rounds)
+        // The connection reads a chunk per event, as the loop would call it while input waits. A
+        // round that takes nothing means the connection is closing and reads no more.
+        for (size_t unread = waiting(ends[1]), rounds = 0; unread > 0 && rounds < 1000; ++rounds) {
             connection->onEvents(EPOLLIN);
+            size_t left = waiting(ends[1]);
+            if (left == unread)
+                break;
+            unread = left;
+        }
         uint8_t buffer[4096];
         for (ssize_t got; (got = read(client.get(), buffer, sizeof buffer)) > 0;)
             answers.insert(answers.end(), buffer, buffer + got);
