@@ -26,6 +26,8 @@ size_t waiting(int fd) {
 }
 
 // Every piece written and read by the connection before the next; the answers the client received.
+// Once the connection stops reading (it is closing), the rest of the stream is not written: it would
+// only fill the socket, each tiny piece taking far more of its buffer than its bytes.
 Bytes answersOf(const uint8_t* stream, size_t size, const std::vector<size_t>& pieces) {
     defaultConfig();
     int ends[2];
@@ -36,7 +38,10 @@ Bytes answersOf(const uint8_t* stream, size_t size, const std::vector<size_t>& p
     auto connection = std::make_unique<SMBusSlaveTCPConnection>(owner, platform::UniqueFd(ends[1]), "fuzz");
     Bytes answers;
     size_t at = 0;
+    bool reading = true;
     for (size_t piece : pieces) {
+        if (!reading)
+            break;
         piece = std::min(piece, size - at);
         if (piece > 0 && write(client.get(), stream + at, piece) != static_cast<ssize_t>(piece))
             fuzzFailure("short write to the socket pair");
@@ -46,8 +51,10 @@ Bytes answersOf(const uint8_t* stream, size_t size, const std::vector<size_t>& p
         for (size_t unread = waiting(ends[1]), rounds = 0; unread > 0 && rounds < 1000; ++rounds) {
             connection->onEvents(EPOLLIN);
             size_t left = waiting(ends[1]);
-            if (left == unread)
+            if (left == unread) {
+                reading = false;
                 break;
+            }
             unread = left;
         }
         uint8_t buffer[4096];
