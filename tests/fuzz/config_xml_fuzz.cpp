@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <regex>
 #include <sstream>
 
 namespace {
@@ -36,23 +37,8 @@ std::string valuesOf(const Config& config) {
 
 // The file without the white space between one tag and the next.
 std::string withoutLayout(const std::string& file) {
-    std::string text;
-    size_t blankStart = std::string::npos;
-    for (size_t at = 0; at < file.size(); ++at) {
-        char c = file[at];
-        bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
-        if (blank && !text.empty() && text.back() == '>' && blankStart == std::string::npos)
-            blankStart = at;
-        if (blank && blankStart != std::string::npos)
-            continue;
-        if (blankStart != std::string::npos && c != '<')
-            text.append(file, blankStart, at - blankStart);
-        blankStart = std::string::npos;
-        text += c;
-    }
-    if (blankStart != std::string::npos)
-        text.append(file, blankStart, std::string::npos);
-    return text;
+    static const std::regex kBlankBetweenTags(">[ \t\r\n]+<");
+    return std::regex_replace(file, kBlankBetweenTags, "><");
 }
 
 } // namespace
